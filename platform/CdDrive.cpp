@@ -1,0 +1,18 @@
+#include "platform/CdDrive.h"
+
+namespace platform {
+
+int TableOfContents::trackAt(int sector) const {
+    int track = firstTrack;
+    for (int t = firstTrack; t <= lastTrack; ++t)
+        if (startOf(t) <= sector) track = t;
+    return track;
+}
+
+int TableOfContents::audioEndFrom(int track) const {
+    int t = track;
+    while (t < lastTrack && !isData(t + 1)) ++t;
+    return endOf(t);
+}
+
+}  // namespace platform

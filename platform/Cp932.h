@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Code page 932 (Shift-JIS with the NEC and IBM extensions), the encoding of every title and
+// catalogue file. Decoding never fails: a byte that does not form a character that encodes back to
+// the same bytes is carried as the lone surrogate U+DC00 + byte, so encode(decode(b)) == b for any b.
+namespace cp932 {
+
+QString decode(std::string_view bytes);
+
+// The bytes of `text`, or nothing when a character cannot be held by code page 932. Lone
+// surrogates U+DC80..U+DCFF become the byte they carry.
+std::optional<std::string> encode(const QString &text);
+
+// Index (in QChars) of the first character of `text` that code page 932 cannot hold, or -1.
+int firstUnencodable(const QString &text);
+
+// Converts a UTF-8 literal of the program's own (captions, fixed texts) to code page 932 bytes.
+// Only for texts known to be encodable; an unencodable character becomes '?'.
+std::string fromUtf8(std::string_view utf8);
+
+bool isLeadByte(unsigned char byte);
+
+}  // namespace cp932
