@@ -1,0 +1,30 @@
+#include "ui/ErrorDisplay.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+ErrorSink &sink() {
+    static ErrorSink s;
+    return s;
+}
+}  // namespace
+
+void setErrorSink(ErrorSink s) { sink() = std::move(s); }
+
+void showException(const std::exception &error) {
+    QString caption = QApplication::applicationDisplayName();
+    QString message = QString::fromUtf8(error.what());
+    if (!message.endsWith(QLatin1Char('.'))) message += QLatin1Char('.');
+    if (sink()) return sink()(caption, message);
+    QMessageBox box(QMessageBox::Critical, caption, message, QMessageBox::Ok);
+    box.exec();
+}
+
+void runGuarded(const std::function<void()> &handler) {
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        showException(e);
+    }
+}
