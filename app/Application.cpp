@@ -1,20 +1,56 @@
 #include "app/Application.h"
 
+#include "app/SingleInstance.h"
+#include "catalogue/CatalogueEditor.h"
+#include "ui/AboutBox.h"
+#include "ui/Form1.h"
+#include "ui/LcdDisplay.h"
+#include "ui/TrackSelector.h"
+#include "ui/controls/Fonts.h"
+
 #include <QApplication>
-#include <QLabel>
 
 #include <cstdio>
 
+void createWindows() {
+    new TForm1;
+    new TLCD_DISPLAY;
+    new TAboutBox;
+    new TCD_Database;
+    new TForm5;
+}
+
+void destroyWindows() {
+    delete Form5;
+    delete CD_Database;
+    delete AboutBox;
+    delete LCD_DISPLAY;
+    delete Form1;
+    Form5 = nullptr;
+    CD_Database = nullptr;
+    AboutBox = nullptr;
+    LCD_DISPLAY = nullptr;
+    Form1 = nullptr;
+}
+
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication app(argc, argv);
+    // Another copy runs: end at once, showing nothing and writing nothing.
+    std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(QStringLiteral("Trotor"));
+    if (!guard) return 0;
+    QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    installFontSubstitutions();
+    QApplication::setWindowIcon(programIcon());
     std::string description;
     std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
-    QLabel placeholder(QStringLiteral("CD-Tunewick32"));
-    placeholder.setWindowFlag(Qt::FramelessWindowHint);
-    placeholder.setStyleSheet(QStringLiteral("background: black; color: white;"));
-    placeholder.resize(333, 61);
-    placeholder.show();
-    return app.exec();
+    createWindows();
+    Form1->MediaPlayer1->setDrive(drive.get());
+    Form1->show();
+    int code = app.exec();
+    if (Form1->MediaPlayer1->isDeviceOpen()) Form1->MediaPlayer1->Close();
+    destroyWindows();
+    return code;
 }

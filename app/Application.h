@@ -11,3 +11,8 @@ using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(std::string &descripti
 // shutdown. `makeDrive` is called only once this instance knows it is the only one. Returns the
 // process exit code.
 int runApplication(int argc, char **argv, DriveMaker makeDrive);
+
+// Creates the five windows, hidden, in their fixed order, each held in its process-wide
+// variable; and destroys them again.
+void createWindows();
+void destroyWindows();

@@ -1,0 +1,13 @@
+#pragma once
+
+// Disc loading and the titles of the loaded disc, kept in the catalogue editor and its file.
+
+// Identifies a newly ready disc by its length, fills the in-memory catalogue and the LCD, loads
+// the catalogue file or offers to register the disc. Called once per disc by the status poll.
+void LoadDisc();
+// Switches the LCD to the disc title and shows it, read from the catalogue file.
+void ReadDiscTitle();
+// Shows the current track's title while the disc plays and the LCD shows track titles.
+void ShowTrackTitle();
+// Reads the catalogue file into the editor's title field and title column.
+void LoadCatalogueGrid();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+// The transport commands that the buttons, the menu, the poll and the play modes share. Each
+// keeps the player state, the transport bar's enabled set, the menu's check marks and the poll
+// timer in step with the device.
+void PlayCD(QObject *Sender);
+void StopCD(QObject *Sender);
+void PauseCD();
+void NextTrack();
+void PrevTrack();
+void EjectCD(QObject *Sender);
+
+// Waits `ms` milliseconds while handling the application's events, so ticks, clicks and menu
+// commands run inside the wait. Blocks for the next event or the deadline; never spins.
+void WaitMs(int ms);
+// Test seam: replaces the wait (for example with one that advances a simulated clock).
+void setWaitHook(std::function<void(int ms)> hook);

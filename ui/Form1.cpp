@@ -1,0 +1,369 @@
+#include "ui/Form1.h"
+
+#include "catalogue/CatalogueEditor.h"
+#include "catalogue/DiscLoading.h"
+#include "player/Commands.h"
+#include "player/PlayerState.h"
+#include "ui/AboutBox.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/LcdDisplay.h"
+#include "ui/Modal.h"
+#include "ui/ToolGlyphs.h"
+#include "ui/TrackSelector.h"
+#include "ui/controls/DragMove.h"
+#include "ui/controls/Fonts.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QPainter>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
+const QColor kSilver(192, 192, 192);
+const QColor kGrey(128, 128, 128);
+const QColor kGreen(0, 128, 0);
+
+QString g_applicationTitle = QStringLiteral("CD-Tunewick32");
+
+// The white rectangle with a black outline that frames the track grid.
+class TShape : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        p.setPen(Qt::black);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, QSize iconSize, const QString &hint) {
+    auto *button = new QToolButton(parent);
+    button->setGeometry(geometry);
+    button->setAutoRaise(true);
+    button->setIcon(icon);
+    button->setIconSize(iconSize);
+    button->setToolTip(hint);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->hide();
+    return button;
+}
+
+}  // namespace
+
+void setApplicationTitle(const QString &title) {
+    g_applicationTitle = title;
+    if (Form1) Form1->setWindowTitle(title);
+}
+
+QString applicationTitle() { return g_applicationTitle; }
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowTitle(QStringLiteral("CD-Tunewick32"));
+    setFixedSize(333, 61);
+    move(416, 228);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setFont(makeFont(kSystemFont, 13));
+    createControls();
+    createMenu();
+    connectHandlers();
+    new WindowDragger(this);
+    Form1 = this;
+    runGuarded([this] { FormCreate(this); });
+}
+
+TPanel *TForm1::makeFunctionButton(QWidget *parent, QRect geometry, const QString &caption, const QString &hint) {
+    auto *panel = new TPanel(parent);
+    panel->setGeometry(geometry);
+    panel->setCaption(caption);
+    panel->setHint(hint);
+    panel->setFont(makeFont(kGothic, 12, true));
+    panel->setFontColor(kWhite);
+    panel->HelpContext = 1000;
+    return panel;
+}
+
+void TForm1::createControls() {
+    Panel1 = new TPanel(this);
+    Panel1->setGeometry(2, 2, 251, 36);
+    LB_POWER = new TLabel(Panel1);
+    LB_POWER->setGeometry(4, 6, 51, 23);
+    LB_POWER->setColor(Qt::black);
+    Shape1 = new TShape(Panel1);
+    Shape1->setGeometry(59, 3, 190, 29);
+    PA_POWER = makeFunctionButton(Panel1, {6, 7, 48, 20}, QStringLiteral("POWER"), {});
+    SG_TRACK = new TTrackGrid(Panel1);
+    SG_TRACK->setGeometry(61, 5, 186, 26);
+    SG_TRACK->setFont(makeFont(kGothic, 11, true));
+    SG_TRACK->setColor(Qt::black);
+    SG_TRACK->setEnabled(false);
+    SG_TRACK->setFocusPolicy(Qt::ClickFocus);
+
+    Panel3 = new TPanel(this);
+    Panel3->setGeometry(1, 38, 253, 21);
+    MediaPlayer1 = new TMediaPlayer(Panel3);
+    MediaPlayer1->setGeometry(0, 0, 253, 20);
+    MediaPlayer1->setEnabled(false);
+    MediaPlayer1->setEnabledButtons(0);
+    PA_SUTTER = new TPanel(Panel3);
+    PA_SUTTER->setGeometry(142, 1, 82, 18);
+    PA_SUTTER->setColor(kSilver);
+    LB_Tunewick = new TLabel(PA_SUTTER);
+    LB_Tunewick->setGeometry(3, 2, 75, 14);
+    LB_Tunewick->setCaption("CD-Tunewick");
+    LB_Tunewick->setColor(kSilver);
+    LB_Tunewick->setFontColor(kGrey);
+    LB_Tunewick->setFont(makeFont(QStringLiteral("Arial"), 11));
+    SBT_ABOUT = makeToolButton(PA_SUTTER, {60, 1, 20, 16}, aboutGlyph(), {12, 12}, QStringLiteral("バージョン情報"));
+    SBT_DATA = makeToolButton(PA_SUTTER, {5, 1, 25, 16}, dataGlyph(), {16, 16}, QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ編集"));
+    SBT_HELP = makeToolButton(PA_SUTTER, {39, 1, 20, 16}, helpGlyph(), {12, 12}, QStringLiteral("ヘルプを表示"));
+
+    Panel2 = new TPanel(this);
+    Panel2->setGeometry(254, 2, 77, 57);
+    PA_DISP = makeFunctionButton(Panel2, {3, 4, 71, 15}, QStringLiteral("DISPLAY"), QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ表示"));
+    PA_ICON = makeFunctionButton(Panel2, {3, 22, 35, 15}, QStringLiteral("HIDE"), QStringLiteral("Tunewickを隠す"));
+    PA_Repeat = makeFunctionButton(Panel2, {3, 39, 35, 15}, QStringLiteral("REP"), QStringLiteral("ﾘﾋﾟｰﾄﾌﾟﾚｲ"));
+    PA_Repeat->hide();
+    PA_Shff = makeFunctionButton(Panel2, {39, 39, 35, 15}, QStringLiteral("SHF"), QStringLiteral("ｼｬｯﾌﾙﾌﾟﾚｲ"));
+    PA_Shff->hide();
+    PA_MINI = makeFunctionButton(Panel2, {39, 22, 35, 15}, QStringLiteral("ICON"), QStringLiteral("最小化する"));
+    for (QWidget *w : {static_cast<QWidget *>(Panel1), static_cast<QWidget *>(Panel2), static_cast<QWidget *>(Panel3)})
+        w->setCursor(Qt::ArrowCursor);
+
+    Timer1 = new TTimer(this);
+    Timer1->setInterval(250);
+}
+
+void TForm1::createMenu() {
+    PM1 = new QMenu(this);
+    auto item = [this](const QString &caption) {
+        auto *action = new TMenuItem(caption, PM1);
+        PM1->addAction(action);
+        return action;
+    };
+    auto separator = [this] {
+        auto *action = new TMenuItem(QString(), PM1);
+        action->setSeparator(true);
+        PM1->addAction(action);
+        return action;
+    };
+    PM_RESIZE = item(QStringLiteral("Tunewick を表示"));
+    PM_RESIZE->setVisible(false);
+    PM_SEL = item(QStringLiteral("TrackSelecter を表示"));
+    PM_LINE = separator();
+    PM_Play = item(QStringLiteral("再　　　生　（Ｐｌａｙ）"));
+    PM_Pause = item(QStringLiteral("一時停止　（Ｐａｕｓｅ）"));
+    PM_Stop = item(QStringLiteral("停　　　止　（Ｓｔｏｐ） "));
+    PM_Stop->setCheckMark(true);
+    PM_EJECT = item(QStringLiteral("取  出  し　（Ｅｊｅｃｔ）"));
+    PM_N3 = separator();
+    PM_REPEAT = item(QStringLiteral("リピートプレイ"));
+    PM_REPEAT->setEnabled(false);
+    PM_SHFF = item(QStringLiteral("シャッフルプレイ"));
+    PM_SHFF->setEnabled(false);
+    N1 = separator();
+    PM_DISP = item(QStringLiteral("ディスプレイ表示"));
+    PM_LOOP = item(QStringLiteral("エンドレス再生"));
+    N2 = separator();
+    PM_HELP = item(QStringLiteral("ヘルプ表示"));
+    PM_VER = item(QStringLiteral("バージョン情報"));
+    N4 = separator();
+    PM_EXIT = item(QStringLiteral("CD-Tunewick 終了"));
+}
+
+void TForm1::connectHandlers() {
+    auto onClick = [this](TPanel *panel, void (TForm1::*handler)(QObject *)) {
+        connect(panel, &TPanel::clicked, this, [this, panel, handler] { runGuarded([&] { (this->*handler)(panel); }); });
+    };
+    auto onTrigger = [this](TMenuItem *item, void (TForm1::*handler)(QObject *)) {
+        connect(item, &QAction::triggered, this, [this, item, handler] { runGuarded([&] { (this->*handler)(item); }); });
+    };
+    onClick(PA_POWER, &TForm1::PA_POWERClick);
+    onClick(PA_DISP, &TForm1::PA_DISPClick);
+    onClick(PA_ICON, &TForm1::PA_ICONClick);
+    onClick(PA_MINI, &TForm1::PA_MINIClick);
+    onClick(PA_Repeat, &TForm1::PA_RepeatClick);
+    onClick(PA_Shff, &TForm1::PA_ShffClick);
+    onClick(PA_SUTTER, &TForm1::PA_SUTTERClick);
+    connect(LB_Tunewick, &TLabel::clicked, this, [this] { runGuarded([this] { LB_TunewickClick(LB_Tunewick); }); });
+    connect(SBT_ABOUT, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_ABOUTClick(SBT_ABOUT); }); });
+    connect(SBT_DATA, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_DATAClick(SBT_DATA); }); });
+    connect(SBT_HELP, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_HELPClick(SBT_HELP); }); });
+    connect(SG_TRACK, &TTrackGrid::mouseUp, this,
+            [this](Qt::MouseButton button) { runGuarded([&] { SG_TRACKMouseUp(SG_TRACK, button); }); });
+    MediaPlayer1->OnClick = [this](QObject *sender, TMPBtnType button, bool &doDefault) {
+        MediaPlayer1Click(sender, button, doDefault);
+    };
+    Timer1->OnTimer = [this] { runGuarded([this] { Timer1Timer(Timer1); }); };
+    onTrigger(PM_RESIZE, &TForm1::PM_RESIZEClick);
+    onTrigger(PM_SEL, &TForm1::PM_SELClick);
+    onTrigger(PM_Play, &TForm1::PM_PlayClick);
+    onTrigger(PM_Pause, &TForm1::PM_PauseClick);
+    onTrigger(PM_Stop, &TForm1::PM_StopClick);
+    onTrigger(PM_EJECT, &TForm1::PM_EJECTClick);
+    onTrigger(PM_REPEAT, &TForm1::PA_RepeatClick);
+    onTrigger(PM_SHFF, &TForm1::PA_ShffClick);
+    onTrigger(PM_DISP, &TForm1::PA_DISPClick);
+    onTrigger(PM_LOOP, &TForm1::PM_LOOPClick);
+    onTrigger(PM_HELP, &TForm1::PM_HELPClick);
+    onTrigger(PM_VER, &TForm1::SBT_ABOUTClick);
+    onTrigger(PM_EXIT, &TForm1::PM_EXITClick);
+}
+
+// --- events ---
+
+void TForm1::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) runGuarded([this] { FormShow(this); });
+}
+
+void TForm1::closeEvent(QCloseEvent *event) {
+    runGuarded([this] { FormClose(this); });
+    QWidget::closeEvent(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    runGuarded([this] { FormResize(this); });
+}
+
+void TForm1::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) runGuarded([this] { FormResize(this); });
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent *event) { PM1->popup(event->globalPos()); }
+
+// --- the panel's own handlers ---
+
+void TForm1::PA_DISPClick(QObject *) {
+    if (!LcdVisible) {
+        PA_DISP->setBevelInner(bvLowered);
+        PA_DISP->setFontColor(kGreen);
+        PA_DISP->setHint(QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ消去"));
+        PA_ICON->setEnabled(true);
+        PA_ICON->setFontColor(kWhite);
+        PA_ICON->setShowHint(true);
+        LCD_DISPLAY->show();
+        PM_DISP->setCheckMark(true);
+        LcdVisible = true;
+    } else {
+        PA_DISP->setBevelInner(bvNone);
+        PA_DISP->setFontColor(kWhite);
+        PA_DISP->setHint(QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ表示"));
+        PA_ICON->setEnabled(false);
+        PA_ICON->setFontColor(kGrey);
+        PA_ICON->setShowHint(false);
+        LCD_DISPLAY->hide();
+        PM_DISP->setCheckMark(false);
+        LcdVisible = false;
+    }
+}
+
+void TForm1::PA_ICONClick(QObject *) {
+    hide();
+    PM_DISP->setEnabled(false);
+    for (TMenuItem *item : {PM_RESIZE, PM_LINE, PM_N3, PM_Play, PM_Stop, PM_Pause, PM_EJECT}) item->setVisible(true);
+}
+
+void TForm1::PA_MINIClick(QObject *) {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible()) w->showMinimized();
+}
+
+void TForm1::PM_RESIZEClick(QObject *Sender) { LCD_DISPLAY->PA_COMClick(Sender); }
+
+void TForm1::FormResize(QObject *) {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    for (TMenuItem *item : {PM_RESIZE, PM_LINE, PM_N3, PM_Play, PM_Stop, PM_Pause, PM_EJECT}) item->setVisible(false);
+}
+
+void TForm1::LB_TunewickClick(QObject *) {
+    PA_SUTTER->setColor(kGrey);
+    PA_SUTTER->setBevelOuter(bvLowered);
+    LB_Tunewick->hide();
+    SBT_ABOUT->show();
+    SBT_HELP->show();
+    SBT_DATA->setVisible(!SG_TRACK->Cells(0, 0).empty());
+}
+
+void TForm1::PA_SUTTERClick(QObject *) {
+    SBT_HELP->hide();
+    SBT_ABOUT->hide();
+    SBT_DATA->hide();
+    LB_Tunewick->show();
+    PA_SUTTER->setColor(kSilver);
+    PA_SUTTER->setBevelOuter(bvRaised);
+}
+
+void TForm1::SBT_ABOUTClick(QObject *Sender) {
+    execModal(AboutBox);
+    PA_SUTTERClick(Sender);
+}
+
+void TForm1::SBT_DATAClick(QObject *Sender) {
+    execModal(CD_Database);
+    PA_SUTTERClick(Sender);
+    DiscTitle = CD_Database->Edit1->Text();
+    if (LCD_DISPLAY->LB_TITLE->Caption() == "DISK") {
+        ShowScrollTitle(DiscTitle);
+        ShowScrollTitle(DiscTitle);
+    } else {
+        ShowTrackTitle();
+    }
+}
+
+void TForm1::SBT_HELPClick(QObject *Sender) {
+    showHelpTopic(HelpFile, 1000);
+    PA_SUTTERClick(Sender);
+}
+
+void TForm1::PM_HELPClick(QObject *) { showHelpTopic(HelpFile, 1000); }
+
+void TForm1::PM_SELClick(QObject *) {
+    if (!PM_RESIZE->isVisible()) PM_LINE->setVisible(false);
+    PM_SEL->setVisible(false);
+    Form5->show();
+}
+
+void TForm1::numberGrid(int count) {
+    for (int t = 1; t <= count && t <= 100; ++t) SG_TRACK->setCell((t - 1) % 10, (t - 1) / 10, twoDigits(t));
+}
+
+void TForm1::selectGridTrack(int track) {
+    if (track < 1 || track > 100) return;
+    SG_TRACK->setCurrent((track - 1) % 10, (track - 1) / 10);
+}
+
+void TForm1::SG_TRACKMouseUp(QObject *Sender, Qt::MouseButton) {
+    if (!SG_TRACK->isEnabled()) return;
+    int chosen = SG_TRACK->Col() + 10 * SG_TRACK->Row() + 1;
+    // A cell after the disc's last track holds no track: nothing to play.
+    if (chosen > MediaPlayer1->Tracks()) return;
+    MediaPlayer1->Stop();
+    Timer1->setEnabled(false);
+    PM_Play->setCheckMark(true);
+    PM_Stop->setCheckMark(false);
+    PA_RepeatExit(Sender);
+    PA_ShffExit(Sender);
+    if (PA_ICON->isEnabled() && PA_ICON->isVisible()) PA_ICON->setFocus(Qt::OtherFocusReason);
+    CurrentTrack = chosen;
+    MediaPlayer1->SetPosition(static_cast<uint32_t>(CurrentTrack & 0xFF));
+    MediaPlayer1->Play();
+    numberGrid(MediaPlayer1->Tracks());
+    setApplicationTitle(QStringLiteral("CD-Tunewick32 Track : ") + QString::fromStdString(twoDigits(CurrentTrack)));
+    ShownTrack = CurrentTrack;
+    Timer1->setEnabled(true);
+    LCD_DISPLAY->LB_TITLE->setCaption("TITLE");
+    Form5->FormActivate(Sender);
+    if (LCD_DISPLAY->LB_OVER->Tag != 0) LCD_DISPLAY->LB_NAMEClick(Sender);
+    ShowTrackTitle();
+}

@@ -1,0 +1,199 @@
+#include "ui/LcdDisplay.h"
+
+#include "app/SettingsFile.h"
+#include "catalogue/CatalogueEditor.h"
+#include "catalogue/DiscLoading.h"
+#include "player/Commands.h"
+#include "player/PlayerState.h"
+#include "ui/DoubleByte.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Form1.h"
+#include "ui/TrackSelector.h"
+#include "ui/controls/DragMove.h"
+#include "ui/controls/Fonts.h"
+
+#include <QContextMenuEvent>
+
+TLCD_DISPLAY *LCD_DISPLAY = nullptr;
+
+namespace {
+
+const QColor kLime(0, 255, 0);
+const QColor kGreen(0, 128, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kRed(255, 0, 0);
+const std::string kNoTrackTitle(16, '-');
+constexpr int kWindowBytes = 28;
+
+std::function<void(const std::string &)> &titleLineObserver() {
+    static std::function<void(const std::string &)> observer;
+    return observer;
+}
+
+TLabel *makeLabel(QWidget *parent, QPoint at, QSize size, const std::string &caption, const QColor &colour,
+                  int pixels, bool underline, bool autoSize) {
+    auto *label = new TLabel(parent);
+    label->setGeometry(QRect(at, size));
+    label->setFont(makeFont(kGothic, pixels, true, underline));
+    label->setFontColor(colour);
+    label->setCaption(caption);
+    label->setAutoSize(autoSize);
+    return label;
+}
+
+TPanel *makeSmallPanel(QWidget *parent, int left, int width, const QString &hint) {
+    auto *panel = new TPanel(parent);
+    panel->setGeometry(left, 39, width, 8);
+    panel->setHint(hint);
+    return panel;
+}
+
+void showOnTitleLine(const std::string &text) {
+    LCD_DISPLAY->LB_NAME->setCaption(text);
+    if (titleLineObserver()) titleLineObserver()(text);
+}
+
+std::string currentTrackTitle() {
+    std::string title = CD_Database->SG1->Cells(1, CurrentTrack);
+    return title.empty() ? kNoTrackTitle : title;
+}
+
+}  // namespace
+
+void setTitleLineObserver(std::function<void(const std::string &)> observer) {
+    titleLineObserver() = std::move(observer);
+}
+
+TLCD_DISPLAY::TLCD_DISPLAY(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setWindowTitle(QStringLiteral("DISPLAY"));
+    setFixedSize(390, 52);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setFont(makeFont(kSystemFont, 13));
+    createControls();
+    connectHandlers();
+    new WindowDragger(this);
+    LCD_DISPLAY = this;
+    runGuarded([this] { FormCreate(this); });
+}
+
+void TLCD_DISPLAY::createControls() {
+    Panel1 = new TPanel(this);
+    Panel1->setGeometry(1, 1, 388, 49);
+    Panel1->setBevelOuter(bvNone);
+    Panel1->HelpContext = 1000;
+    Panel1->setCursor(Qt::ArrowCursor);
+    Panel2 = new TPanel(Panel1);
+    Panel2->setGeometry(4, 2, 379, 35);
+    Panel2->setBevelOuter(bvLowered);
+    Panel2->setColor(kLime);
+    Panel2->setFont(makeFont(kGothic, 23, true));
+
+    LB_TITLE = makeLabel(Panel2, {6, 1}, {29, 11}, "DISK", kGreen, 11, true, true);
+    LB_TITLE->hide();
+    LB_OVER = makeLabel(Panel2, {50, 1}, {29, 11}, "over", kRed, 11, false, true);
+    LB_OVER->setColor(kLime);
+    LB_OVER->hide();
+    LB_MODE = makeLabel(Panel2, {138, 1}, {8, 11}, "", kGreen, 11, false, true);
+    LB_MODE->setColor(kLime);
+    LB_TITLE2 = makeLabel(Panel2, {282, 1}, {36, 11}, "TRACK", kGreen, 11, true, true);
+    LB_TITLE2->setColor(kLime);
+    LB_TITLE2->hide();
+    LB_TITLE3 = makeLabel(Panel2, {328, 1}, {29, 11}, "TIME", kGreen, 11, true, true);
+    LB_TITLE3->hide();
+    LB_NAME = makeLabel(Panel2, {10, 15}, {251, 17}, "", Qt::black, 16, false, false);
+    LB_NAME->hide();
+    LB_TRACK = makeLabel(Panel2, {280, 15}, {30, 17}, "", kNavy, 16, false, false);
+    LB_TRACK->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    LB_TIME = makeLabel(Panel2, {316, 15}, {59, 17}, "", kNavy, 16, false, false);
+    LB_TIME->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+    PA_TITLE = makeSmallPanel(Panel1, 6, 41, QStringLiteral("タイトル表示の変更"));
+    PA_REMEIN = makeSmallPanel(Panel1, 50, 41, QStringLiteral("時間表示の変更"));
+    Panel3 = makeSmallPanel(Panel1, 295, 41, QStringLiteral("Track Selecter を表示"));
+    PA_COM = makeSmallPanel(Panel1, 341, 42, QStringLiteral("Tunewick表示"));
+    for (TPanel *panel : {PA_TITLE, PA_REMEIN, PA_COM}) panel->HelpContext = 1000;
+}
+
+void TLCD_DISPLAY::connectHandlers() {
+    auto onPanel = [this](TPanel *panel, void (TLCD_DISPLAY::*handler)(QObject *)) {
+        connect(panel, &TPanel::clicked, this, [this, panel, handler] { runGuarded([&] { (this->*handler)(panel); }); });
+    };
+    auto onLabel = [this](TLabel *label, void (TLCD_DISPLAY::*handler)(QObject *)) {
+        connect(label, &TLabel::clicked, this, [this, label, handler] { runGuarded([&] { (this->*handler)(label); }); });
+    };
+    onPanel(PA_TITLE, &TLCD_DISPLAY::PA_TITLEClick);
+    onPanel(PA_REMEIN, &TLCD_DISPLAY::PA_REMEINClick);
+    onPanel(Panel3, &TLCD_DISPLAY::Panel3Click);
+    onPanel(PA_COM, &TLCD_DISPLAY::PA_COMClick);
+    onLabel(LB_NAME, &TLCD_DISPLAY::LB_NAMEClick);
+    onLabel(LB_TITLE, &TLCD_DISPLAY::LB_NAMEClick);
+    onLabel(LB_TIME, &TLCD_DISPLAY::PA_REMEINClick);
+}
+
+void TLCD_DISPLAY::contextMenuEvent(QContextMenuEvent *event) { Form1->PM1->popup(event->globalPos()); }
+
+void TLCD_DISPLAY::FormCreate(QObject *) {
+    SettingsFile settings(QStringLiteral("ROTOR.INI"));
+    move(settings.ReadNumber("LCD", "Pos(X)", 50), settings.ReadNumber("LCD", "Pos(Y)", 50));
+}
+
+void TLCD_DISPLAY::PA_TITLEClick(QObject *) {
+    LB_OVER->Tag = 1;
+    if (LB_TITLE->Caption() == "TITLE") {
+        ReadDiscTitle();
+    } else if (LB_TITLE->Caption() == "DISK" && Form1->MediaPlayer1->Mode() == mpPlaying) {
+        LB_TITLE->setCaption("TITLE");
+        ShowScrollTitle(currentTrackTitle());
+    } else {
+        LB_OVER->Tag = 1;
+        ReadDiscTitle();
+    }
+}
+
+void TLCD_DISPLAY::LB_NAMEClick(QObject *) {
+    if (LB_TITLE->Caption() == "DISK") return ReadDiscTitle();
+    LB_TITLE->setCaption("TITLE");
+    ShowScrollTitle(currentTrackTitle());
+}
+
+void TLCD_DISPLAY::PA_REMEINClick(QObject *) {
+    TimeMode = TimeMode + 1;
+    if (TimeMode == 3) TimeMode = 0;
+}
+
+void TLCD_DISPLAY::PA_COMClick(QObject *) {
+    Form1->show();
+    Form1->PM_DISP->setEnabled(true);
+    Form1->PM_RESIZE->setVisible(false);
+    Form1->PM_LINE->setVisible(false);
+}
+
+void TLCD_DISPLAY::Panel3Click(QObject *Sender) { Form1->PM_SELClick(Sender); }
+
+void ShowScrollTitle(const std::string &S) {
+    TLabel *over = LCD_DISPLAY->LB_OVER;
+    over->Tag = over->Tag + 1;
+    showOnTitleLine(titleHead(S));
+    over->hide();
+    if (S.size() >= kWindowBytes) {
+        const std::string T = S + " >> " + S;
+        for (int p = 1;; ++p) {
+            if (Form1->PA_POWER->Tag == 0) break;
+            if (!IsTrailByte(T, p)) {
+                showOnTitleLine(T.substr(static_cast<size_t>(p - 1), IsTrailByte(T, p + kWindowBytes) ? 27 : 28));
+                WaitMs(ScrollDelay);
+            }
+            if (CopyChars(LCD_DISPLAY->LB_NAME->Caption(), 1, 2).substr(0, 2) == ">>") break;
+            if (over->Tag != 1) break;
+        }
+    }
+    if (S.size() >= kWindowBytes && over->Tag != 0) {
+        over->show();
+        showOnTitleLine(titleHead(S));
+    }
+    over->Tag = 0;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+
+// Every modal dialog and message box of the program is run through here, so that tests can
+// answer them without a user.
+using ModalHook = std::function<int(QDialog *dialog)>;
+void setModalHook(ModalHook hook);  // empty: run the dialog for real
+int execModal(QDialog *dialog);
+
+// Opens the help document at the topic of `context` in the desktop's browser.
+void showHelpTopic(const QString &helpFile, int context);
+using HelpHook = std::function<void(const QString &helpFile, int context)>;
+void setHelpHook(HelpHook hook);

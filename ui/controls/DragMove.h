@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+class QWidget;
+
+// Moves a borderless window when the left button goes down on its own surface (not on a child
+// control): asks the window system for an interactive move, as if the caption bar were grabbed,
+// and where the window system refuses (no window manager), follows the mouse itself.
+class WindowDragger : public QObject {
+public:
+    explicit WindowDragger(QWidget *window);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *m_window;
+    bool m_following = false;
+    QPoint m_grabOffset;
+};

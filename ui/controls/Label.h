@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+#include <string>
+
+// A one-line text label. Its caption is code page 932 bytes, decoded only for drawing. With
+// AutoSize it takes the width and height of its text; otherwise it keeps its size and aligns.
+class TLabel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget *parent = nullptr);
+
+    const std::string &Caption() const { return m_caption; }
+    void setCaption(const std::string &bytes);
+    QColor Color() const { return m_color; }
+    void setColor(const QColor &color);  // background; transparent until set
+    void setTransparent(bool transparent);
+    QColor FontColor() const { return m_fontColor; }
+    void setFontColor(const QColor &color);
+    void setAlignment(Qt::Alignment alignment);
+    void setAutoSize(bool autoSize);
+    QString Hint() const { return toolTip(); }
+
+    int Tag = 0;
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void fitToText();
+
+    std::string m_caption;
+    QString m_text;
+    QColor m_color;
+    bool m_transparent = true;
+    QColor m_fontColor = Qt::black;
+    Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
+    bool m_autoSize = false;
+    bool m_pressed = false;
+};

@@ -1,0 +1,84 @@
+#include "ui/controls/Panel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TPanel::TPanel(QWidget *parent) : QWidget(parent), m_color(palette().color(QPalette::Button)) {}
+
+void TPanel::setCaption(const QString &caption) {
+    m_caption = caption;
+    update();
+}
+
+void TPanel::setColor(const QColor &color) {
+    m_color = color;
+    update();
+}
+
+void TPanel::setFontColor(const QColor &color) {
+    m_fontColor = color;
+    update();
+}
+
+void TPanel::setBevelOuter(TBevelCut cut) {
+    m_outer = cut;
+    update();
+}
+
+void TPanel::setBevelInner(TBevelCut cut) {
+    m_inner = cut;
+    update();
+}
+
+void TPanel::setHint(const QString &hint) {
+    m_hint = hint;
+    applyToolTip();
+}
+
+void TPanel::setShowHint(bool show) {
+    m_showHint = show;
+    applyToolTip();
+}
+
+void TPanel::applyToolTip() { setToolTip(m_showHint ? m_hint : QString()); }
+
+void drawBevel(QPainter &painter, QRect &rect, TBevelCut cut) {
+    if (cut == bvNone) return;
+    QColor topLeft = cut == bvRaised ? QColor(255, 255, 255) : QColor(128, 128, 128);
+    QColor bottomRight = cut == bvRaised ? QColor(128, 128, 128) : QColor(255, 255, 255);
+    painter.setPen(topLeft);
+    painter.drawLine(rect.left(), rect.top(), rect.right(), rect.top());
+    painter.drawLine(rect.left(), rect.top(), rect.left(), rect.bottom());
+    painter.setPen(bottomRight);
+    painter.drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
+    painter.drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
+    rect.adjust(1, 1, -1, -1);
+}
+
+void TPanel::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    QRect r = rect();
+    painter.fillRect(r, m_color);
+    drawBevel(painter, r, m_outer);
+    drawBevel(painter, r, m_inner);
+    if (m_caption.isEmpty()) return;
+    painter.setFont(font());
+    painter.setPen(m_fontColor);
+    painter.drawText(r, Qt::AlignCenter, m_caption);
+}
+
+void TPanel::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::LeftButton)
+        m_pressed = true;
+    else
+        event->ignore();
+}
+
+void TPanel::mouseReleaseEvent(QMouseEvent *event) {
+    bool wasPressed = m_pressed;
+    m_pressed = false;
+    if (event->button() == Qt::LeftButton && wasPressed && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+    else
+        event->ignore();
+}

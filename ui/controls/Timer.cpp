@@ -1,0 +1,23 @@
+#include "ui/controls/Timer.h"
+
+TTimer::TTimer(QObject *parent) : QObject(parent) {
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &TTimer::post);
+}
+
+void TTimer::setEnabled(bool enabled) {
+    if (enabled == m_enabled) return;
+    m_enabled = enabled;
+    if (enabled)
+        m_timer.start();
+    else
+        m_timer.stop();
+}
+
+void TTimer::setInterval(int ms) { m_timer.setInterval(ms); }
+
+void TTimer::post() { QMetaObject::invokeMethod(this, &TTimer::deliver, Qt::QueuedConnection); }
+
+void TTimer::deliver() {
+    if (m_enabled && OnTimer) OnTimer();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+// A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
+// queue, so a tick that waits while handling events (a title marquee) does not hold back the next
+// ones. Ticks posted while the timer was switched off are dropped.
+class TTimer : public QObject {
+    Q_OBJECT
+public:
+    explicit TTimer(QObject *parent = nullptr);
+
+    bool Enabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+    int Interval() const { return m_timer.interval(); }
+    void setInterval(int ms);
+
+    std::function<void()> OnTimer;
+
+private:
+    void post();
+    void deliver();
+
+    QTimer m_timer;
+    bool m_enabled = false;
+};

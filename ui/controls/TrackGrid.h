@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class QScrollBar;
+
+// The panel's 10 x 10 grid of track numbers: cells of 16 x 12 pixels with one-pixel grid lines,
+// a vertical scroll bar, and the current cell drawn in the highlight colours whether or not the
+// grid has the focus. Cells hold code page 932 bytes. A left press makes the pressed cell current;
+// every release reports mouseUp.
+class TTrackGrid : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 10;
+    static constexpr int kRows = 10;
+    static constexpr int kColWidth = 16;
+    static constexpr int kRowHeight = 12;
+
+    explicit TTrackGrid(QWidget *parent = nullptr);
+
+    const std::string &Cells(int col, int row) const;
+    void setCell(int col, int row, const std::string &text);
+    int Col() const { return m_col; }
+    int Row() const { return m_row; }
+    // Makes (col, row) the current cell and scrolls it into view.
+    void setCurrent(int col, int row);
+    int TopRow() const;
+    QColor Color() const { return m_color; }
+    void setColor(const QColor &color);
+    // The cell at a point of the widget, or false outside the cells.
+    bool cellAt(QPoint point, int &col, int &row) const;
+    QRect cellRect(int col, int row) const;
+
+    int Tag = 0;
+
+Q_SIGNALS:
+    void mouseUp(Qt::MouseButton button);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    int visibleRows() const;
+
+    std::array<std::string, kColumns * kRows> m_cells;
+    int m_col = 0;
+    int m_row = 0;
+    QColor m_color = Qt::black;
+    QScrollBar *m_scroll;
+};
