@@ -14,6 +14,7 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -84,8 +85,25 @@ std::string withoutTailSection(std::string text) {
     return text;
 }
 
+// QSaveFile links its unnamed file as "<name>.XXXXXX" (six letters and digits) just before it
+// renames it over the target; a process killed in between leaves that file behind. Only one copy of
+// the program runs, so such a file is a leftover and goes before the next save.
+void removeInterruptedSaves(const QString &path) {
+    const QFileInfo target(path);
+    QDir folder = target.absoluteDir();
+    const QString prefix = target.fileName() + QLatin1Char('.');
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) continue;
+        const QString suffix = name.mid(prefix.size());
+        if (std::all_of(suffix.begin(), suffix.end(), [](QChar c) { return c.unicode() < 128 && c.isLetterOrNumber(); })
+            && !QFileInfo(folder.filePath(name)).isSymLink())
+            folder.remove(name);
+    }
+}
+
 bool saveAtomically(const QString &path, const std::string &text) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+    removeInterruptedSaves(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {

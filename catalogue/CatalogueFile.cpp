@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace catalogue {
 
@@ -102,8 +103,13 @@ void writeFile(const QString &path, const std::vector<std::string> &lines) {
     const std::string content = joinLines(lines);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) failWrite(path, file.errorString());
+    errno = 0;
     if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size())) {
-        const QString reason = file.errorString();
+        // A short write (a full disk) sets no error on the device; errno still tells why.
+        const int error = errno;
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                               : error != 0                         ? qt_error_string(error)
+                                                                    : QStringLiteral("short write");
         file.cancelWriting();
         file.commit();
         failWrite(path, reason);

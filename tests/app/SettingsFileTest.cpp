@@ -222,3 +222,18 @@ TEST_F(SettingsFileTest, UnreadableFileIsNotOverwritten) {
     EXPECT_TRUE(QFileInfo(file.path()).isDir());
     QDir().rmdir(file.path());
 }
+
+TEST_F(SettingsFileTest, WriteRemovesFilesLeftByAnInterruptedSave) {
+    SettingsFile file = settings();
+    file.WriteNumber("Tunewick", "Pos(X)", 1);
+    const QString leftover = file.path() + QStringLiteral(".aB3xYz");
+    const QString kept[] = {file.path() + QStringLiteral(".bak"), file.path() + QStringLiteral(".ab-xyz")};
+    writeAll(leftover, "partial");
+    for (const QString &name : kept) writeAll(name, "mine");
+    file.WriteNumber("Tunewick", "Pos(X)", 2);
+    EXPECT_FALSE(QFile::exists(leftover));
+    for (const QString &name : kept) {
+        EXPECT_TRUE(QFile::exists(name)) << name.toStdString();
+        QFile::remove(name);
+    }
+}

@@ -160,6 +160,7 @@ TEST(CatalogueFileTest, FullFileSystemKeepsTheOldFile) {
         ADD_FAILURE() << "a write beyond the free space was reported as done";
     } catch (const EInOutError &error) {
         EXPECT_NE(std::string(error.what()).find("1.CDL"), std::string::npos) << error.what();
+        EXPECT_EQ(std::string(error.what()).find("Unknown error"), std::string::npos) << "the reason is lost";
     }
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(entries(dir.path()), "1.CDL");
