@@ -1,0 +1,120 @@
+#include "catalogue/CatalogueFile.h"
+
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace catalogue {
+
+namespace {
+
+constexpr char kCarriageReturn = '\r';
+constexpr char kLineFeed = '\n';
+constexpr char kEndOfFile = '\x1A';
+
+std::string utf8(const QString &text) {
+    return text.toStdString();
+}
+
+[[noreturn]] void failWrite(const QString &path, const QString &reason) {
+    throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " に書き込めません: " + utf8(reason));
+}
+
+// QSaveFile writes into an unnamed file, links it as "<name>.XXXXXX" (six random letters and
+// digits) and renames that over the target. A writer killed between the link and the rename leaves
+// the linked file behind. Only one copy of the program runs, so such a file beside the target is a
+// leftover of an interrupted save; it is removed before the next save of the same file.
+void removeInterruptedSaves(const QString &path) {
+    const QFileInfo target(path);
+    QDir folder = target.absoluteDir();
+    const QString prefix = target.fileName() + QLatin1Char('.');
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) continue;
+        const QString suffix = name.mid(prefix.size());
+        const bool random = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+            return c.unicode() < 128 && c.isLetterOrNumber();
+        });
+        if (random && !QFileInfo(folder.filePath(name)).isSymLink()) folder.remove(name);
+    }
+}
+
+}  // namespace
+
+QString fileNameForLength(uint32_t discLength) {
+    return QString::number(discLength) + QStringLiteral(".CDL");
+}
+
+QString catalogueFolder() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/cd-tunewick32");
+}
+
+std::vector<std::string> splitLines(std::string_view content) {
+    content = content.substr(0, content.find(kEndOfFile));
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        const std::size_t end = content.find(kCarriageReturn);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(content);
+            break;
+        }
+        lines.emplace_back(content.substr(0, end));
+        std::size_t next = end + 1;
+        if (next < content.size() && content[next] == kLineFeed) ++next;
+        content.remove_prefix(next);
+    }
+    return lines;
+}
+
+std::string joinLines(const std::vector<std::string> &lines) {
+    std::size_t size = 0;
+    for (const std::string &line : lines) size += line.size() + 2;
+    std::string content;
+    content.reserve(size);
+    for (const std::string &line : lines) content.append(line).append("\r\n");
+    return content;
+}
+
+std::optional<std::vector<std::string>> readFile(const QString &path) {
+    if (!QFileInfo::exists(path)) return std::nullopt;
+    QFile file(path);
+    if (!QFileInfo(path).isFile()) {
+        throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " を読み込めません: not a regular file");
+    }
+    QByteArray content;
+    if (file.open(QIODevice::ReadOnly)) content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " を読み込めません: " + utf8(file.errorString()));
+    return splitLines(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+}
+
+void writeFile(const QString &path, const std::vector<std::string> &lines) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) failWrite(path, QStringLiteral("cannot create the folder ") + folder);
+    removeInterruptedSaves(path);
+    const std::string content = joinLines(lines);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) failWrite(path, file.errorString());
+    errno = 0;
+    if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size())) {
+        // A short write (a full disk) sets no error on the device; errno still tells why.
+        const int error = errno;
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                               : error != 0                         ? qt_error_string(error)
+                                                                    : QStringLiteral("short write");
+        file.cancelWriting();
+        file.commit();
+        failWrite(path, reason);
+    }
+    if (!file.commit()) failWrite(path, file.errorString());
+}
+
+}  // namespace catalogue

@@ -1,0 +1,197 @@
+#include "catalogue/CatalogueFile.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using catalogue::joinLines;
+using catalogue::readFile;
+using catalogue::splitLines;
+using catalogue::writeFile;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &data) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+QStringList folderEntries(const QString &folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The names in `folder`, joined by blanks, for readable failures.
+std::string entries(const QString &folder) {
+    return folderEntries(folder).join(QLatin1Char(' ')).toStdString();
+}
+
+std::string bytes(const char *data, std::size_t size) {
+    return std::string(data, size);
+}
+
+}  // namespace
+
+TEST(CatalogueLinesTest, SplitsByTheReadingRules) {
+    struct Case {
+        const char *name;
+        std::string content;
+        Lines expected;
+    };
+    const std::string longLine(1024 * 1024, 'x');
+    const Case cases[] = {
+        {"empty file", "", {}},
+        {"CR LF", "Title\r\nOne\r\nTwo\r\n", {"Title", "One", "Two"}},
+        {"CR only", "Title\rOne\rTwo\r", {"Title", "One", "Two"}},
+        {"LF only is one line", "Title\nOne\nTwo\n", {"Title\nOne\nTwo\n"}},
+        {"one LF belongs to the CR", "A\r\n\nB\r\n", {"A", "\nB"}},
+        {"empty lines", "\r\n\r\nC\r\n", {"", "", "C"}},
+        {"last line without CR", "A\r\nB", {"A", "B"}},
+        {"Ctrl-Z ends the file", "A\r\nB\x1A" "C\r\nD\r\n", {"A", "B"}},
+        {"Ctrl-Z first", "\x1A" "A\r\n", {}},
+        {"Ctrl-Z at a line start", "A\r\n\x1A", {"A"}},
+        {"odd bytes kept", bytes("\x82\r\n\x00\xff\x81\x7f\r\n", 8), {"\x82", bytes("\x00\xff\x81\x7f", 4)}},
+        {"CR CR", "A\r\r\n", {"A", ""}},
+        {"1 MB line", longLine + "\r\nB\r\n", {longLine, "B"}},
+    };
+    for (const Case &c : cases) EXPECT_EQ(splitLines(c.content), c.expected) << c.name;
+}
+
+TEST(CatalogueLinesTest, JoinEndsEveryLineWithCrLf) {
+    EXPECT_EQ(joinLines({}), "");
+    EXPECT_EQ(joinLines({""}), "\r\n");
+    EXPECT_EQ(joinLines({"Title", "", "\x83\x65"}), "Title\r\n\r\n\x83\x65\r\n");
+}
+
+TEST(CatalogueNamesTest, NameIsTheWholeLengthValueInDecimal) {
+    EXPECT_EQ(catalogue::fileNameForLength(45 + 30 * 256 + 12 * 65536), QStringLiteral("794157.CDL"));
+    EXPECT_EQ(catalogue::fileNameForLength(45 + 30 * 256 + 13 * 65536), QStringLiteral("859693.CDL"));
+    EXPECT_EQ(catalogue::fileNameForLength(0), QStringLiteral("0.CDL"));
+    EXPECT_EQ(catalogue::fileNameForLength(0xFFFFFFFFu), QStringLiteral("4294967295.CDL"));
+    EXPECT_EQ(catalogue::catalogueFolder(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/cd-tunewick32"));
+}
+
+TEST(CatalogueFileTest, MissingFileIsNothingAndAFolderIsAnError) {
+    QTemporaryDir dir;
+    EXPECT_FALSE(readFile(dir.filePath(QStringLiteral("1.CDL"))).has_value());
+    QDir(dir.path()).mkdir(QStringLiteral("2.CDL"));
+    try {
+        readFile(dir.filePath(QStringLiteral("2.CDL")));
+        ADD_FAILURE() << "a folder read as a catalogue file";
+    } catch (const EInOutError &error) {
+        EXPECT_NE(std::string(error.what()).find("2.CDL"), std::string::npos) << error.what();
+    }
+}
+
+TEST(CatalogueFileTest, WriteThenReadGivesTheSameBytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new/folder/794157.CDL"));
+    QRandomGenerator random(4711);
+    for (int round = 0; round < 20; ++round) {
+        Lines lines(random.bounded(1, 100));
+        for (std::string &line : lines) {
+            line.resize(random.bounded(0, 300));
+            for (char &c : line) {
+                do c = static_cast<char>(random.bounded(256));
+                while (c == '\r' || c == '\x1A');
+            }
+            // A line that ends in LF would swallow nothing; one that starts with LF after a CR would.
+            if (!line.empty() && line.front() == '\n') line.front() = 'x';
+        }
+        writeFile(path, lines);
+        EXPECT_EQ(readAll(path).toStdString(), joinLines(lines));
+        EXPECT_EQ(readFile(path), lines) << "round " << round;
+    }
+    EXPECT_EQ(entries(QFileInfo(path).absolutePath()), "794157.CDL");
+}
+
+TEST(CatalogueFileTest, WriteIntoAFileInsteadOfAFolderFails) {
+    QTemporaryDir dir;
+    writeAll(dir.filePath(QStringLiteral("blocker")), "old");
+    EXPECT_THROW(writeFile(dir.filePath(QStringLiteral("blocker/1.CDL")), {"x"}), EInOutError);
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("blocker"))), "old");
+    EXPECT_EQ(entries(dir.path()), "blocker");
+}
+
+TEST(CatalogueFileTest, FailedWriteInReadOnlyFolderKeepsTheOldFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "a read-only folder does not stop root";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("1.CDL"));
+    writeFile(path, {"old title", "old track"});
+    const QByteArray before = readAll(path);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_THROW(writeFile(path, {"new"}), EInOutError);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(entries(dir.path()), "1.CDL");
+}
+
+TEST(CatalogueFileTest, FullFileSystemKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::geteuid() != 0 || ::mount("tunewick", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "needs root to mount a small tmpfs";
+    struct Unmount {
+        QByteArray point;
+        ~Unmount() { ::umount(point.constData()); }
+    } unmount{mountPoint};
+    const QString path = dir.filePath(QStringLiteral("1.CDL"));
+    writeFile(path, {"old title", "old track"});
+    const QByteArray before = readAll(path);
+    try {
+        writeFile(path, Lines(200, std::string(1000, 'n')));
+        ADD_FAILURE() << "a write beyond the free space was reported as done";
+    } catch (const EInOutError &error) {
+        EXPECT_NE(std::string(error.what()).find("1.CDL"), std::string::npos) << error.what();
+        EXPECT_EQ(std::string(error.what()).find("Unknown error"), std::string::npos) << "the reason is lost";
+    }
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(entries(dir.path()), "1.CDL");
+}
+
+// A writer killed at any moment leaves either the old or the new file, and the next write leaves no
+// temporary file behind.
+TEST(CatalogueFileTest, KilledWriterLeavesOldOrNewContent) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("1.CDL"));
+    const int lineCount = 50;
+    const QByteArray contentA = QByteArray::fromStdString(joinLines(Lines(lineCount, std::string(40, 'A'))));
+    const QByteArray contentB = QByteArray::fromStdString(joinLines(Lines(lineCount, std::string(40, 'B'))));
+    writeFile(path, Lines(lineCount, std::string(40, 'A')));
+    QRandomGenerator random(20240611);
+    QStringList leftovers;
+    for (int round = 0; round < 200; ++round) {
+        QProcess writer;
+        writer.start(QStringLiteral(FILES_TEST_HELPER),
+                     {QStringLiteral("rewrite"), path, QString::number(lineCount)});
+        ASSERT_TRUE(writer.waitForStarted());
+        QThread::usleep(random.bounded(1000, 15000));
+        ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+        writer.waitForFinished();
+        const QByteArray content = readAll(path);
+        ASSERT_TRUE(content == contentA || content == contentB) << "round " << round << ": " << content.size() << " bytes";
+        for (const QString &name : folderEntries(dir.path()))
+            if (name != QStringLiteral("1.CDL") && !leftovers.contains(name)) leftovers.append(name);
+    }
+    std::printf("files left beside the target by killed writers: %lld\n", static_cast<long long>(leftovers.size()));
+    writeFile(path, {"final"});
+    EXPECT_EQ(entries(dir.path()), "1.CDL");
+    EXPECT_EQ(readAll(path), "final\r\n");
+}
