@@ -21,7 +21,9 @@ void fill(QImage &image, QRect area, QRgb colour) {
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) image.setPixel(x, y, colour);
 }
-void row(QImage &image, int x1, int x2, int y, QRgb colour) { fill(image, QRect(QPoint(x1, y), QPoint(x2, y)), colour); }
+void row(QImage &image, int x1, int x2, int y, QRgb colour) {
+    fill(image, QRect(QPoint(x1, y), QPoint(x2, y)), colour);
+}
 void column(QImage &image, int x, int y1, int y2, QRgb colour) {
     fill(image, QRect(QPoint(x, y1), QPoint(x, y2)), colour);
 }
@@ -61,7 +63,9 @@ int transportVisibleCount(TButtonSet visible) {
     return std::max(1, std::popcount(static_cast<unsigned>(visible & kAllButtons)));
 }
 
-int transportButtonWidth(int width, TButtonSet visible) { return (width - 1) / transportVisibleCount(visible) + 1; }
+int transportButtonWidth(int width, TButtonSet visible) {
+    return (width - 1) / transportVisibleCount(visible) + 1;
+}
 
 QSize transportBarSize(QSize size, TButtonSet visible) {
     const int n = transportVisibleCount(visible);
@@ -175,7 +179,8 @@ void TMediaPlayer::layoutButtons() {
 bool TMediaPlayer::overPressedButton(QPoint pos) const {
     const int left = transportButtonLeft(static_cast<TMPBtnType>(m_pressed), width(), m_visible);
     const int buttonWidth = transportButtonWidth(width(), m_visible);
-    return left >= 0 && pos.x() >= left && pos.x() <= left + buttonWidth && pos.y() >= 0 && pos.y() < height();
+    return left >= 0 && pos.x() >= left && pos.x() <= left + buttonWidth && pos.y() >= 0 &&
+           pos.y() < height();
 }
 
 void TMediaPlayer::endPress() {

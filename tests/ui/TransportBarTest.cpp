@@ -65,7 +65,8 @@ TEST(TransportLayout, HitTestAtSharedBorders) {
         {10, 29, 0, -1},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(transportButtonAt(c.x, c.width, c.visible), c.hit) << "x " << c.x << " visible " << c.visible;
+        EXPECT_EQ(transportButtonAt(c.x, c.width, c.visible), c.hit)
+            << "x " << c.x << " visible " << c.visible;
 }
 
 // --- glyphs ---
@@ -152,7 +153,7 @@ TEST(TransportRender, GlyphChoiceFollowsBarAndSets) {
     const char *DI = kGlyphDisabled, *EN = kGlyphEnabled, *CL = kGlyphColored;
     const Case cases[] = {
         {"initial: empty set, bar disabled", false, 0, kAllButtons, {DI, DI, DI, DI, DI, DI, DI, DI, DI}},
-        {"bar disabled wins over the set", false, kAllButtons, kAllButtons, {DI, DI, DI, DI, DI, DI, DI, DI, DI}},
+        {"bar off wins over the set", false, kAllButtons, kAllButtons, {DI, DI, DI, DI, DI, DI, DI, DI, DI}},
         {"playing set, all coloured", true, 286, kAllButtons, {DI, CL, CL, CL, CL, DI, DI, DI, CL}},
         {"only Play coloured", true, 257, buttonSet({btPlay}), {CL, DI, DI, DI, DI, DI, DI, DI, EN}},
     };
@@ -353,7 +354,8 @@ TEST_F(TransportBarWidget, HandlerClearingDoDefaultSuppressesOperationAndPostCli
 // Step, Back and Record have no operation on a CD; a device error from a click is shown, and
 // does not unwind through the event loop.
 TEST_F(TransportBarWidget, ButtonsWithoutOperationAndDeviceErrors) {
-    for (TMPBtnType button : {btStep, btBack, btRecord}) QTest::mouseClick(bar, Qt::LeftButton, {}, centre(button));
+    for (TMPBtnType button : {btStep, btBack, btRecord})
+        QTest::mouseClick(bar, Qt::LeftButton, {}, centre(button));
     EXPECT_EQ(calls.size(), 6u);
     EXPECT_TRUE(drive.log().empty());
 
