@@ -95,31 +95,22 @@ TEST(TransportGlyphs, SizesOfAllTwentySevenGlyphs) {
     EXPECT_EQ(transportButtonName(9), nullptr);
 }
 
-// Enabled glyphs are filled black, coloured ones in their colour, disabled ones hollow; every glyph
-// has transparent pixels and grey and white edges.
-TEST(TransportGlyphs, FillsAndEdges) {
+// Enabled glyphs are filled black, coloured ones in their own colour, disabled ones hollow.
+TEST(TransportGlyphs, Fills) {
     const QRgb colours[] = {0xFF008000, 0xFFFFFF00, 0xFFFF0000, 0xFF0000FF, 0xFF0000FF,
                             0xFF0000FF, 0xFF0000FF, 0xFFFF0000, 0xFF0000FF};
-    auto count = [](const QImage &image, QRgb colour) {
-        int n = 0;
+    auto has = [](const char *prefix, int kind, QRgb colour) {
+        const QImage &image = transportGlyph(transportGlyphName(prefix, kind).constData());
         for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
-        return n;
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) == colour) return true;
+        return false;
     };
     for (int kind = 0; kind < 9; ++kind) {
-        const QImage &en = transportGlyph(transportGlyphName(kGlyphEnabled, kind).constData());
-        const QImage &cl = transportGlyph(transportGlyphName(kGlyphColored, kind).constData());
-        const QImage &di = transportGlyph(transportGlyphName(kGlyphDisabled, kind).constData());
-        SCOPED_TRACE(transportButtonName(kind));
-        EXPECT_GT(count(en, 0xFF000000), 0);
-        EXPECT_GT(count(cl, colours[kind]), 0);
-        EXPECT_EQ(count(cl, 0xFF000000), 0);
-        EXPECT_EQ(count(di, 0xFF000000), 0);
-        for (const QImage *glyph : {&en, &cl, &di}) {
-            EXPECT_GT(count(*glyph, kGlyphTransparent), 0);
-            EXPECT_GT(count(*glyph, 0xFF808080), 0);
-            EXPECT_GT(count(*glyph, 0xFFFFFFFF), 0);
-        }
+        EXPECT_TRUE(has(kGlyphEnabled, kind, 0xFF000000)) << kind;
+        EXPECT_TRUE(has(kGlyphColored, kind, colours[kind])) << kind;
+        EXPECT_FALSE(has(kGlyphDisabled, kind, 0xFF000000)) << kind;
+        EXPECT_FALSE(has(kGlyphDisabled, kind, colours[kind])) << kind;
     }
 }
 
