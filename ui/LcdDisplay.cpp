@@ -23,12 +23,6 @@ const QColor kGreen(0, 128, 0);
 const QColor kNavy(0, 0, 128);
 const QColor kRed(255, 0, 0);
 const std::string kNoTrackTitle(16, '-');
-constexpr int kWindowBytes = 28;
-
-std::function<void(const std::string &)> &titleLineObserver() {
-    static std::function<void(const std::string &)> observer;
-    return observer;
-}
 
 TLabel *makeLabel(QWidget *parent, QPoint at, QSize size, const std::string &caption, const QColor &colour,
                   int pixels, bool underline, bool autoSize) {
@@ -48,21 +42,12 @@ TPanel *makeSmallPanel(QWidget *parent, int left, int width, const QString &hint
     return panel;
 }
 
-void showOnTitleLine(const std::string &text) {
-    LCD_DISPLAY->LB_NAME->setCaption(text);
-    if (titleLineObserver()) titleLineObserver()(text);
-}
-
 std::string currentTrackTitle() {
     std::string title = CD_Database->SG1->Cells(1, CurrentTrack);
     return title.empty() ? kNoTrackTitle : title;
 }
 
 }  // namespace
-
-void setTitleLineObserver(std::function<void(const std::string &)> observer) {
-    titleLineObserver() = std::move(observer);
-}
 
 TLCD_DISPLAY::TLCD_DISPLAY(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -173,27 +158,3 @@ void TLCD_DISPLAY::PA_COMClick(QObject *) {
 }
 
 void TLCD_DISPLAY::Panel3Click(QObject *Sender) { Form1->PM_SELClick(Sender); }
-
-void ShowScrollTitle(const std::string &S) {
-    TLabel *over = LCD_DISPLAY->LB_OVER;
-    over->Tag = over->Tag + 1;
-    showOnTitleLine(titleHead(S));
-    over->hide();
-    if (S.size() >= kWindowBytes) {
-        const std::string T = S + " >> " + S;
-        for (int p = 1;; ++p) {
-            if (Form1->PA_POWER->Tag == 0) break;
-            if (!IsTrailByte(T, p)) {
-                showOnTitleLine(T.substr(static_cast<size_t>(p - 1), IsTrailByte(T, p + kWindowBytes) ? 27 : 28));
-                WaitMs(ScrollDelay);
-            }
-            if (CopyChars(LCD_DISPLAY->LB_NAME->Caption(), 1, 2).substr(0, 2) == ">>") break;
-            if (over->Tag != 1) break;
-        }
-    }
-    if (S.size() >= kWindowBytes && over->Tag != 0) {
-        over->show();
-        showOnTitleLine(titleHead(S));
-    }
-    over->Tag = 0;
-}

@@ -1,5 +1,9 @@
 #include "ui/controls/Timer.h"
 
+bool TTimer::s_held = false;
+
+void TTimer::holdAllTimers(bool hold) { s_held = hold; }
+
 TTimer::TTimer(QObject *parent) : QObject(parent) {
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TTimer::post);
@@ -8,7 +12,7 @@ TTimer::TTimer(QObject *parent) : QObject(parent) {
 void TTimer::setEnabled(bool enabled) {
     if (enabled == m_enabled) return;
     m_enabled = enabled;
-    if (enabled)
+    if (enabled && !s_held)
         m_timer.start();
     else
         m_timer.stop();

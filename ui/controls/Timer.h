@@ -20,10 +20,14 @@ public:
 
     std::function<void()> OnTimer;
 
+    // Tests drive ticks themselves: while held, no timer runs on the wall clock.
+    static void holdAllTimers(bool hold);
+
 private:
     void post();
     void deliver();
 
     QTimer m_timer;
     bool m_enabled = false;
+    static bool s_held;
 };
