@@ -60,6 +60,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    AboutBox = this;
 }
 
 void TAboutBox::showEvent(QShowEvent *event) {

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and validates what lands there.
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/cd-tunewick32 share/applications/cd-tunewick32.desktop \
+         share/metainfo/io.github.cdtunewick32.metainfo.xml \
+         share/icons/hicolor/scalable/apps/cd-tunewick32.svg share/cd-tunewick32/help/ROTOR.html; do
+  [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
+done
+desktop-file-validate "$prefix/share/applications/cd-tunewick32.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/io.github.cdtunewick32.metainfo.xml"
+grep -q 'id="context-1000"' "$prefix/share/cd-tunewick32/help/ROTOR.html"
+echo "install ok"
