@@ -374,6 +374,7 @@ bool ExtractionDrive::open(std::string &reason) {
         channel->snapshot.sector = known.startOf(known.firstTrack);
         channel->snapshot.toc = known;
     }
+    m_softDoor = !source->hasDoor();
     m_worker = std::thread([engine, channel] {
         engine->run();
         std::lock_guard lock(channel->mutex);
@@ -476,9 +477,14 @@ bool ExtractionDrive::seek(int sector) {
 bool ExtractionDrive::eject() {
     if (!m_channel) return false;
     std::lock_guard lock(m_channel->mutex);
-    m_channel->snapshot.state = DriveState::TrayOpen;
-    m_channel->snapshot.sector = 0;
-    m_channel->snapshot.toc = {};
+    Snapshot &shown = m_channel->snapshot;
+    if (m_softDoor && !shown.softDoorOpen) {
+        shown.softDoorOpen = true;
+        shown.discToc = shown.toc;
+    }
+    shown.state = DriveState::TrayOpen;
+    shown.sector = 0;
+    shown.toc = {};
     m_channel->commands.push_back({Command::Eject});
     m_channel->wake.notify_all();
     return true;

@@ -63,6 +63,7 @@ private:
     std::shared_ptr<AudioOutput> m_output;
     Options m_options;
     std::shared_ptr<ExtractionChannel> m_channel;   // while open
+    bool m_softDoor = false;                        // the source has no door: the drive emulates one
     std::thread m_worker;
     std::shared_ptr<ExtractionChannel> m_lingering; // a closed worker still blocked in a read
     std::thread m_lingeringWorker;
