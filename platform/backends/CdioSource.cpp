@@ -4,7 +4,6 @@
 #include <cdio/mmc_ll_cmds.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +53,11 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
         return nullptr;
     }
     if (device) return std::shared_ptr<CdioSource>(new CdioSource(path, true, {}));
+    // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
+    if (imageDriver(path) == DRIVER_UNKNOWN) {
+        reason = "not a disc image (use the .cue, .toc or .nrg file): " + path;
+        return nullptr;
+    }
 
     Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
