@@ -14,14 +14,15 @@ namespace platform {
 // Tests run it faster than real time; the player's null and file outputs run it at speed 1.
 class ClockedOutput : public AudioOutput {
 public:
-    explicit ClockedOutput(double speed = 1.0, int bufferMs = 150);
+    explicit ClockedOutput(double speed = 1.0, int bufferMs = 200);
 
     bool write(const uint8_t *data, int frames) override;
     long delayFrames() override;
     long availableFrames() override;
     void flush() override {}
     long drop() override;
-    int periodFrames() const override { return m_bufferFrames / 4; }
+    // Half the buffer: few wake-ups, and the position published is never older than one period.
+    int periodFrames() const override { return m_bufferFrames / 2; }
 
     // Frames played out so far; any thread.
     long long consumedFrames() const;
@@ -47,7 +48,7 @@ private:
 // TUNEWICK_AUDIO=null: plays out in real time (or faster, for tests) into a checksum.
 class NullOutput : public ClockedOutput {
 public:
-    explicit NullOutput(double speed = 1.0, int bufferMs = 150);
+    explicit NullOutput(double speed = 1.0, int bufferMs = 200);
     std::string name() const override { return "null"; }
 
     // FNV-1a 64 of every byte played out; any thread.

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using testing::eventually;
 using testing::patternOf;
 
-constexpr int kBufferFrames = kSampleRate * 150 / 1000;  // the null output's buffer
+constexpr int kBufferFrames = kSampleRate * 200 / 1000;  // the null output's buffer
 
 // Tracks 1 and 2 are audio (sectors 0-499), track 3 is data.
 TableOfContents threeTrackDisc() {
