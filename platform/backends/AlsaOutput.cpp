@@ -88,4 +88,4 @@ long AlsaOutput::drop() {
     return queued;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -28,7 +28,7 @@ public:
     std::string name() const override { return "ALSA " + m_device; }
 
 private:
-    bool recover(int error);  // after an xrun or a suspend; false when the device is gone
+    bool recover(int error); // after an xrun or a suspend; false when the device is gone
 
     std::string m_device;
     std::string m_error;
@@ -36,4 +36,4 @@ private:
     snd_pcm_uframes_t m_periodFrames = 1024;
 };
 
-}  // namespace platform
+} // namespace platform

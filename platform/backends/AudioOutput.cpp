@@ -24,4 +24,4 @@ std::shared_ptr<AudioOutput> createOutput(const std::string &choice, std::string
     return std::make_shared<NullOutput>();
 }
 
-}  // namespace platform
+} // namespace platform

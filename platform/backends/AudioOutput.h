@@ -7,7 +7,7 @@
 namespace platform {
 
 constexpr int kSampleRate = 44100;
-constexpr int kFrameBytes = 4;  // one stereo frame of two signed 16-bit little-endian samples
+constexpr int kFrameBytes = 4; // one stereo frame of two signed 16-bit little-endian samples
 constexpr int kFramesPerSector = 588;
 
 // Where the extraction drive sends its sound: S16LE stereo at 44100 Hz. The drive's worker thread
@@ -37,4 +37,4 @@ public:
 // When that output cannot be opened, returns the null output and says why in `note`.
 std::shared_ptr<AudioOutput> createOutput(const std::string &choice, std::string &note);
 
-}  // namespace platform
+} // namespace platform

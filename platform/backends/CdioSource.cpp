@@ -1,9 +1,8 @@
 #include "platform/backends/CdioSource.h"
 
+#include <algorithm>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
-
-#include <algorithm>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +26,7 @@ std::string groupName(gid_t gid) {
     return entry ? entry->gr_name : std::to_string(gid);
 }
 
-}  // namespace
+} // namespace
 
 driver_id_t CdioSource::imageDriver(const std::string &path) {
     if (endsWith(path, ".cue")) return DRIVER_BINCUE;
@@ -46,8 +45,8 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
     if (access(path.c_str(), R_OK) != 0) {
         if (device)
             reason = "no permission to read the CD drive " + path + ": join the group \"" +
-                     groupName(info.st_gid) + "\" that owns it (sudo adduser $USER " + groupName(info.st_gid) +
-                     "), then log in again";
+                     groupName(info.st_gid) + "\" that owns it (sudo adduser $USER " +
+                     groupName(info.st_gid) + "), then log in again";
         else
             reason = "no permission to read the disc image " + path;
         return nullptr;
@@ -75,7 +74,9 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
 CdioSource::CdioSource(std::string path, bool device, TableOfContents probed)
     : m_path(std::move(path)), m_device(device), m_probed(std::move(probed)) {}
 
-std::string CdioSource::name() const { return (m_device ? "CD drive " : "disc image ") + m_path; }
+std::string CdioSource::name() const {
+    return (m_device ? "CD drive " : "disc image ") + m_path;
+}
 
 MediaState CdioSource::knownAtStart(TableOfContents &toc) const {
     if (m_device) return MediaState::NoDisc;
@@ -98,7 +99,8 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
         lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
         if (start == CDIO_INVALID_LSN) return false;
         result.trackStart.push_back(start);
-        result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) != TRACK_FORMAT_AUDIO);
+        result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
+                                   TRACK_FORMAT_AUDIO);
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
@@ -151,7 +153,8 @@ MediaState CdioSource::pollDevice() {
 
 bool CdioSource::read(int lsn, int count, uint8_t *out) {
     if (!m_handle || count <= 0) return false;
-    return cdio_read_audio_sectors(m_handle.get(), out, lsn, static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
+    return cdio_read_audio_sectors(m_handle.get(), out, lsn, static_cast<uint32_t>(count)) ==
+           DRIVER_OP_SUCCESS;
 }
 
 bool CdioSource::eject() {
@@ -164,4 +167,4 @@ bool CdioSource::eject() {
     return result == DRIVER_OP_SUCCESS;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -3,7 +3,6 @@
 #include "platform/backends/SectorSource.h"
 
 #include <cdio/cdio.h>
-
 #include <memory>
 #include <string>
 
@@ -13,7 +12,7 @@ namespace platform {
 // that calls poll() and read() owns the libcdio handle; no other thread ever touches it.
 class CdioSource : public SectorSource {
 public:
-    static constexpr int kQuietSpeed = 4;  // times CD speed: fast enough to keep up, and quiet
+    static constexpr int kQuietSpeed = 4; // times CD speed: fast enough to keep up, and quiet
 
     // Checks on the calling thread whether `path` can be used, without keeping a handle: a device
     // node must exist and be readable; an image is read once for its table of contents. Returns
@@ -42,10 +41,10 @@ private:
 
     const std::string m_path;
     const bool m_device;
-    const TableOfContents m_probed;  // an image's contents as create() found them
+    const TableOfContents m_probed; // an image's contents as create() found them
     Handle m_handle{nullptr, &cdio_destroy};
-    bool m_tocFresh = false;  // m_toc belongs to the disc in the drive now
+    bool m_tocFresh = false; // m_toc belongs to the disc in the drive now
     TableOfContents m_toc;
 };
 
-}  // namespace platform
+} // namespace platform

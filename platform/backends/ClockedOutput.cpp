@@ -8,13 +8,14 @@ namespace platform {
 namespace {
 
 constexpr uint32_t kWavHeaderBytes = 44;
-constexpr uint32_t kHeaderEveryBytes = kSampleRate * kFrameBytes;  // one second of sound
+constexpr uint32_t kHeaderEveryBytes = kSampleRate * kFrameBytes; // one second of sound
 
 void putLe(uint8_t *at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-}  // namespace
+} // namespace
 
 ClockedOutput::ClockedOutput(double speed, int bufferMs)
     : m_speed(speed), m_bufferFrames(kSampleRate * bufferMs / 1000), m_anchor(Clock::now()) {}
@@ -111,7 +112,8 @@ std::vector<uint8_t> NullOutput::copy() const {
 
 void NullOutput::consume(const uint8_t *data, size_t bytes) {
     std::lock_guard lock(m_sumMutex);
-    for (size_t i = 0; i < bytes; ++i) m_checksum = (m_checksum ^ data[i]) * 1099511628211ull;
+    for (size_t i = 0; i < bytes; ++i)
+        m_checksum = (m_checksum ^ data[i]) * 1099511628211ull;
     if (m_keepCopy) m_copy.insert(m_copy.end(), data, data + bytes);
 }
 
@@ -131,10 +133,9 @@ WavOutput::~WavOutput() {
 }
 
 void WavOutput::writeHeader() {
-    uint8_t header[kWavHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                       'f', 'm', 't', ' ', 0, 0, 0, 0, 0, 0, 0, 0,
-                                       0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0,
-                                       'd', 'a', 't', 'a', 0, 0, 0, 0};
+    uint8_t header[kWavHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
+                                       ' ', 0,   0,   0,   0, 0, 0,   0,   0,   0,   0,   0,   0,   0,   0,
+                                       0,   0,   0,   0,   0, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
     putLe(header + 4, 36 + m_dataBytes, 4);
     putLe(header + 16, 16, 4);                        // size of the format chunk
     putLe(header + 20, 1, 2);                         // PCM
@@ -162,4 +163,4 @@ void WavOutput::consume(const uint8_t *data, size_t bytes) {
     if (m_sinceHeader >= kHeaderEveryBytes) writeHeader();
 }
 
-}  // namespace platform
+} // namespace platform

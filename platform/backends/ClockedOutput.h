@@ -33,14 +33,14 @@ protected:
 
 private:
     using Clock = std::chrono::steady_clock;
-    void advance();  // plays out what the clock has reached; lock held
+    void advance(); // plays out what the clock has reached; lock held
 
     const double m_speed;
     const int m_bufferFrames;
     mutable std::mutex m_mutex;
-    std::vector<uint8_t> m_pending;  // queued bytes; those before m_head are played out
+    std::vector<uint8_t> m_pending; // queued bytes; those before m_head are played out
     size_t m_head = 0;
-    Clock::time_point m_anchor;     // when the present run of continuous play began
+    Clock::time_point m_anchor; // when the present run of continuous play began
     long long m_playedSinceAnchor = 0;
     long long m_consumed = 0;
 };
@@ -95,4 +95,4 @@ private:
     uint32_t m_sinceHeader = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -19,26 +19,26 @@ struct Track {
 // Chords in equal temperament (A4 = 440 Hz); no two tracks share the same set.
 const std::vector<Track> &tracks() {
     static const std::vector<Track> table = {
-        {2, 5, 0, {220.00, 277.18, 329.63}},            // A major
-        {3, 17, 40, {261.63, 329.63, 392.00}},          // C major
-        {2, 48, 0, {440.00, 659.25}},                   // A and its fifth
-        {3, 2, 15, {293.66, 349.23, 440.00}},           // D minor
-        {2, 30, 0, {164.81, 207.65, 246.94}},           // E major
-        {3, 41, 60, {174.61, 220.00, 261.63}},          // F major
-        {2, 12, 0, {196.00, 246.94, 293.66}},           // G major
-        {2, 56, 20, {246.94, 293.66, 369.99}},          // B minor
-        {3, 25, 0, {311.13, 392.00, 466.16}},           // E flat major
-        {2, 40, 5, {220.00, 261.63, 329.63}},           // A minor
-        {3, 8, 0, {185.00, 220.00, 277.18}},            // F sharp minor
-        {3, 50, 33, {523.25, 659.25, 783.99, 987.77}},  // C major seventh, an octave up
+        {2, 5, 0, {220.00, 277.18, 329.63}},           // A major
+        {3, 17, 40, {261.63, 329.63, 392.00}},         // C major
+        {2, 48, 0, {440.00, 659.25}},                  // A and its fifth
+        {3, 2, 15, {293.66, 349.23, 440.00}},          // D minor
+        {2, 30, 0, {164.81, 207.65, 246.94}},          // E major
+        {3, 41, 60, {174.61, 220.00, 261.63}},         // F major
+        {2, 12, 0, {196.00, 246.94, 293.66}},          // G major
+        {2, 56, 20, {246.94, 293.66, 369.99}},         // B minor
+        {3, 25, 0, {311.13, 392.00, 466.16}},          // E flat major
+        {2, 40, 5, {220.00, 261.63, 329.63}},          // A minor
+        {3, 8, 0, {185.00, 220.00, 277.18}},           // F sharp minor
+        {3, 50, 33, {523.25, 659.25, 783.99, 987.77}}, // C major seventh, an octave up
     };
     return table;
 }
 
-constexpr double kPeak = 0.36;        // of full scale, all partials together: soft, never clipping
+constexpr double kPeak = 0.36; // of full scale, all partials together: soft, never clipping
 constexpr double kFadeSeconds = 0.75;
 
-}  // namespace
+} // namespace
 
 TableOfContents toc() {
     TableOfContents t;
@@ -67,7 +67,8 @@ void renderSector(int lsn, uint8_t *out) {
     int track = disc.trackAt(lsn);
     const std::vector<double> &hz = trackFrequencies(track);
     const long long first = static_cast<long long>(lsn - disc.startOf(track)) * kFramesPerSector;
-    const long long length = static_cast<long long>(disc.endOf(track) - disc.startOf(track)) * kFramesPerSector;
+    const long long length =
+        static_cast<long long>(disc.endOf(track) - disc.startOf(track)) * kFramesPerSector;
     const double amplitude = kPeak / static_cast<double>(hz.size());
 
     // Each partial turns a phasor one sample step at a time, started at the exact phase of the
@@ -109,4 +110,4 @@ std::shared_ptr<SectorSource> makeSource() {
     return std::make_shared<MemorySource>(toc(), &renderSector, "demo disc");
 }
 
-}  // namespace platform::demo
+} // namespace platform::demo

@@ -22,5 +22,5 @@ void renderSector(int lsn, uint8_t *out);
 // A source that plays the disc.
 std::shared_ptr<SectorSource> makeSource();
 
-}  // namespace demo
-}  // namespace platform
+} // namespace demo
+} // namespace platform

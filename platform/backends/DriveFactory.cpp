@@ -34,7 +34,7 @@ std::string defaultDevice() {
     return path;
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
     std::string choice = environment("TUNEWICK_DEVICE");
@@ -60,4 +60,4 @@ std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
     return std::make_unique<ExtractionDrive>(std::move(makeSource), std::move(output));
 }
 
-}  // namespace platform
+} // namespace platform

@@ -24,8 +24,8 @@ struct Command {
 struct Snapshot {
     DriveState state = DriveState::NoDisc;
     int sector = 0;
-    TableOfContents toc;      // the ready disc's; empty otherwise
-    TableOfContents discToc;  // the disc behind a software door that is open
+    TableOfContents toc;     // the ready disc's; empty otherwise
+    TableOfContents discToc; // the disc behind a software door that is open
     bool softDoorOpen = false;
 };
 
@@ -38,13 +38,13 @@ bool isPlayable(const TableOfContents &toc, int sector) {
     return !toc.isData(toc.trackAt(sector));
 }
 
-}  // namespace
+} // namespace
 
 // Shared by the drive (UI thread) and its worker; lives as long as either holds it.
 struct ExtractionChannel {
     std::mutex mutex;
-    std::condition_variable wake;      // a command came, or quit
-    std::condition_variable finished;  // the worker has ended
+    std::condition_variable wake;     // a command came, or quit
+    std::condition_variable finished; // the worker has ended
     std::deque<Command> commands;
     Snapshot snapshot;
     bool quit = false;
@@ -73,7 +73,7 @@ private:
     std::optional<Command> nextCommand();
     void apply(const Command &command);
     void startPlay(long long frame);
-    void halt(DriveState state);  // stop or pause at the frame heard last
+    void halt(DriveState state); // stop or pause at the frame heard last
     void moveTo(long long frame);
     void eject();
 
@@ -106,11 +106,11 @@ private:
     MediaState m_media = MediaState::NoDisc;
     TableOfContents m_toc;
     DriveState m_state = DriveState::Stopped;
-    long long m_position = 0;     // frame, while stopped or paused
-    int m_readCursor = 0;         // next sector to read
-    int m_skipFrames = 0;         // frames of m_readCursor's sector before the play's first frame
-    int m_playEnd = 0;            // first sector after the audio run being played
-    long long m_handedFrame = 0;  // next frame to hand to the output
+    long long m_position = 0;    // frame, while stopped or paused
+    int m_readCursor = 0;        // next sector to read
+    int m_skipFrames = 0;        // frames of m_readCursor's sector before the play's first frame
+    int m_playEnd = 0;           // first sector after the audio run being played
+    long long m_handedFrame = 0; // next frame to hand to the output
     bool m_softDoorOpen = false;
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
@@ -145,7 +145,8 @@ std::optional<Command> Engine::nextCommand() {
     if (m_state != DriveState::Playing) {
         Clock::time_point until = m_nextPoll;
         if (m_softDoorOpen) until = std::min(until, m_softDoorCloses);
-        m_channel->wake.wait_until(lock, until, [this] { return !m_channel->commands.empty() || m_channel->quit; });
+        m_channel->wake.wait_until(lock, until,
+                                   [this] { return !m_channel->commands.empty() || m_channel->quit; });
     }
     if (m_channel->quit || m_channel->commands.empty()) return std::nullopt;
     Command command = m_channel->commands.front();
@@ -304,7 +305,7 @@ void Engine::refreshMedia() {
 void Engine::publish() {
     Snapshot next;
     next.softDoorOpen = m_softDoorOpen;
-    if (m_softDoorOpen) next.discToc = m_toc;  // the disc stays behind a software door
+    if (m_softDoorOpen) next.discToc = m_toc; // the disc stays behind a software door
     switch (m_media) {
     case MediaState::NoDrive:
         next.state = DriveState::NoDrive;
@@ -337,7 +338,7 @@ void Engine::ringPush(const uint8_t *data, size_t bytes) {
     m_ringBytes += bytes;
 }
 
-}  // namespace
+} // namespace
 
 ExtractionDrive::ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options)
     : m_makeSource(std::move(makeSource)), m_output(std::move(output)), m_options(options) {}
@@ -490,4 +491,4 @@ bool ExtractionDrive::eject() {
     return true;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -32,10 +32,10 @@ public:
     using SourceMaker = std::function<std::shared_ptr<SectorSource>(std::string &reason)>;
 
     struct Options {
-        int doorMs = 4000;        // how long a software door stays open
-        int pollMs = 1000;        // how often the worker looks at the door and the disc
-        int ringSectors = 150;    // read-ahead: two seconds
-        int closeWaitMs = 100;    // how long close() waits for a worker stuck in a read
+        int doorMs = 4000;     // how long a software door stays open
+        int pollMs = 1000;     // how often the worker looks at the door and the disc
+        int ringSectors = 150; // read-ahead: two seconds
+        int closeWaitMs = 100; // how long close() waits for a worker stuck in a read
     };
 
     ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options);
@@ -62,11 +62,11 @@ private:
     SourceMaker m_makeSource;
     std::shared_ptr<AudioOutput> m_output;
     Options m_options;
-    std::shared_ptr<ExtractionChannel> m_channel;   // while open
-    bool m_softDoor = false;                        // the source has no door: the drive emulates one
+    std::shared_ptr<ExtractionChannel> m_channel; // while open
+    bool m_softDoor = false;                      // the source has no door: the drive emulates one
     std::thread m_worker;
     std::shared_ptr<ExtractionChannel> m_lingering; // a closed worker still blocked in a read
     std::thread m_lingeringWorker;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -37,7 +37,8 @@ bool MemorySource::read(int lsn, int count, uint8_t *out) {
     if (!ok) return false;
     Render render = m_render;
     lock.unlock();
-    for (int i = 0; i < count; ++i) render(lsn + i, out + static_cast<size_t>(i) * kSectorBytes);
+    for (int i = 0; i < count; ++i)
+        render(lsn + i, out + static_cast<size_t>(i) * kSectorBytes);
     return true;
 }
 
@@ -96,4 +97,4 @@ int MemorySource::pollCount() const {
     return m_polls;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -30,14 +30,14 @@ public:
     std::string name() const override { return m_name; }
 
     // --- faults ---
-    void failSectors(int from, int to);  // reads touching [from, to) fail until clearFaults()
-    void failNextReads(int count);       // the next `count` reads fail
+    void failSectors(int from, int to); // reads touching [from, to) fail until clearFaults()
+    void failNextReads(int count);      // the next `count` reads fail
     void clearFaults();
-    void hold();                         // reads block from now on, as a drive stuck in retries
-    void release();                      // blocked reads go on
-    int blockedReads() const;            // reads waiting in hold() now
-    void pullDisc();                     // the disc vanishes; reads fail, poll() says NoDisc
-    void insert(TableOfContents toc);    // a disc goes in
+    void hold();                      // reads block from now on, as a drive stuck in retries
+    void release();                   // blocked reads go on
+    int blockedReads() const;         // reads waiting in hold() now
+    void pullDisc();                  // the disc vanishes; reads fail, poll() says NoDisc
+    void insert(TableOfContents toc); // a disc goes in
     std::vector<ReadCall> reads() const;
     int pollCount() const;
 
@@ -57,4 +57,4 @@ private:
     std::vector<ReadCall> m_reads;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -9,7 +9,7 @@ SectorReader::Outcome SectorReader::next(int lsn, int end, uint8_t *out) {
     if (count <= 0) return {Step::Read, 0};
     if (m_source.read(lsn, count, out)) {
         m_failures = 0;
-        m_size = std::min(kFullRead, m_size * 2);  // back to full size step by step
+        m_size = std::min(kFullRead, m_size * 2); // back to full size step by step
         return {Step::Read, count};
     }
     if (++m_failures <= kRetries) {
@@ -27,4 +27,4 @@ void SectorReader::reset() {
     m_failures = 0;
 }
 
-}  // namespace platform
+} // namespace platform

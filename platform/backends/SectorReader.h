@@ -15,9 +15,9 @@ public:
     static constexpr int kSkipSectors = kFramesPerSecond; // one second
 
     enum class Step {
-        Read,   // `sectors` sectors of audio were read
-        Retry,  // the read failed; the next call tries again with half the size
-        Skip,   // the place could not be read: `sectors` sectors of silence stand in for it
+        Read,  // `sectors` sectors of audio were read
+        Retry, // the read failed; the next call tries again with half the size
+        Skip,  // the place could not be read: `sectors` sectors of silence stand in for it
     };
     struct Outcome {
         Step step;
@@ -39,4 +39,4 @@ private:
     int m_failures = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -8,10 +8,10 @@ namespace platform {
 
 // What the medium holds at one look.
 enum class MediaState {
-    NoDrive,   // the drive has gone away
-    TrayOpen,  // the door is open
-    NoDisc,    // no disc, a disc not ready yet, or a disc without audio
-    Ready,     // a disc with audio tracks
+    NoDrive,  // the drive has gone away
+    TrayOpen, // the door is open
+    NoDisc,   // no disc, a disc not ready yet, or a disc without audio
+    Ready,    // a disc with audio tracks
 };
 
 // Audio sectors from somewhere: a CD drive or disc image through libcdio, the synthesized demo
@@ -37,4 +37,4 @@ public:
     virtual std::string name() const = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -1,14 +1,14 @@
 // The demo disc and the drive the environment chooses.
-#include "platform/backends/ClockedOutput.h"
 #include "platform/backends/DemoDisc.h"
+
+#include "platform/backends/ClockedOutput.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "tests/platform/backends/TestDisc.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <numbers>
 
 namespace platform {
@@ -35,7 +35,8 @@ int trackHeard(const std::vector<uint8_t> &pcm, size_t firstFrame, size_t frames
     double bestPower = -1;
     for (int track = 1; track <= demo::toc().lastTrack; ++track) {
         double weakest = 1e300;
-        for (double hz : demo::trackFrequencies(track)) weakest = std::min(weakest, powerAt(pcm, firstFrame, frames, hz));
+        for (double hz : demo::trackFrequencies(track))
+            weakest = std::min(weakest, powerAt(pcm, firstFrame, frames, hz));
         if (weakest > bestPower) {
             bestPower = weakest;
             best = track;
@@ -83,7 +84,8 @@ TEST(DemoDiscTest, OutputHoldsTheToneOfTheTrackPlayed) {
     for (int track : {2, 7, 12}) {
         size_t before = output->copy().size() / kFrameBytes;
         ASSERT_TRUE(drive.play(drive.toc().startOf(track) + 5 * kFramesPerSecond));
-        ASSERT_TRUE(eventually([&] { return output->consumedFrames() >= static_cast<long long>(before) + 20000; }));
+        ASSERT_TRUE(
+            eventually([&] { return output->consumedFrames() >= static_cast<long long>(before) + 20000; }));
         ASSERT_TRUE(drive.stop());
         ASSERT_TRUE(eventually([&] { return output->delayFrames() == 0; }));
         EXPECT_EQ(trackHeard(output->copy(), before, 16384), track);
@@ -98,11 +100,12 @@ struct EnvironmentCase {
 
 TEST(DriveFactoryTest, DescriptionNamesTheDriveAndTheOutputFromTheEnvironment) {
     std::string unwritable = "wav:/nonexistent-folder/heard.wav";
-    for (const EnvironmentCase &c : {EnvironmentCase{"demo", "null", "drive: demo disc; audio: null"},
-                                     EnvironmentCase{"demo", unwritable.c_str(),
-                                                     "drive: demo disc; audio: null (cannot write "
-                                                     "/nonexistent-folder/heard.wav, sound goes to null)"},
-                                     EnvironmentCase{"/nonexistent/sr9", "null", "drive: /nonexistent/sr9; audio: null"}}) {
+    for (const EnvironmentCase &c :
+         {EnvironmentCase{"demo", "null", "drive: demo disc; audio: null"},
+          EnvironmentCase{"demo", unwritable.c_str(),
+                          "drive: demo disc; audio: null (cannot write "
+                          "/nonexistent-folder/heard.wav, sound goes to null)"},
+          EnvironmentCase{"/nonexistent/sr9", "null", "drive: /nonexistent/sr9; audio: null"}}) {
         setenv("TUNEWICK_DEVICE", c.device, 1);
         setenv("TUNEWICK_AUDIO", c.audio, 1);
         std::string description;
@@ -130,5 +133,5 @@ TEST(DriveFactoryTest, DemoDriveOpensWithItsDiscAndAMissingDeviceSaysSo) {
     unsetenv("TUNEWICK_AUDIO");
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

@@ -6,11 +6,10 @@
 #include "tests/platform/backends/TestDisc.h"
 
 #include <cdio/logging.h>
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace platform {
 namespace {
@@ -27,12 +26,12 @@ constexpr int kLeadOut = 240;
 class DiscImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        cdio_loglevel_default = CDIO_LOG_ERROR;  // the short tracks here draw pregap warnings
+        cdio_loglevel_default = CDIO_LOG_ERROR; // the short tracks here draw pregap warnings
         char pattern[] = "/tmp/tunewick-images-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
         std::vector<uint8_t> bin = patternOf(0, kDataTrack);
-        bin.resize(static_cast<size_t>(kLeadOut) * kSectorBytes, 0x5A);  // the data track's bytes
+        bin.resize(static_cast<size_t>(kLeadOut) * kSectorBytes, 0x5A); // the data track's bytes
         write("disc.bin", std::string(bin.begin(), bin.end()));
         write("disc.cue", "FILE \"disc.bin\" BINARY\n"
                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
@@ -112,8 +111,11 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     // libcdio looks for a .toc file's data relative to the working folder, so the name is absolute.
     std::string bin = path("disc.bin");
     write("disc.toc", "CD_DA\n"
-                      "TRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:25\n"
-                      "TRACK AUDIO\nFILE \"" + bin + "\" 00:01:25 00:01:05\n");
+                      "TRACK AUDIO\nFILE \"" +
+                          bin +
+                          "\" 0 00:01:25\n"
+                          "TRACK AUDIO\nFILE \"" +
+                          bin + "\" 00:01:25 00:01:05\n");
     std::string reason;
     auto source = CdioSource::create(path("disc.toc"), reason);
     ASSERT_TRUE(source) << reason;
@@ -133,8 +135,9 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
         std::string image;
         std::string reasonHolds;
     };
-    for (const Case &c : {Case{path("data.cue"), "not an audio disc"}, Case{path("absent.cue"), "no CD drive or disc image"},
-                          Case{path("disc.bin"), "not a disc image"}}) {
+    for (const Case &c :
+         {Case{path("data.cue"), "not an audio disc"}, Case{path("absent.cue"), "no CD drive or disc image"},
+          Case{path("disc.bin"), "not a disc image"}}) {
         std::string reason;
         EXPECT_FALSE(CdioSource::create(c.image, reason)) << c.image;
         EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.image << ": " << reason;
@@ -147,5 +150,5 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     }
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

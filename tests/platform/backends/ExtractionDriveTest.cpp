@@ -1,14 +1,14 @@
 // The extraction drive over a disc in memory: what reaches the output, the read-error steps, and
 // that the UI thread never waits on a stuck source.
-#include "platform/backends/ClockedOutput.h"
 #include "platform/backends/ExtractionDrive.h"
+
+#include "platform/backends/ClockedOutput.h"
 #include "platform/backends/MemorySource.h"
 #include "platform/backends/SectorReader.h"
 #include "tests/platform/backends/TestDisc.h"
 
-#include <gtest/gtest.h>
-
 #include <future>
+#include <gtest/gtest.h>
 
 namespace platform {
 namespace {
@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 using testing::eventually;
 using testing::patternOf;
 
-constexpr int kBufferFrames = kSampleRate * 200 / 1000;  // the null output's buffer
+constexpr int kBufferFrames = kSampleRate * 200 / 1000; // the null output's buffer
 
 // Tracks 1 and 2 are audio (sectors 0-499), track 3 is data.
 TableOfContents threeTrackDisc() {
@@ -38,7 +38,8 @@ protected:
         m_output = std::make_shared<NullOutput>(speed);
         m_output->keepCopy(true);
         auto source = m_source;
-        m_drive = std::make_unique<ExtractionDrive>([source](std::string &) { return source; }, m_output, options);
+        m_drive =
+            std::make_unique<ExtractionDrive>([source](std::string &) { return source; }, m_output, options);
         std::string reason;
         ASSERT_TRUE(m_drive->open(reason)) << reason;
     }
@@ -67,7 +68,8 @@ TEST_F(ExtractionDriveTest, PlaysToTheLastAudioSectorByteForByteAndNeverReadsPas
 
     EXPECT_TRUE(m_output->copy() == patternOf(123, 500)) << "bytes heard: " << m_output->copy().size();
     EXPECT_EQ(m_drive->status().sector, 499);
-    for (const MemorySource::ReadCall &read : m_source->reads()) EXPECT_LE(read.lsn + read.count, 500);
+    for (const MemorySource::ReadCall &read : m_source->reads())
+        EXPECT_LE(read.lsn + read.count, 500);
     EXPECT_FALSE(m_drive->play(550)) << "a data track must never play";
 }
 
@@ -94,7 +96,8 @@ TEST_F(ExtractionDriveTest, PauseResumeAndSeekNeitherLoseNorRepeatASample) {
     size_t headBytes = heard.size() - tail.size();
     std::vector<uint8_t> head = patternOf(10, 300);
     ASSERT_LT(headBytes, head.size());
-    EXPECT_TRUE(std::equal(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(headBytes), heard.begin()))
+    EXPECT_TRUE(
+        std::equal(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(headBytes), heard.begin()))
         << "the audio up to the seek is the disc's from sector 10 without a gap or a repeat";
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), heard.begin() + static_cast<std::ptrdiff_t>(headBytes)));
 }
@@ -149,11 +152,13 @@ TEST_F(ExtractionDriveTest, EveryCallReturnsWhileTheSourceIsStuckAndThePositionH
 struct ReadFaultCase {
     const char *name;
     std::function<void(MemorySource &)> inject;
-    std::vector<MemorySource::ReadCall> expectedReads;  // the first reads of the play from sector 60
+    std::vector<MemorySource::ReadCall> expectedReads; // the first reads of the play from sector 60
     std::vector<uint8_t> expectedSound;
 };
 
-void PrintTo(const ReadFaultCase &fault, std::ostream *out) { *out << fault.name; }
+void PrintTo(const ReadFaultCase &fault, std::ostream *out) {
+    *out << fault.name;
+}
 
 class ReadFaultTest : public ExtractionDriveTest, public ::testing::WithParamInterface<ReadFaultCase> {};
 
@@ -185,10 +190,12 @@ std::vector<uint8_t> withSilence(int from, int silentFrom, int silentTo, int to)
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReadFaultTest,
     ::testing::Values(
-        ReadFaultCase{"TwoFailuresRecoverWithoutLoss", [](MemorySource &s) { s.failNextReads(2); },
+        ReadFaultCase{"TwoFailuresRecoverWithoutLoss",
+                      [](MemorySource &s) { s.failNextReads(2); },
                       {{60, 20, false}, {60, 10, false}, {60, 5, true}, {65, 10, true}, {75, 20, true}},
                       patternOf(60, 500)},
-        ReadFaultCase{"UnreadableSectorSkipsOneSecond", [](MemorySource &s) { s.failSectors(100, 101); },
+        ReadFaultCase{"UnreadableSectorSkipsOneSecond",
+                      [](MemorySource &s) { s.failSectors(100, 101); },
                       {{60, 20, true},
                        {80, 20, true},
                        {100, 20, false},
@@ -206,7 +213,9 @@ struct PullCase {
     int pollMs;
 };
 
-void PrintTo(const PullCase &pull, std::ostream *out) { *out << pull.name; }
+void PrintTo(const PullCase &pull, std::ostream *out) {
+    *out << pull.name;
+}
 
 class DiscPulledTest : public ExtractionDriveTest, public ::testing::WithParamInterface<PullCase> {};
 
@@ -227,7 +236,9 @@ TEST_P(DiscPulledTest, DiscPulledOutWhilePlayingReportsNoDisc) {
 INSTANTIATE_TEST_SUITE_P(Pulled, DiscPulledTest,
                          ::testing::Values(PullCase{"SeenByThePoll", 1.0, 20},
                                            PullCase{"SeenByTheReads", 20.0, 60000}),
-                         [](const ::testing::TestParamInfo<PullCase> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<PullCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ExtractionDriveTest, SoftwareDoorOpensOnEjectAndClosesByItselfOrAtPlay) {
     ExtractionDrive::Options options;
@@ -265,5 +276,5 @@ TEST_F(ExtractionDriveTest, AnotherDiscIsToldByItsTableOfContents) {
     EXPECT_EQ(m_drive->status().sector, 0) << "a new disc starts at its first track";
 }
 
-}  // namespace
-}  // namespace platform
+} // namespace
+} // namespace platform

@@ -20,13 +20,15 @@ inline uint8_t patternByte(int lsn, int offset) {
 }
 
 inline void renderPattern(int lsn, uint8_t *out) {
-    for (int i = 0; i < kSectorBytes; ++i) out[i] = patternByte(lsn, i);
+    for (int i = 0; i < kSectorBytes; ++i)
+        out[i] = patternByte(lsn, i);
 }
 
 // The pattern of sectors [from, to).
 inline std::vector<uint8_t> patternOf(int from, int to) {
     std::vector<uint8_t> bytes(static_cast<size_t>(to - from) * kSectorBytes);
-    for (int lsn = from; lsn < to; ++lsn) renderPattern(lsn, bytes.data() + static_cast<size_t>(lsn - from) * kSectorBytes);
+    for (int lsn = from; lsn < to; ++lsn)
+        renderPattern(lsn, bytes.data() + static_cast<size_t>(lsn - from) * kSectorBytes);
     return bytes;
 }
 
@@ -40,4 +42,4 @@ inline bool eventually(const std::function<bool()> &done, int seconds = 10) {
     return true;
 }
 
-}  // namespace platform::testing
+} // namespace platform::testing
