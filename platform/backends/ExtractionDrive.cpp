@@ -60,7 +60,8 @@ public:
            std::shared_ptr<AudioOutput> output, const ExtractionDrive::Options &options)
         : m_channel(std::move(channel)), m_source(std::move(source)), m_output(std::move(output)),
           m_options(options), m_reader(*m_source),
-          m_ring(static_cast<size_t>(options.ringSectors) * kSectorBytes),
+          m_ring(static_cast<size_t>(std::max(options.ringSectors, 2 * SectorReader::kSkipSectors)) *
+                 kSectorBytes),
           m_readBuffer(static_cast<size_t>(SectorReader::kSkipSectors) * kSectorBytes) {
         m_media = m_source->knownAtStart(m_toc);
         if (m_media == MediaState::Ready) moveTo(m_toc.startOf(m_toc.firstTrack) * kFramesPerSector);

@@ -34,7 +34,7 @@ public:
     struct Options {
         int doorMs = 4000;     // how long a software door stays open
         int pollMs = 1000;     // how often the worker looks at the door and the disc
-        int ringSectors = 150; // read-ahead: two seconds
+        int ringSectors = 150; // read-ahead: two seconds (no less than two)
         int closeWaitMs = 100; // how long close() waits for a worker stuck in a read
     };
 
