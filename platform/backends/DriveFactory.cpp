@@ -1,22 +1,63 @@
 #include "platform/backends/DriveFactory.h"
 
-#include "platform/SimulatedDrive.h"
+#include "platform/backends/AudioOutput.h"
+#include "platform/backends/CdioSource.h"
+#include "platform/backends/DemoDisc.h"
+#include "platform/backends/ExtractionDrive.h"
 
-#include <chrono>
+#include <cstdlib>
 
 namespace platform {
 
-std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
-    auto start = std::chrono::steady_clock::now();
-    auto drive = std::make_unique<SimulatedDrive>([start] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-            .count();
-    });
-    SimulatedDisc disc = SimulatedDisc::ofSeconds({185, 242, 201, 317, 158, 263, 229, 194, 276, 212, 305, 247});
-    disc.trackFrames[2] += 37;
-    drive->insert(disc);
-    description = "drive: simulated demo disc (silent); audio: none";
-    return drive;
+namespace {
+
+// The system has no CD drive: the drive is there but never holds a disc.
+class NoDiscSource : public SectorSource {
+public:
+    MediaState poll(TableOfContents &) override { return MediaState::NoDisc; }
+    bool read(int, int, uint8_t *) override { return false; }
+    bool hasDoor() const override { return false; }
+    MediaState knownAtStart(TableOfContents &) const override { return MediaState::NoDisc; }
+    std::string name() const override { return "none (no CD drive found)"; }
+};
+
+std::string environment(const char *name) {
+    const char *value = std::getenv(name);
+    return value ? value : "";
 }
 
-}  // namespace platform
+std::string defaultDevice() {
+    char *device = cdio_get_default_device(nullptr);
+    if (!device) return "";
+    std::string path = device;
+    std::free(device);
+    return path;
+}
+
+} // namespace
+
+std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
+    std::string choice = environment("TUNEWICK_DEVICE");
+    std::string driveName;
+    ExtractionDrive::SourceMaker makeSource;
+    if (choice == "demo") {
+        driveName = "demo disc";
+        makeSource = [](std::string &) { return demo::makeSource(); };
+    } else {
+        std::string path = choice.empty() ? defaultDevice() : choice;
+        if (path.empty()) {
+            driveName = "none (no CD drive found)";
+            makeSource = [](std::string &) { return std::make_shared<NoDiscSource>(); };
+        } else {
+            driveName = path;
+            makeSource = [path](std::string &reason) { return CdioSource::create(path, reason); };
+        }
+    }
+    std::string note;
+    std::shared_ptr<AudioOutput> output = createOutput(environment("TUNEWICK_AUDIO"), note);
+    description = "drive: " + driveName + "; audio: " + output->name();
+    if (!note.empty()) description += " (" + note + ")";
+    return std::make_unique<ExtractionDrive>(std::move(makeSource), std::move(output));
+}
+
+} // namespace platform

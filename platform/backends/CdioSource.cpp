@@ -1,0 +1,170 @@
+#include "platform/backends/CdioSource.h"
+
+#include <algorithm>
+#include <cdio/mmc.h>
+#include <cdio/mmc_ll_cmds.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool hasAudio(const TableOfContents &toc) {
+    return std::find(toc.dataTrack.begin(), toc.dataTrack.end(), false) != toc.dataTrack.end();
+}
+
+bool endsWith(const std::string &text, const std::string &tail) {
+    if (text.size() < tail.size()) return false;
+    return std::equal(tail.rbegin(), tail.rend(), text.rbegin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+std::string groupName(gid_t gid) {
+    struct group *entry = getgrgid(gid);
+    return entry ? entry->gr_name : std::to_string(gid);
+}
+
+} // namespace
+
+driver_id_t CdioSource::imageDriver(const std::string &path) {
+    if (endsWith(path, ".cue")) return DRIVER_BINCUE;
+    if (endsWith(path, ".toc")) return DRIVER_CDRDAO;
+    if (endsWith(path, ".nrg")) return DRIVER_NRG;
+    return DRIVER_UNKNOWN;
+}
+
+std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::string &reason) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        reason = "no CD drive or disc image at " + path;
+        return nullptr;
+    }
+    bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
+    if (access(path.c_str(), R_OK) != 0) {
+        if (device)
+            reason = "no permission to read the CD drive " + path + ": join the group \"" +
+                     groupName(info.st_gid) + "\" that owns it (sudo adduser $USER " +
+                     groupName(info.st_gid) + "), then log in again";
+        else
+            reason = "no permission to read the disc image " + path;
+        return nullptr;
+    }
+    if (device) return std::shared_ptr<CdioSource>(new CdioSource(path, true, {}));
+    // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
+    if (imageDriver(path) == DRIVER_UNKNOWN) {
+        reason = "not a disc image (use the .cue, .toc or .nrg file): " + path;
+        return nullptr;
+    }
+
+    Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
+    TableOfContents toc;
+    if (!probe || !readToc(probe.get(), toc)) {
+        reason = "not a readable disc image (.cue, .toc or .nrg): " + path;
+        return nullptr;
+    }
+    if (!hasAudio(toc)) {
+        reason = "not an audio disc: " + path + " holds data tracks only";
+        return nullptr;
+    }
+    return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc));
+}
+
+CdioSource::CdioSource(std::string path, bool device, TableOfContents probed)
+    : m_path(std::move(path)), m_device(device), m_probed(std::move(probed)) {}
+
+std::string CdioSource::name() const {
+    return (m_device ? "CD drive " : "disc image ") + m_path;
+}
+
+MediaState CdioSource::knownAtStart(TableOfContents &toc) const {
+    if (m_device) return MediaState::NoDisc;
+    toc = m_probed;
+    return MediaState::Ready;
+}
+
+CdioSource::Handle CdioSource::openHandle() const {
+    return Handle(cdio_open(m_path.c_str(), m_device ? DRIVER_DEVICE : imageDriver(m_path)), &cdio_destroy);
+}
+
+bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
+    track_t first = cdio_get_first_track_num(cdio);
+    track_t count = cdio_get_num_tracks(cdio);
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0) return false;
+    TableOfContents result;
+    result.firstTrack = first;
+    result.lastTrack = first + count - 1;
+    for (int track = result.firstTrack; track <= result.lastTrack; ++track) {
+        lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
+        if (start == CDIO_INVALID_LSN) return false;
+        result.trackStart.push_back(start);
+        result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
+                                   TRACK_FORMAT_AUDIO);
+    }
+    result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
+    toc = std::move(result);
+    return true;
+}
+
+MediaState CdioSource::poll(TableOfContents &toc) {
+    MediaState state = m_device ? pollDevice() : pollImage();
+    if (state == MediaState::Ready) toc = m_toc;
+    return state;
+}
+
+MediaState CdioSource::pollImage() {
+    if (!m_handle) {
+        m_handle = openHandle();
+        m_tocFresh = m_handle && readToc(m_handle.get(), m_toc);
+    }
+    return m_tocFresh && hasAudio(m_toc) ? MediaState::Ready : MediaState::NoDisc;
+}
+
+MediaState CdioSource::pollDevice() {
+    if (!m_handle) {
+        m_handle = openHandle();
+        m_tocFresh = false;
+        if (!m_handle) {
+            struct stat info {};
+            return stat(m_path.c_str(), &info) == 0 ? MediaState::NoDisc : MediaState::NoDrive;
+        }
+    }
+    if (mmc_get_tray_status(m_handle.get()) == 1) {
+        m_tocFresh = false;
+        return MediaState::TrayOpen;
+    }
+    if (mmc_test_unit_ready(m_handle.get(), 0) != DRIVER_OP_SUCCESS) {
+        m_tocFresh = false;
+        return MediaState::NoDisc;
+    }
+    if (!m_tocFresh) {
+        // The driver keeps the table of contents it read when the handle was opened, so a disc that
+        // came in since is read through a fresh handle. The drive forgets its speed with the disc.
+        m_handle = openHandle();
+        if (!m_handle) return MediaState::NoDisc;
+        if (!readToc(m_handle.get(), m_toc)) return MediaState::NoDisc;
+        cdio_set_speed(m_handle.get(), kQuietSpeed);
+        m_tocFresh = true;
+    }
+    return hasAudio(m_toc) ? MediaState::Ready : MediaState::NoDisc;
+}
+
+bool CdioSource::read(int lsn, int count, uint8_t *out) {
+    if (!m_handle || count <= 0) return false;
+    return cdio_read_audio_sectors(m_handle.get(), out, lsn, static_cast<uint32_t>(count)) ==
+           DRIVER_OP_SUCCESS;
+}
+
+bool CdioSource::eject() {
+    if (!m_device || !m_handle) return false;
+    // cdio_eject_media frees the handle when the door opens and leaves it when it does not.
+    CdIo_t *raw = m_handle.release();
+    driver_return_code_t result = cdio_eject_media(&raw);
+    if (raw) m_handle.reset(raw);
+    m_tocFresh = false;
+    return result == DRIVER_OP_SUCCESS;
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/backends/AudioOutput.h"
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+
+// An output device simulated in software: a buffer that a clock empties at 44100 frames a second
+// times `speed`. What the clock plays out goes to consume(); what drop() discards never does.
+// Tests run it faster than real time; the player's null and file outputs run it at speed 1.
+class ClockedOutput : public AudioOutput {
+public:
+    explicit ClockedOutput(double speed = 1.0, int bufferMs = 200);
+
+    bool write(const uint8_t *data, int frames) override;
+    long delayFrames() override;
+    long availableFrames() override;
+    void flush() override {}
+    long drop() override;
+    // Half the buffer: few wake-ups, and the position published is never older than one period.
+    int periodFrames() const override { return m_bufferFrames / 2; }
+
+    // Frames played out so far; any thread.
+    long long consumedFrames() const;
+
+protected:
+    // Receives the bytes the clock has just played out, in order; called with the lock held.
+    virtual void consume(const uint8_t *data, size_t bytes) = 0;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void advance(); // plays out what the clock has reached; lock held
+
+    const double m_speed;
+    const int m_bufferFrames;
+    mutable std::mutex m_mutex;
+    std::vector<uint8_t> m_pending; // queued bytes; those before m_head are played out
+    size_t m_head = 0;
+    Clock::time_point m_anchor; // when the present run of continuous play began
+    long long m_playedSinceAnchor = 0;
+    long long m_consumed = 0;
+};
+
+// TUNEWICK_AUDIO=null: plays out in real time (or faster, for tests) into a checksum.
+class NullOutput : public ClockedOutput {
+public:
+    explicit NullOutput(double speed = 1.0, int bufferMs = 200);
+    std::string name() const override { return "null"; }
+
+    // FNV-1a 64 of every byte played out; any thread.
+    uint64_t checksum() const;
+    // Keeps a copy of every byte played out, for tests that compare the sound itself.
+    void keepCopy(bool keep);
+    std::vector<uint8_t> copy() const;
+
+protected:
+    void consume(const uint8_t *data, size_t bytes) override;
+
+private:
+    mutable std::mutex m_sumMutex;
+    uint64_t m_checksum = 14695981039346656037ull;
+    bool m_keepCopy = false;
+    std::vector<uint8_t> m_copy;
+};
+
+// TUNEWICK_AUDIO=wav:PATH: writes what would be heard to a WAV file. The header's sizes are
+// brought up to date about once a second and when the output is destroyed, so the file stays
+// readable also when the program is killed.
+class WavOutput : public ClockedOutput {
+public:
+    // Opens `path` for writing; check ok() and error().
+    explicit WavOutput(const std::string &path, double speed = 1.0);
+    ~WavOutput() override;
+    WavOutput(const WavOutput &) = delete;
+    WavOutput &operator=(const WavOutput &) = delete;
+
+    bool ok() const { return m_file != nullptr; }
+    const std::string &error() const { return m_error; }
+    std::string name() const override { return "wav:" + m_path; }
+
+protected:
+    void consume(const uint8_t *data, size_t bytes) override;
+
+private:
+    void writeHeader();
+
+    std::string m_path;
+    std::string m_error;
+    std::FILE *m_file = nullptr;
+    uint32_t m_dataBytes = 0;
+    uint32_t m_sinceHeader = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,154 @@
+// The extraction drive over disc images that the tests write themselves: libcdio's reading of
+// .cue/.bin and .toc, what the outputs receive, and the reasons given when an image cannot be used.
+#include "platform/backends/CdioSource.h"
+#include "platform/backends/ClockedOutput.h"
+#include "platform/backends/ExtractionDrive.h"
+#include "tests/platform/backends/TestDisc.h"
+
+#include <cdio/logging.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::eventually;
+using testing::patternOf;
+
+// Track 1: sectors 0-99, track 2: 100-179 (audio), track 3: 180-239 (data).
+constexpr int kTrack2 = 100;
+constexpr int kDataTrack = 180;
+constexpr int kLeadOut = 240;
+
+class DiscImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cdio_loglevel_default = CDIO_LOG_ERROR; // the short tracks here draw pregap warnings
+        char pattern[] = "/tmp/tunewick-images-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        std::vector<uint8_t> bin = patternOf(0, kDataTrack);
+        bin.resize(static_cast<size_t>(kLeadOut) * kSectorBytes, 0x5A); // the data track's bytes
+        write("disc.bin", std::string(bin.begin(), bin.end()));
+        write("disc.cue", "FILE \"disc.bin\" BINARY\n"
+                          "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                          "  TRACK 02 AUDIO\n    INDEX 01 00:01:25\n"
+                          "  TRACK 03 MODE1/2352\n    INDEX 01 00:02:30\n");
+        // libcdio takes the data of a .cue from the .bin of the same name.
+        write("data.cue", "FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n");
+        write("data.bin", std::string(static_cast<size_t>(60) * kSectorBytes, '\x5a'));
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string path(const std::string &name) const { return (m_dir / name).string(); }
+    void write(const std::string &name, const std::string &bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    // Plays sectors from `from` to the end of its audio run through `output`; true when it ended.
+    static bool playImage(const std::string &image, int from, std::shared_ptr<AudioOutput> output) {
+        ExtractionDrive drive([image](std::string &reason) { return CdioSource::create(image, reason); },
+                              std::move(output));
+        std::string reason;
+        if (!drive.open(reason) || !drive.play(from)) return false;
+        return eventually([&] { return drive.status().state == DriveState::Stopped; });
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(DiscImageTest, TableOfContentsOfACueSheetWithADataTrack) {
+    std::string reason;
+    auto source = CdioSource::create(path("disc.cue"), reason);
+    ASSERT_TRUE(source) << reason;
+    TableOfContents toc;
+    ASSERT_EQ(source->poll(toc), MediaState::Ready);
+    EXPECT_EQ(toc.firstTrack, 1);
+    EXPECT_EQ(toc.lastTrack, 3);
+    EXPECT_EQ(toc.trackStart, (std::vector<int>{0, kTrack2, kDataTrack}));
+    EXPECT_EQ(toc.dataTrack, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(toc.leadOut, kLeadOut);
+    EXPECT_FALSE(source->hasDoor()) << "an image has no door to open";
+}
+
+TEST_F(DiscImageTest, NullOutputReceivesTheImagesAudioByteForByteAndStopsBeforeTheDataTrack) {
+    auto output = std::make_shared<NullOutput>(50);
+    output->keepCopy(true);
+    ASSERT_TRUE(playImage(path("disc.cue"), 30, output));
+    EXPECT_TRUE(output->copy() == patternOf(30, kDataTrack)) << "bytes heard: " << output->copy().size();
+}
+
+TEST_F(DiscImageTest, WavFileHoldsWhatWasHeardWithRightSizes) {
+    std::string wav = path("heard.wav");
+    {
+        auto output = std::make_shared<WavOutput>(wav, 50);
+        ASSERT_TRUE(output->ok()) << output->error();
+        ASSERT_TRUE(playImage(path("disc.cue"), kTrack2, output));
+    }
+    std::ifstream in(wav, std::ios::binary);
+    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(file.size(), 44u);
+    auto le32 = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(file[at])) |
+               static_cast<uint32_t>(static_cast<uint8_t>(file[at + 1])) << 8 |
+               static_cast<uint32_t>(static_cast<uint8_t>(file[at + 2])) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(file[at + 3])) << 24;
+    };
+    EXPECT_EQ(file.substr(0, 4), "RIFF");
+    EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(24), 44100u);
+    EXPECT_EQ(file.substr(36, 4), "data");
+    EXPECT_EQ(le32(4), file.size() - 8);
+    EXPECT_EQ(le32(40), file.size() - 44);
+    std::vector<uint8_t> expected = patternOf(kTrack2, kDataTrack);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + 44, file.end(),
+                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+}
+
+TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
+    // libcdio looks for a .toc file's data relative to the working folder, so the name is absolute.
+    std::string bin = path("disc.bin");
+    write("disc.toc", "CD_DA\n"
+                      "TRACK AUDIO\nFILE \"" +
+                          bin +
+                          "\" 0 00:01:25\n"
+                          "TRACK AUDIO\nFILE \"" +
+                          bin + "\" 00:01:25 00:01:05\n");
+    std::string reason;
+    auto source = CdioSource::create(path("disc.toc"), reason);
+    ASSERT_TRUE(source) << reason;
+    TableOfContents toc;
+    ASSERT_EQ(source->poll(toc), MediaState::Ready);
+    EXPECT_EQ(toc.trackStart, (std::vector<int>{0, kTrack2}));
+    EXPECT_EQ(toc.leadOut, kDataTrack);
+
+    auto output = std::make_shared<NullOutput>(50);
+    output->keepCopy(true);
+    ASSERT_TRUE(playImage(path("disc.toc"), 90, output));
+    EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack));
+}
+
+TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
+    struct Case {
+        std::string image;
+        std::string reasonHolds;
+    };
+    for (const Case &c :
+         {Case{path("data.cue"), "not an audio disc"}, Case{path("absent.cue"), "no CD drive or disc image"},
+          Case{path("disc.bin"), "not a disc image"}}) {
+        std::string reason;
+        EXPECT_FALSE(CdioSource::create(c.image, reason)) << c.image;
+        EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.image << ": " << reason;
+
+        ExtractionDrive drive([image = c.image](std::string &why) { return CdioSource::create(image, why); },
+                              std::make_shared<NullOutput>());
+        std::string openReason;
+        EXPECT_FALSE(drive.open(openReason));
+        EXPECT_EQ(openReason, reason) << "open() passes the reason on";
+    }
+}
+
+} // namespace
+} // namespace platform
