@@ -61,18 +61,8 @@ void TLabel::paintEvent(QPaintEvent *) {
     painter.drawText(rect(), static_cast<int>(m_alignment | Qt::TextSingleLine), m_text);
 }
 
-void TLabel::mousePressEvent(QMouseEvent *event) {
-    if (event->button() == Qt::LeftButton)
-        m_pressed = true;
-    else
-        event->ignore();
-}
+void TLabel::mousePressEvent(QMouseEvent *event) { m_click.press(event); }
 
 void TLabel::mouseReleaseEvent(QMouseEvent *event) {
-    bool wasPressed = m_pressed;
-    m_pressed = false;
-    if (event->button() == Qt::LeftButton && wasPressed && rect().contains(event->position().toPoint()))
-        Q_EMIT clicked();
-    else
-        event->ignore();
+    if (m_click.release(this, event)) Q_EMIT clicked();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/controls/LeftClick.h"
+
 #include <QColor>
 #include <QWidget>
 
@@ -44,5 +46,5 @@ private:
     QColor m_fontColor = Qt::black;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
     bool m_autoSize = false;
-    bool m_pressed = false;
+    LeftClick m_click;
 };

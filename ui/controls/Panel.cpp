@@ -67,18 +67,8 @@ void TPanel::paintEvent(QPaintEvent *) {
     painter.drawText(r, Qt::AlignCenter, m_caption);
 }
 
-void TPanel::mousePressEvent(QMouseEvent *event) {
-    if (event->button() == Qt::LeftButton)
-        m_pressed = true;
-    else
-        event->ignore();
-}
+void TPanel::mousePressEvent(QMouseEvent *event) { m_click.press(event); }
 
 void TPanel::mouseReleaseEvent(QMouseEvent *event) {
-    bool wasPressed = m_pressed;
-    m_pressed = false;
-    if (event->button() == Qt::LeftButton && wasPressed && rect().contains(event->position().toPoint()))
-        Q_EMIT clicked();
-    else
-        event->ignore();
+    if (m_click.release(this, event)) Q_EMIT clicked();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/controls/LeftClick.h"
+
 #include <QColor>
 #include <QWidget>
 
@@ -48,7 +50,7 @@ private:
     TBevelCut m_inner = bvNone;
     QString m_hint;
     bool m_showHint = true;
-    bool m_pressed = false;
+    LeftClick m_click;
 };
 
 // Draws a one-pixel bevel inside `rect` and shrinks it by one pixel on every side.
