@@ -1,10 +1,13 @@
 #include "tests/player/EngineFixture.h"
 
+#include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
+#include "ui/controls/Timer.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -172,6 +175,144 @@ TEST_F(Poll, FirstTickAfterATrackChangeCountsAgainstThePreviousTrack) {
     EXPECT_EQ(times.back(), "-00:03") << "track 2 at 0 s against track 1's 3 s";
     tick(4);
     EXPECT_EQ(LCD_DISPLAY->LB_TIME->Caption(), "-00:09");
+}
+
+// Tracks with a frame part: the shuffle jump always comes in an entry's last fraction of a second,
+// so the device is never found in a track outside the order.
+platform::SimulatedDisc fourFramedTracks() {
+    platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({3, 3, 3, 3});
+    for (int &frames : disc.trackFrames) frames += 37;
+    return disc;
+}
+
+TEST_F(Poll, ShuffleWithoutEndlessPlaysTheOrderOnceThenStopsAtTrackOne) {
+    load(fourFramedTracks());
+    EndlessOn = false;
+    PlayOrder[5] = 2;  // a stale entry of a longer order right after this one
+    Form1->PA_ShffClick(Form1->PA_Shff);
+    const std::vector<int> drawn(PlayOrder + 1, PlayOrder + 5);
+    std::vector<int> played;
+    for (int i = 0; i < 120 && ShuffleOn; ++i) {
+        tick();
+        if (played.empty() || played.back() != deviceTrack()) played.push_back(deviceTrack());
+        if (!ShuffleOn) break;
+        // Finished entries show an empty cell; the grid is not renumbered meanwhile.
+        for (int k = 1; k <= 4; ++k) {
+            int t = PlayOrder[k];
+            EXPECT_EQ(Form1->SG_TRACK->Cells(t - 1, 0), k < PlayOrderPos ? "" : twoDigits(t)) << "entry " << k;
+        }
+    }
+    ASSERT_FALSE(ShuffleOn);
+    std::vector<int> expected = drawn;
+    if (expected.back() != 1) expected.push_back(1);
+    EXPECT_EQ(played, expected) << "the stale entry after the order must never be played";
+    EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpStopped);
+    EXPECT_EQ(Form1->MediaPlayer1->EnabledButtons(), buttonSet({btPlay, btEject}));
+    EXPECT_EQ(gridCells(4), (std::vector<std::string>{"01", "02", "03", "04"}));
+    EXPECT_EQ(LCD_DISPLAY->LB_MODE->Caption(), "");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Poll, EndlessShuffleDrawsANewOrderAndPlaysOn) {
+    load(fourFramedTracks());
+    Form1->PA_ShffClick(Form1->PA_Shff);
+    int passes = 0;
+    for (int i = 0; i < 200; ++i) {
+        int before = PlayOrderPos;
+        tick();
+        ASSERT_TRUE(ShuffleOn);
+        ASSERT_LE(PlayOrderPos, 4);
+        if (PlayOrderPos < before) ++passes;
+        EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying) << "tick " << i;
+    }
+    EXPECT_GE(passes, 2);
+    EXPECT_TRUE(errors.empty());
+}
+
+struct DiscEndInShuffle {
+    const char *name;
+    std::vector<int> order;
+    int nextTrack;  // the track that plays after the disc's last track stopped the device
+};
+
+// Whole-second tracks: the disc's last track is not caught in its last fraction; the device
+// stops at the disc's end and shuffle play must go on (with the next entry, or a new order).
+TEST_F(Poll, ShuffleGoesOnWhenTheDeviceStopsAtTheDiscsEnd) {
+    const DiscEndInShuffle cases[] = {{"last entry", {1, 2, 3}, 0}, {"middle entry", {1, 3, 2}, 2}};
+    for (const DiscEndInShuffle &c : cases) {
+        SCOPED_TRACE(c.name);
+        insert(platform::SimulatedDisc::ofSeconds({2, 2, 2}));
+        if (Form1 == nullptr || Form1->PA_POWER->Tag == 0) startApp();
+        tick();
+        pressGridTrack(1);
+        Form1->PA_ShffClick(Form1->PA_Shff);
+        std::copy(c.order.begin(), c.order.end(), PlayOrder + 1);
+        // Wait for the entry after track 3, or for a new order.
+        int last = PlayOrderPos;
+        bool movedOn = false;
+        for (int i = 0; i < 40 && !movedOn; ++i) {
+            tick();
+            movedOn = c.nextTrack != 0 ? PlayOrderPos == 3 : PlayOrderPos < last;
+            last = PlayOrderPos;
+        }
+        ASSERT_TRUE(movedOn) << "play stood still with shuffle on";
+        tick();
+        EXPECT_TRUE(ShuffleOn);
+        EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
+        EXPECT_EQ(Form1->MediaPlayer1->Tag, 1);
+        if (c.nextTrack != 0) {
+            EXPECT_EQ(deviceTrack(), c.nextTrack);
+        }
+        Form1->PM_StopClick(Form1->PM_Stop);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// Ticks run inside a marquee's wait: while a long title scrolls the LCD's time keeps moving.
+TEST_F(Poll, TicksKeepTheTimeMovingWhileALongTitleScrolls) {
+    const platform::SimulatedDisc disc = twelveTrackDisc();
+    writeCatalogue(discLength(disc), {"disc", std::string(60, 'a')});
+    load(disc);
+    nestedTicks = true;
+    std::vector<std::string> times;
+    setWaitHook([&](int ms) {
+        runFor(ms);
+        times.push_back(LCD_DISPLAY->LB_TIME->Caption());
+    });
+    Form1->PM_PlayClick(Form1->PM_Play);
+    times.clear();
+    LCD_DISPLAY->LB_NAMEClick(LCD_DISPLAY->LB_NAME);  // scrolls the track title: 62 windows of 250 ms
+    ASSERT_EQ(times.size(), 62u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_EQ(std::set<std::string>(times.begin(), times.end()).size(), 16u) << "one new second every fourth step";
+    EXPECT_EQ(LCD_DISPLAY->LB_OVER->Tag, 0);
+    EXPECT_TRUE(errors.empty());
+}
+
+// The same through the real event loop: the timer's ticks are delivered inside WaitMs.
+TEST_F(Poll, TimerTicksRunInsideTheRealWait) {
+    const platform::SimulatedDisc disc = twelveTrackDisc();
+    writeCatalogue(discLength(disc), {"disc", std::string(40, 'a')});
+    load(disc);
+    Form1->PM_PlayClick(Form1->PM_Play);
+    setWaitHook({});
+    ScrollDelay = 10;
+    int ticks = 0;
+    std::function<void()> poll = Form1->Timer1->OnTimer;
+    Form1->Timer1->OnTimer = [&] {
+        ++ticks;
+        poll();
+    };
+    TTimer::holdAllTimers(false);
+    Form1->Timer1->setEnabled(false);
+    Form1->Timer1->setInterval(5);
+    Form1->Timer1->setEnabled(true);
+    LCD_DISPLAY->LB_NAMEClick(LCD_DISPLAY->LB_NAME);  // 42 real waits of 10 ms
+    Form1->Timer1->setEnabled(false);
+    TTimer::holdAllTimers(true);
+    EXPECT_GT(ticks, 0);
+    EXPECT_EQ(LCD_DISPLAY->LB_OVER->Tag, 0);
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace
