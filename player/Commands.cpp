@@ -3,6 +3,7 @@
 #include "catalogue/DiscLoading.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
@@ -152,7 +153,9 @@ void TForm1::PA_POWERClick(QObject *Sender) {
     }
     Timer1->setEnabled(false);
     LCD_DISPLAY->LB_NAME->hide();
-    if (LCD_DISPLAY->LB_OVER->Tag == 1) LCD_DISPLAY->LB_NAMEClick(Sender);
+    // Re-showing the title may fail (an unreadable catalogue file); that is shown, and the power
+    // still goes off: the user must never be left unable to quit.
+    if (LCD_DISPLAY->LB_OVER->Tag == 1) runGuarded([Sender] { LCD_DISPLAY->LB_NAMEClick(Sender); });
     PA_POWER->Tag = 0;
     stopAndCloseDevice();
     close();

@@ -17,7 +17,11 @@ void setSwitchLook(TPanel *panel, bool on, const QString &hint) {
     panel->setHint(hint);
 }
 
-bool discListed() { return !Form1->SG_TRACK->Cells(0, 0).empty(); }
+// The eject blanks the grid with single spaces: a blank first cell lists no disc either.
+bool discListed() {
+    const std::string &first = Form1->SG_TRACK->Cells(0, 0);
+    return first.find_first_not_of(' ') != std::string::npos;
+}
 
 }  // namespace
 

@@ -26,7 +26,7 @@ QString trackTitle(int track) {
 struct TickTime {
     uint32_t pos = 0;
     std::string trackText;
-    int remaining = 1;  // whole seconds left in the track that was current before this tick
+    int remaining = 0;  // whole seconds left in the track that was current before this tick
 };
 
 }  // namespace
@@ -67,15 +67,16 @@ void TForm1::Timer1Timer(QObject *Sender) {
         ShowTrackTitle();
     }
 
-    // 5. Time. While the power is off (the program is closing) nothing counts as run out.
+    // 5. Time. A tick that finds the power off is one that was suspended in a marquee's wait while
+    // the program was told to quit: the device is stopped and closed by now, so nothing of the
+    // track may count as run out and no repeat, shuffle or end-of-disc action may start.
+    if (PA_POWER->Tag != 1) return;
     TickTime time;
-    if (PA_POWER->Tag == 1) {
-        time.pos = device->Position();
-        uint32_t len = device->TrackLength(CurrentTrack);
-        time.trackText = twoDigits(tmsf::track(time.pos));
-        time.remaining = (msf::minutes(len) * 60 + msf::seconds(len)) -
-                         (tmsf::minutes(time.pos) * 60 + tmsf::seconds(time.pos));
-    }
+    time.pos = device->Position();
+    uint32_t len = device->TrackLength(CurrentTrack);
+    time.trackText = twoDigits(tmsf::track(time.pos));
+    time.remaining = (msf::minutes(len) * 60 + msf::seconds(len)) -
+                     (tmsf::minutes(time.pos) * 60 + tmsf::seconds(time.pos));
 
     // 6. Playing: show the time and follow the device.
     bool discEnded = false;

@@ -1,0 +1,128 @@
+// Random sequences of user actions and poll ticks over the whole program, checking the player's
+// invariants after every step. TUNEWICK_SOAK_STEPS=<n> runs a long soak instead of the short run.
+#include "tests/support/AppFixture.h"
+
+#include "app/Application.h"
+#include "player/Commands.h"
+#include "player/PlayerState.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Form1.h"
+#include "ui/LcdDisplay.h"
+
+#include <rapidcheck.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+
+namespace {
+
+enum Action { Power, Play, Pause, Stop, Next, Prev, Eject, DoorOpen, DoorClose, Insert, Repeat, Shuffle, Endless,
+              TimeModeClick, Ticks, GridPress, ActionCount };
+
+struct Step {
+    int action;
+    int arg;
+};
+
+std::string invariantBroken(const platform::SimulatedDrive &drive) {
+    if (RepeatOn && ShuffleOn) return "repeat and shuffle both on";
+    const int tag = Form1->MediaPlayer1->Tag;
+    if (tag < 0 || tag > 2) return "transport state " + std::to_string(tag);
+    const bool loaded = Form1->SG_TRACK->Tag == 1 && !drive.doorOpen() && TrackCount > 0;
+    if (ShuffleOn && loaded) {
+        std::vector<int> entries(PlayOrder + 1, PlayOrder + 1 + TrackCount);
+        std::sort(entries.begin(), entries.end());
+        for (int k = 0; k < TrackCount; ++k)
+            if (entries[static_cast<size_t>(k)] != k + 1) return "shuffle order is no permutation";
+    }
+    if (loaded && (CurrentTrack < 1 || CurrentTrack > TrackCount))
+        return "current track " + std::to_string(CurrentTrack) + " of " + std::to_string(TrackCount);
+    return {};
+}
+
+// Runs one sequence on fresh windows; returns what went wrong, or nothing.
+std::string runSequence(const std::vector<Step> &steps, std::vector<std::string> &errors) {
+    platform::SimulatedDrive drive;
+    resetPlayerState();
+    createWindows();
+    Form1->MediaPlayer1->setDrive(&drive);
+    setWaitHook([&drive](int ms) { drive.advance(std::max(ms, 1)); });
+    drive.insert(platform::SimulatedDisc::ofSeconds({3, 2, 4}));
+    runGuarded([] { Form1->FormShow(Form1); });
+    auto guarded = [](auto handler) { runGuarded(handler); };
+    std::string broken;
+    for (size_t i = 0; i < steps.size() && broken.empty(); ++i) {
+        const Step &s = steps[i];
+        switch (s.action) {
+        case Power: guarded([] { Form1->PA_POWERClick(Form1->PA_POWER); }); break;
+        case Play: guarded([] { Form1->PM_PlayClick(Form1->PM_Play); }); break;
+        case Pause: guarded([] { Form1->MediaPlayer1->click(btPause); }); break;
+        case Stop: guarded([] { Form1->PM_StopClick(Form1->PM_Stop); }); break;
+        case Next: guarded([] { Form1->MediaPlayer1->click(btNext); }); break;
+        case Prev: guarded([] { Form1->MediaPlayer1->click(btPrev); }); break;
+        case Eject: guarded([] { Form1->PM_EJECTClick(Form1->PM_EJECT); }); break;
+        case DoorOpen: drive.openDoor(); break;
+        case DoorClose: drive.closeDoor(); break;
+        case Insert: {
+            platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds(std::vector<int>(1 + s.arg % 5, 2));
+            disc.trackFrames[0] += s.arg % 3 ? 37 : 0;
+            drive.openDoor();
+            drive.advance(250);
+            guarded([] { Form1->Timer1Timer(Form1->Timer1); });
+            drive.insert(disc);
+            break;
+        }
+        case Repeat: guarded([] { Form1->PA_RepeatClick(Form1->PA_Repeat); }); break;
+        case Shuffle: guarded([] { Form1->PA_ShffClick(Form1->PA_Shff); }); break;
+        case Endless: guarded([] { Form1->PM_LOOPClick(Form1->PM_LOOP); }); break;
+        case TimeModeClick: guarded([] { LCD_DISPLAY->PA_REMEINClick(LCD_DISPLAY->PA_REMEIN); }); break;
+        case Ticks:
+            for (int k = 0; k <= s.arg % 12; ++k) {
+                drive.advance(250);
+                if (Form1->Timer1->Enabled()) guarded([] { Form1->Timer1Timer(Form1->Timer1); });
+            }
+            break;
+        case GridPress:
+            Form1->SG_TRACK->setCurrent(s.arg % 10, 0);
+            guarded([] { Form1->SG_TRACKMouseUp(Form1->SG_TRACK, Qt::LeftButton); });
+            break;
+        }
+        broken = invariantBroken(drive);
+        if (broken.empty() && !errors.empty()) broken = "error shown: " + errors.front();
+        if (!broken.empty()) broken += " after step " + std::to_string(i) + " (action " + std::to_string(s.action) + ")";
+        if (Form1->PA_POWER->Tag == 0) break;  // power off ends the program
+    }
+    setWaitHook({});
+    destroyWindows();
+    return broken;
+}
+
+using Model = AppFixture;
+
+TEST_F(Model, RandomUseKeepsThePlayerConsistent) {
+    const char *soak = std::getenv("TUNEWICK_SOAK_STEPS");
+    const int length = soak ? std::max(1, std::atoi(soak)) : 60;
+    const int runs = soak ? 1 : 100;
+    const auto step = rc::gen::build<Step>(rc::gen::set(&Step::action, rc::gen::inRange(0, int(ActionCount))),
+                                           rc::gen::set(&Step::arg, rc::gen::inRange(0, 100)));
+    rc::detail::TestParams params;
+    params.seed = soak ? static_cast<uint64_t>(std::time(nullptr)) : 20240611;
+    params.maxSuccess = runs;
+    params.maxSize = length;
+    rc::detail::TestMetadata metadata;
+    metadata.id = metadata.description = "random use keeps the player consistent";
+    const rc::detail::TestResult result = rc::detail::checkTestable(
+        [&] {
+            auto steps = *rc::gen::resize(length, rc::gen::container<std::vector<Step>>(step));
+            errors.clear();
+            RC_ASSERT(runSequence(steps, errors) == std::string());
+        },
+        metadata, params);
+    std::ostringstream message;
+    rc::detail::printResultMessage(result, message);
+    EXPECT_TRUE(result.is<rc::detail::SuccessResult>()) << message.str();
+}
+
+}  // namespace

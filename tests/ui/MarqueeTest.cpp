@@ -1,0 +1,179 @@
+#include "tests/support/AppFixture.h"
+
+#include "player/Commands.h"
+#include "player/PlayerState.h"
+#include "ui/DoubleByte.h"
+#include "ui/Form1.h"
+#include "ui/LcdDisplay.h"
+
+#include <stdexcept>
+
+namespace {
+
+// Full-width "ア": lead 0x83, trail 0x41. "撃" 0x8C 0x82 has a trail byte in the lead range.
+const std::string kA = "\x83\x41";
+const std::string kGeki = "\x8C\x82";
+
+std::string repeat(const std::string &s, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += s;
+    return out;
+}
+
+// A text shows no half character: it does not begin with a trail byte (judged in its source) and
+// does not end with a lead byte whose trail was cut off.
+bool wholeCharacters(const std::string &window) {
+    for (size_t at = 0; at < window.size();) {
+        bool lead = (static_cast<unsigned char>(window[at]) >= 0x81 && static_cast<unsigned char>(window[at]) <= 0x9F) ||
+                    static_cast<unsigned char>(window[at]) >= 0xE0;
+        if (lead && at + 1 == window.size()) return false;
+        at += lead ? 2 : 1;
+    }
+    return true;
+}
+
+class Marquee : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        startApp();
+        ScrollDelay = 0;
+    }
+    // The windows of one scroll, without the head shown before and after it.
+    std::vector<std::string> scroll(const std::string &title) {
+        titleLine.clear();
+        waits.clear();
+        ShowScrollTitle(title);
+        std::vector<std::string> windows = titleLine;
+        if (!windows.empty()) windows.erase(windows.begin());
+        if (title.size() >= 28 && !windows.empty()) windows.pop_back();
+        return windows;
+    }
+    bool overShown() const { return !LCD_DISPLAY->LB_OVER->isHidden(); }
+};
+
+struct ScrollCase {
+    const char *name;
+    std::string title;
+    size_t windows;
+};
+
+TEST_F(Marquee, ScrollsOnceThroughTitlesOf28BytesOrMore) {
+    const ScrollCase cases[] = {
+        {"28 single bytes", std::string(28, 'x'), 30},
+        {"60 single bytes", std::string(60, 'y'), 62},
+        {"14 double bytes", repeat(kA, 14), 16},
+        {"14 double bytes with high trail bytes", repeat(kGeki, 14), 16},
+    };
+    for (const ScrollCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> windows = scroll(c.title);
+        EXPECT_EQ(windows.size(), c.windows);
+        EXPECT_EQ(waits.size(), c.windows);
+        EXPECT_EQ(windows.back().substr(0, 3), ">> ");
+        EXPECT_EQ(windows, marqueeWindows(c.title));
+        EXPECT_TRUE(overShown());
+        EXPECT_EQ(LCD_DISPLAY->LB_NAME->Caption(), titleHead(c.title));
+        EXPECT_EQ(LCD_DISPLAY->LB_OVER->Tag, 0);
+    }
+}
+
+TEST_F(Marquee, ShortAndEmptyTitlesAreShownWhole) {
+    for (const std::string &title : {std::string(27, 'z'), repeat(kA, 13) + "z", std::string()}) {
+        LCD_DISPLAY->LB_OVER->show();
+        EXPECT_TRUE(scroll(title).empty());
+        EXPECT_TRUE(waits.empty());
+        EXPECT_EQ(LCD_DISPLAY->LB_NAME->Caption(), title);
+        EXPECT_FALSE(overShown());
+    }
+}
+
+// Single and double bytes mixed at every offset: no window, first or last, shows half a character.
+TEST_F(Marquee, MixedTextNeverShowsHalfACharacter) {
+    for (int singles = 0; singles < 4; ++singles) {
+        for (const std::string &dbcs : {kA, kGeki}) {
+            std::string title = std::string(static_cast<size_t>(singles), 'm');
+            while (title.size() < 40) title += dbcs + (title.size() % 3 ? "" : "q");
+            SCOPED_TRACE(title.size());
+            std::vector<std::string> windows = scroll(title);
+            ASSERT_FALSE(windows.empty());
+            EXPECT_EQ(windows, marqueeWindows(title));
+            std::string t = title + " >> " + title;
+            size_t from = 0;
+            for (const std::string &w : windows) {
+                from = t.find(w, from);
+                ASSERT_NE(from, std::string::npos);
+                EXPECT_FALSE(IsTrailByte(t, static_cast<int>(from) + 1)) << "begins with a trail byte";
+                EXPECT_TRUE(wholeCharacters(w)) << w;
+                ++from;
+                EXPECT_GE(w.size(), 27u);
+            }
+            EXPECT_TRUE(wholeCharacters(titleHead(title)));
+        }
+    }
+}
+
+TEST_F(Marquee, TitleContainingTheStopMarkStopsEarly) {
+    std::string title = "abcde>>" + std::string(30, 'f');
+    std::vector<std::string> windows = scroll(title);
+    EXPECT_EQ(windows.size(), 6u);
+    EXPECT_EQ(windows.back().substr(0, 2), ">>");
+    EXPECT_TRUE(overShown());
+}
+
+// A newer title takes the line over: the interrupted marquee stops without touching the display.
+TEST_F(Marquee, ACallDuringARunningMarqueeTakesOver) {
+    const std::string older(40, 'o');
+    const std::string newer(35, 'n');
+    int waitCount = 0;
+    setWaitHook([&](int) {
+        if (++waitCount == 3) ShowScrollTitle(newer);
+    });
+    titleLine.clear();
+    ShowScrollTitle(older);
+    // older: head, windows 1..3; newer: head, its first window, then its head again with "over".
+    ASSERT_EQ(titleLine.size(), 7u);
+    EXPECT_EQ(titleLine[4], titleHead(newer));
+    EXPECT_EQ(titleLine[5], newer.substr(0, 28));
+    EXPECT_EQ(titleLine[6], titleHead(newer));
+    EXPECT_EQ(waitCount, 4);
+    EXPECT_EQ(LCD_DISPLAY->LB_NAME->Caption(), titleHead(newer));
+    EXPECT_TRUE(overShown());
+    EXPECT_EQ(LCD_DISPLAY->LB_OVER->Tag, 0);
+}
+
+TEST_F(Marquee, PowerFlagZeroEndsTheScrollWithTheHead) {
+    setWaitHook([](int) { Form1->PA_POWER->Tag = 0; });
+    titleLine.clear();
+    ShowScrollTitle(std::string(40, 'p'));
+    EXPECT_EQ(titleLine.size(), 3u);  // head, one window, head
+    EXPECT_TRUE(overShown());
+    Form1->PA_POWER->Tag = 1;
+}
+
+TEST(DoubleByte, IsTrailByteChecksItsIndex) {
+    const std::string s = "a" + kGeki + kGeki + "b";
+    for (int bad : {0, -1, static_cast<int>(s.size()) + 1}) {
+        try {
+            IsTrailByte(s, bad);
+            ADD_FAILURE() << "index " << bad;
+        } catch (const std::out_of_range &e) {
+            EXPECT_STREQ(e.what(), "Illegal Index");
+        }
+    }
+    const bool expected[] = {false, false, true, false, true, false};
+    for (int i = 1; i <= static_cast<int>(s.size()); ++i) EXPECT_EQ(IsTrailByte(s, i), expected[i - 1]) << i;
+    EXPECT_FALSE(IsTrailByte(kGeki, 1));
+}
+
+TEST(DoubleByte, CopyCharsCountsADoubleByteCharacterAsOne) {
+    const std::string s = "a" + kA + "bc" + kGeki;
+    EXPECT_EQ(CopyChars(s, 1, 2), "a" + kA);
+    EXPECT_EQ(CopyChars(s, 2, 1), kA);
+    EXPECT_EQ(CopyChars(s, 4, 5), "c" + kGeki);
+    EXPECT_EQ(CopyChars(s, 9, 2), "");
+    EXPECT_EQ(titleHead(repeat("x", 27) + kA + "y"), repeat("x", 27));
+    EXPECT_EQ(titleHead(repeat("x", 28) + kA), repeat("x", 28));
+}
+
+}  // namespace
