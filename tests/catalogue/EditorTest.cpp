@@ -64,14 +64,19 @@ TEST_F(Editor, TypingGoesIntoTheSelectedCellAndFixedCellsStayAsTheyAre) {
     writeCatalogue(lengthOf(disc), {"D"});
     load(disc);
     CD_Database->show();
-    CD_Database->SG1->setCurrentCell(2, 1);
-    QTest::keyClicks(CD_Database->SG1, QStringLiteral("ab"));
-    CD_Database->SG1->commitEditor();
-    EXPECT_EQ(CD_Database->SG1->Cells(1, 2), "ab");
+    TCatalogueGrid *grid = CD_Database->SG1;
+    // The in-place editor opens as soon as a title cell is selected; keys go to it.
+    grid->setCurrentCell(2, 1);
+    QWidget *editor = grid->indexWidget(grid->currentIndex());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("ab"));
+    grid->commitEditor();
+    EXPECT_EQ(grid->Cells(1, 2), "ab");
     for (auto [row, col] : {std::pair{0, 1}, std::pair{3, 0}}) {
-        CD_Database->SG1->setCurrentCell(row, col);
-        QTest::keyClicks(CD_Database->SG1, QStringLiteral("x"));
-        CD_Database->SG1->commitEditor();
+        grid->setCurrentCell(row, col);
+        EXPECT_EQ(grid->indexWidget(grid->currentIndex()), nullptr) << row << "," << col;
+        QTest::keyClicks(grid, QStringLiteral("x"));
+        grid->commitEditor();
     }
     EXPECT_EQ(CD_Database->SG1->Cells(0, 3), "  03");
     EXPECT_EQ(CD_Database->SG1->Cells(1, 0), sjis("   　    　   曲　     　目"));
