@@ -264,11 +264,15 @@ void TCD_Database::FormActivate(QObject *) {
         SG1->setFocus();
         SG1->setCurrentCell(CurrentTrack, 1);
     }
-    layOutGrid();
+    writeHeaders();
 }
 
 void TCD_Database::layOutGrid() {
     SG1->setRowCount(TrackCount + 1);
+    writeHeaders();
+}
+
+void TCD_Database::writeHeaders() {
     SG1->setCell(0, 0, std::string());
     SG1->setCell(1, 0, cp932::fromUtf8("   　    　   曲　     　目"));
     SG1->setCell(2, 0, cp932::fromUtf8("  時  間"));

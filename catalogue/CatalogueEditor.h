@@ -91,6 +91,8 @@ protected:
 
 private:
     void createControls();
+    // The header row and the track numbers in column 0.
+    void writeHeaders();
 };
 
 extern TCD_Database *CD_Database;
