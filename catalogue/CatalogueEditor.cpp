@@ -10,39 +10,189 @@
 #include "ui/controls/Fonts.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 TCD_Database *CD_Database = nullptr;
 
 namespace {
+
 constexpr int kBytesRole = Qt::UserRole + 1;
+const QColor kNavy(0, 0, 128);
+const QColor kLime(0, 255, 0);
+constexpr int kRowHeight = 15;
+
+// The character of `text` at `at`, a surrogate pair taken whole.
+QString characterAt(const QString &text, int at) {
+    const bool pair = text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate();
+    return text.mid(at, pair ? 2 : 1);
 }
 
-TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent) {}
+// For display only: every character that code page 932 cannot hold becomes '?'.
+std::string encodeForDisplay(const QString &text) {
+    QString shown = text;
+    for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
+        shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
+    return cp932::encode(shown).value_or(std::string());
+}
 
-std::string TCatalogueGrid::Cells(int col, int row) const {
-    QTableWidgetItem *cell = item(row, col);
-    if (!cell) return {};
-    QVariant bytes = cell->data(kBytesRole);
+[[noreturn]] void refuseTitle(const QString &which, const QString &text) {
+    const QString character = characterAt(text, cp932::firstUnencodable(text));
+    throw EUnencodableTitle((which + QStringLiteral("の「") + character +
+                             QStringLiteral("」は Shift-JIS で書けない文字のため、保存しませんでした"))
+                                .toStdString());
+}
+
+void setTextColour(QWidget *widget, const QColor &colour) {
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::Text, colour);
+    widget->setPalette(pal);
+}
+
+bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.column() == 0; }
+
+// Row 0 and column 0 are fixed: drawn lime and never edited.
+class CatalogueCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override {
+        if (isFixedCell(index)) return nullptr;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (isFixedCell(index)) option->backgroundBrush = kLime;
+    }
+};
+
+QImage blankGlyph() {
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A floppy disk.
+QImage saveGlyph(bool enabled) {
+    QImage image = blankGlyph();
+    QPainter p(&image);
+    const QColor body = enabled ? kNavy : QColor(128, 128, 128);
+    const QColor label = enabled ? QColor(255, 255, 255) : QColor(192, 192, 192);
+    p.fillRect(1, 1, 14, 14, body);
+    p.fillRect(4, 1, 8, 5, label);
+    p.fillRect(9, 2, 2, 3, body);
+    p.fillRect(3, 9, 10, 6, label);
+    return image;
+}
+
+// A door standing open.
+QImage closeGlyph(bool enabled) {
+    QImage image = blankGlyph();
+    QPainter p(&image);
+    const QColor frame = enabled ? QColor(0, 0, 0) : QColor(128, 128, 128);
+    const QColor door = enabled ? QColor(128, 64, 0) : QColor(192, 192, 192);
+    p.setPen(frame);
+    p.drawRect(2, 1, 11, 14);
+    p.fillRect(3, 2, 10, 13, QColor(255, 255, 255));
+    QPolygon leaf({QPoint(3, 2), QPoint(9, 4), QPoint(9, 15), QPoint(3, 14)});
+    p.setBrush(door);
+    p.drawPolygon(leaf);
+    p.fillRect(7, 9, 1, 2, frame);
+    return image;
+}
+
+QIcon buttonGlyph(QImage (*draw)(bool)) {
+    QIcon icon(QPixmap::fromImage(draw(true)));
+    icon.addPixmap(QPixmap::fromImage(draw(false)), QIcon::Disabled);
+    return icon;
+}
+
+QPushButton *makeButton(const QString &caption, QImage (*draw)(bool), QWidget *parent) {
+    auto *button = new QPushButton(buttonGlyph(draw), caption, parent);
+    button->setIconSize(QSize(16, 16));
+    // Neither button answers Enter: the grid's in-place editor takes it.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent) {
+    setItemDelegate(new CatalogueCellDelegate(this));
+    verticalHeader()->hide();
+    horizontalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setColumnWidth(0, 40);
+    setColumnWidth(1, 277);
+    setColumnWidth(2, 73);
+    setShowGrid(true);
+    setWordWrap(false);
+    setFont(makeFont(kGothic, 12, true));
+    setTextColour(this, kNavy);
+    // Typing goes straight into the selected cell.
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::CurrentChanged |
+                    QAbstractItemView::SelectedClicked | QAbstractItemView::DoubleClicked);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+QString TCatalogueGrid::cellText(int col, int row) const {
+    const QTableWidgetItem *cell = item(row, col);
+    return cell ? cell->text() : QString();
+}
+
+std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
+    const QTableWidgetItem *cell = item(row, col);
+    if (!cell) return std::string();
+    const QVariant bytes = cell->data(kBytesRole);
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(cell->text()).value_or(std::string());
+    return cp932::encode(cell->text());
+}
+
+std::string TCatalogueGrid::Cells(int col, int row) const {
+    if (std::optional<std::string> bytes = cellBytes(col, row)) return *bytes;
+    return encodeForDisplay(cellText(col, row));
 }
 
 void TCatalogueGrid::setCell(int col, int row, const std::string &bytes) {
     if (row >= rowCount()) QTableWidget::setRowCount(row + 1);
     auto *cell = new QTableWidgetItem(cp932::decode(bytes));
     cell->setData(kBytesRole, QByteArray::fromStdString(bytes));
+    if (row == 0 || col == 0) cell->setFlags(Qt::ItemIsEnabled);
     setItem(row, col, cell);
 }
 
 void TCatalogueGrid::setRowCount(int rows) { QTableWidget::setRowCount(rows); }
 
+void TCatalogueGrid::commitEditor() {
+    if (QWidget *editor = indexWidget(currentIndex())) commitData(editor);
+}
+
 TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) {}
 
-std::string TTitleEdit::Text() const {
+std::optional<std::string> TTitleEdit::bytes() const {
     if (text() == m_shown) return m_bytes;
-    return cp932::encode(text()).value_or(std::string());
+    return cp932::encode(text());
+}
+
+std::string TTitleEdit::Text() const {
+    if (std::optional<std::string> held = bytes()) return *held;
+    return encodeForDisplay(text());
 }
 
 void TTitleEdit::setText(const std::string &bytes) {
@@ -51,33 +201,53 @@ void TTitleEdit::setText(const std::string &bytes) {
     QLineEdit::setText(m_shown);
 }
 
-TCD_Database::TCD_Database(QWidget *parent) : QDialog(parent) {
+TCD_Database::TCD_Database(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("CD_Database"));
     setFixedSize(417, 247);
     setFont(makeFont(kPGothic, 12));
-    Label1 = new QLabel(QStringLiteral("TITLE"), this);
-    Label1->setGeometry(4, 12, 43, 13);
-    Edit1 = new TTitleEdit(this);
-    Edit1->setGeometry(48, 8, 365, 21);
-    SG1 = new TCatalogueGrid(this);
-    SG1->setGeometry(2, 36, 413, 180);
-    SG1->verticalHeader()->hide();
-    SG1->horizontalHeader()->hide();
-    LB1 = new QLabel(this);
-    LB1->setGeometry(8, 226, 230, 13);
-    BitBtn2 = new QPushButton(QStringLiteral("保存(&S)"), this);
-    BitBtn2->setGeometry(245, 220, 83, 25);
-    BitBtn1 = new QPushButton(QStringLiteral("閉じる(&C)"), this);
-    BitBtn1->setGeometry(328, 220, 83, 25);
+    createControls();
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn2Click(BitBtn2); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn1Click(BitBtn1); }); });
     CD_Database = this;
     runGuarded([this] { FormCreate(this); });
 }
 
+void TCD_Database::createControls() {
+    Label1 = new QLabel(QStringLiteral("TITLE"), this);
+    Label1->setGeometry(4, 12, 43, 13);
+    Label1->setFont(makeFont(kGothic, 13, true));
+    setTextColour(Label1, kNavy);
+    Edit1 = new TTitleEdit(this);
+    Edit1->setGeometry(48, 8, 365, 21);
+    Edit1->setFont(makeFont(kPGothic, 13, true));
+    setTextColour(Edit1, kNavy);
+    SG1 = new TCatalogueGrid(this);
+    SG1->setGeometry(2, 36, 413, 180);
+    LB1 = new QLabel(this);
+    LB1->move(8, 226);
+    LB1->setFont(makeFont(kGothic, 13, true));
+    setTextColour(LB1, kNavy);
+    BitBtn2 = makeButton(QStringLiteral("保存(&S)"), saveGlyph, this);
+    BitBtn2->setGeometry(245, 220, 83, 25);
+    BitBtn1 = makeButton(QStringLiteral("閉じる(&C)"), closeGlyph, this);
+    BitBtn1->setGeometry(328, 220, 83, 25);
+    setTabOrder(Edit1, SG1);
+    setTabOrder(SG1, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn1);
+}
+
 void TCD_Database::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    runGuarded([this] { FormActivate(this); });
+    // A window restored by the window system is no new showing: the edits stay.
+    if (!event->spontaneous()) runGuarded([this] { FormActivate(this); });
+}
+
+void TCD_Database::keyPressEvent(QKeyEvent *event) {
+    // The dialog has no cancel button: Esc does not close it.
+    if (event->key() == Qt::Key_Escape) return event->accept();
+    QDialog::keyPressEvent(event);
 }
 
 void TCD_Database::FormCreate(QObject *) {
@@ -85,23 +255,51 @@ void TCD_Database::FormCreate(QObject *) {
     move(settings.ReadNumber("DB", "Pos(X)", 10), settings.ReadNumber("DB", "Pos(Y)", 10));
 }
 
+// Rows follow TrackCount, which an eject leaves as it was: after an eject the grid and a save
+// still cover every track of the last disc.
 void TCD_Database::FormActivate(QObject *) {
     LoadCatalogueGrid();
-    int tracks = TrackCount;
-    SG1->setRowCount(tracks + 1);
+    SG1->setRowCount(TrackCount + 1);
     if (Form1->MediaPlayer1->Mode() == mpPlaying) {
         SG1->setFocus();
         SG1->setCurrentCell(CurrentTrack, 1);
     }
-    SG1->setCell(1, 0, cp932::fromUtf8("   　    　   曲　     　目"));
-    SG1->setCell(2, 0, cp932::fromUtf8("  時  間"));
-    for (int i = 1; i <= tracks; ++i) SG1->setCell(0, i, "  " + twoDigits(i));
+    writeHeaders();
 }
 
+void TCD_Database::layOutGrid() {
+    SG1->setRowCount(TrackCount + 1);
+    writeHeaders();
+}
+
+void TCD_Database::writeHeaders() {
+    SG1->setCell(0, 0, std::string());
+    SG1->setCell(1, 0, cp932::fromUtf8("   　    　   曲　     　目"));
+    SG1->setCell(2, 0, cp932::fromUtf8("  時  間"));
+    for (int i = 1; i <= TrackCount; ++i) SG1->setCell(0, i, "  " + twoDigits(i));
+}
+
+std::string TCD_Database::discTitleBytes() const {
+    std::optional<std::string> title = Edit1->bytes();
+    if (!title) refuseTitle(QStringLiteral("ディスクのタイトル"), Edit1->text());
+    return *title;
+}
+
+std::vector<std::string> TCD_Database::catalogueLines() const {
+    std::vector<std::string> lines{discTitleBytes()};
+    for (int i = 1; i <= TrackCount; ++i) {
+        std::optional<std::string> title = SG1->cellBytes(1, i);
+        if (!title) refuseTitle(QStringLiteral("トラック %1 のタイトル").arg(i), SG1->cellText(1, i));
+        lines.push_back(*title);
+    }
+    return lines;
+}
+
+// A failed save raises before anything is replaced: the previous file stays, and the dialog
+// stays open with the edits.
 void TCD_Database::BitBtn2Click(QObject *) {
-    std::vector<std::string> lines{Edit1->Text()};
-    for (int i = 1; i <= TrackCount; ++i) lines.push_back(SG1->Cells(1, i));
-    catalogue::writeFile(DiscFilePath, lines);
+    SG1->commitEditor();
+    catalogue::writeFile(DiscFilePath, catalogueLines());
 }
 
 void TCD_Database::BitBtn1Click(QObject *) {

@@ -6,21 +6,38 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
-// The catalogue grid: three columns (track number, title, time); cells hold code page 932 bytes,
-// shown decoded. A cell that is not edited keeps its bytes exactly.
+// A title holds a character that code page 932 cannot hold; nothing was written. The message
+// (UTF-8) names the title and the character.
+class EUnencodableTitle : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The catalogue grid: three columns (track number, title, time); row 0 and column 0 are fixed.
+// Cells hold code page 932 bytes, shown decoded; a cell that is not edited keeps its bytes exactly.
 class TCatalogueGrid : public QTableWidget {
     Q_OBJECT
 public:
     explicit TCatalogueGrid(QWidget *parent = nullptr);
 
+    // The cell's bytes for display: a typed character that code page 932 cannot hold reads as '?'.
     std::string Cells(int col, int row) const;
+    // The cell's bytes, or nothing when it holds a character that code page 932 cannot hold.
+    std::optional<std::string> cellBytes(int col, int row) const;
+    // The text shown in the cell (as typed).
+    QString cellText(int col, int row) const;
     void setCell(int col, int row, const std::string &bytes);
     int RowCount() const { return rowCount(); }
     void setRowCount(int rows);
     int Col() const { return currentColumn(); }
     int Row() const { return currentRow(); }
+    // Moves the text of an open in-place editor into its cell.
+    void commitEditor();
 };
 
 // The title field of the editor: holds the disc title as code page 932 bytes; the text shown is
@@ -29,7 +46,10 @@ class TTitleEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit TTitleEdit(QWidget *parent = nullptr);
+    // The title's bytes for display: a typed character that code page 932 cannot hold reads as '?'.
     std::string Text() const;
+    // The title's bytes, or nothing when it holds a character that code page 932 cannot hold.
+    std::optional<std::string> bytes() const;
     void setText(const std::string &bytes);
 
 private:
@@ -56,8 +76,23 @@ public:
     void BitBtn2Click(QObject *Sender);
     void BitBtn1Click(QObject *Sender);
 
+    // Sets the grid to one row per track of the loaded disc plus the header row, with the headers
+    // and the track numbers.
+    void layOutGrid();
+    // The disc title's bytes; raises EUnencodableTitle when code page 932 cannot hold it.
+    std::string discTitleBytes() const;
+    // The file's lines: the disc title, then one title per track; raises EUnencodableTitle naming
+    // the first title that code page 932 cannot hold.
+    std::vector<std::string> catalogueLines() const;
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void createControls();
+    // The header row and the track numbers in column 0.
+    void writeHeaders();
 };
 
 extern TCD_Database *CD_Database;

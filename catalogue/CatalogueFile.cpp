@@ -102,7 +102,9 @@ void writeFile(const QString &path, const std::vector<std::string> &lines) {
     removeInterruptedSaves(path);
     const std::string content = joinLines(lines);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) failWrite(path, file.errorString());
+    // Unbuffered: a buffered QSaveFile flushes inside commit(), which then replaces the target even
+    // when that flush fell short (a full disk, a file size limit), leaving a cut-off file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) failWrite(path, file.errorString());
     errno = 0;
     if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size())) {
         // A short write (a full disk) sets no error on the device; errno still tells why.

@@ -21,13 +21,17 @@ const std::string kNoDiscTitle(23, '-');
 const std::string kDeclinedTitle(18, '-');
 const std::string kNoTrackTitle(16, '-');
 
+// Set when a disc without a catalogue file was loaded while the editor was on screen.
+bool s_registrationPending = false;
+
 bool catalogueFileExists() { return QFileInfo::exists(DiscFilePath); }
 
-// The registration question; true for Yes.
+// The registration question; true for Yes. Esc and the close box answer No.
 bool askToRegister() {
+    // Two lines: Qt breaks a plain-text line at LF, not at a lone CR.
     QMessageBox box(QMessageBox::Information, QStringLiteral("情報"),
-                    QStringLiteral("このＣＤのデータはありません。\rデータベースに登録しますか？"), QMessageBox::NoButton,
-                    Form1);
+                    QStringLiteral("このＣＤのデータはありません。\nデータベースに登録しますか？"),
+                    QMessageBox::NoButton, Form1);
     QPushButton *yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -39,11 +43,24 @@ bool askToRegister() {
 void registerDisc() {
     execModal(CD_Database);
     DiscTitle = CD_Database->Edit1->Text();
-    if (!catalogueFileExists()) catalogue::writeFile(DiscFilePath, {DiscTitle});
+    if (!catalogueFileExists()) catalogue::writeFile(DiscFilePath, {CD_Database->discTitleBytes()});
     if (LCD_DISPLAY->LB_TITLE->Caption() == "DISK")
         ReadDiscTitle();
     else
         ShowTrackTitle();
+}
+
+// The poll stays off while the question and the editor are open, and runs again afterwards, also
+// when the registration fails.
+void offerRegistration() {
+    Form1->Timer1->setEnabled(false);
+    struct RestartPoll {
+        ~RestartPoll() { Form1->Timer1->setEnabled(true); }
+    } restartPoll;
+    if (askToRegister())
+        registerDisc();
+    else
+        CD_Database->Edit1->setText(kDeclinedTitle);
 }
 
 }  // namespace
@@ -61,23 +78,33 @@ void LoadDisc() {
     std::snprintf(buffer, sizeof buffer, " TOTAL: %2.2dTracks, %2.2d:%2.2dmin ", tracks, msf::minutes(length),
                   msf::seconds(length));
     CD_Database->LB1->setText(QString::fromLatin1(buffer));
+    CD_Database->LB1->adjustSize();
     std::snprintf(buffer, sizeof buffer, " %2.2d:%2.2d", msf::minutes(length), msf::seconds(length));
     LCD_DISPLAY->LB_TIME->setCaption(buffer);
     TrackCount = tracks;
     LCD_DISPLAY->LB_TRACK->setCaption(twoDigits(tracks));
     DiscFilePath = QDir(catalogue::catalogueFolder()).filePath(catalogue::fileNameForLength(length));
     LoadCatalogueGrid();
+    // An editor on screen shows the new disc: its activation will not run again.
+    const bool editorShown = CD_Database->isVisible();
+    if (editorShown) CD_Database->layOutGrid();
+    s_registrationPending = false;
     if (catalogueFileExists()) return ReadDiscTitle();
 
-    // No catalogue file yet: no poll runs while the question and the editor are open.
-    Form1->Timer1->setEnabled(false);
-    struct RestartPoll {
-        ~RestartPoll() { Form1->Timer1->setEnabled(true); }
-    } restartPoll;
-    if (askToRegister())
-        registerDisc();
-    else
-        CD_Database->Edit1->setText(kDeclinedTitle);
+    // No catalogue file yet. A second editor cannot open over the one on screen: the question
+    // waits until that one has closed.
+    if (editorShown) {
+        s_registrationPending = true;
+        return;
+    }
+    offerRegistration();
+}
+
+void askPendingRegistration() {
+    if (!s_registrationPending) return;
+    s_registrationPending = false;
+    if (Form1->SG_TRACK->Tag != 1 || catalogueFileExists()) return;
+    offerRegistration();
 }
 
 void ReadDiscTitle() {
@@ -99,6 +126,7 @@ void ShowTrackTitle() {
     ShowScrollTitle(title.empty() ? kNoTrackTitle : title);
 }
 
+// Track lines beyond TrackCount are not shown; the next save, one line per track, drops them.
 void LoadCatalogueGrid() {
     std::optional<std::vector<std::string>> lines = catalogue::readFile(DiscFilePath);
     if (CD_Database->SG1->RowCount() < TrackCount + 1) CD_Database->SG1->setRowCount(TrackCount + 1);

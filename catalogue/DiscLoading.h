@@ -4,6 +4,7 @@
 
 // Identifies a newly ready disc by its length, fills the in-memory catalogue and the LCD, loads
 // the catalogue file or offers to register the disc. Called once per disc by the status poll.
+// While the editor is on screen the question waits until it has closed (askPendingRegistration).
 void LoadDisc();
 // Switches the LCD to the disc title and shows it, read from the catalogue file.
 void ReadDiscTitle();
@@ -11,3 +12,6 @@ void ReadDiscTitle();
 void ShowTrackTitle();
 // Reads the catalogue file into the editor's title field and title column.
 void LoadCatalogueGrid();
+// Asks the registration question that a disc change while the editor was on screen put off,
+// when that disc is still loaded and still has no catalogue file. Called after the editor closes.
+void askPendingRegistration();

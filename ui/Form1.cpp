@@ -319,6 +319,7 @@ void TForm1::SBT_DATAClick(QObject *Sender) {
     } else {
         ShowTrackTitle();
     }
+    askPendingRegistration();
 }
 
 void TForm1::SBT_HELPClick(QObject *Sender) {
