@@ -369,4 +369,25 @@ INSTANTIATE_TEST_SUITE_P(PanelShownOrHidden, LcdSelectorButton,
                                            SelectorButtonCase{"PanelHidden", true, true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// --- moving the window ---
+
+TEST_F(LcdDisplay, LeftPressOnTheMarginMovesTheWindowButNotOnThePanel) {
+    createApp();
+    LCD_DISPLAY->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(LCD_DISPLAY));
+    const QPoint start = LCD_DISPLAY->pos();
+    // The two-pixel strip below Panel1 belongs to the window itself.
+    QTest::mousePress(LCD_DISPLAY, Qt::LeftButton, {}, QPoint(100, 51));
+    QTest::mouseMove(LCD_DISPLAY, QPoint(120, 61));
+    QTest::mouseRelease(LCD_DISPLAY, Qt::LeftButton, {}, QPoint(120, 61));
+    EXPECT_EQ(LCD_DISPLAY->pos(), start + QPoint(20, 10));
+
+    // A press on Panel1's own face is the panel's, not a drag.
+    const QPoint moved = LCD_DISPLAY->pos();
+    QTest::mousePress(LCD_DISPLAY->Panel1, Qt::LeftButton, {}, QPoint(200, 40));
+    QTest::mouseMove(LCD_DISPLAY->Panel1, QPoint(230, 45));
+    QTest::mouseRelease(LCD_DISPLAY->Panel1, Qt::LeftButton, {}, QPoint(230, 45));
+    EXPECT_EQ(LCD_DISPLAY->pos(), moved);
+}
+
 }  // namespace
