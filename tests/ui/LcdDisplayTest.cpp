@@ -182,7 +182,7 @@ TEST_F(LcdDisplay, FaceDrawsTitleOverTrackAndTimeInTheirPlaces) {
     lcd->LB_OVER->show();
     lcd->LB_TRACK->setCaption("-05");
     lcd->LB_TIME->setCaption("-03:12");
-    const QImage face = lcd->Panel2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage face = lcd->renderFace();
     ASSERT_EQ(face.size(), QSize(379, 35));
 
     const QRect over = pixelsOf(face, kRed);
