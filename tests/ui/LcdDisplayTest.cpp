@@ -9,7 +9,10 @@
 #include "ui/TrackSelector.h"
 #include "ui/controls/Fonts.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFontInfo>
+#include <QMenu>
 #include <QFontMetrics>
 #include <QTest>
 
@@ -368,6 +371,23 @@ INSTANTIATE_TEST_SUITE_P(PanelShownOrHidden, LcdSelectorButton,
                          ::testing::Values(SelectorButtonCase{"PanelOnScreen", false, false},
                                            SelectorButtonCase{"PanelHidden", true, true}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// --- the shared menu ---
+
+TEST_F(LcdDisplay, RightClickAnywhereOnTheLcdOrTheSelectorOpensTheSharedMenu) {
+    createApp();
+    LCD_DISPLAY->show();
+    Form5->show();
+    QWidget *targets[] = {LCD_DISPLAY,        LCD_DISPLAY->LB_NAME, LCD_DISPLAY->PA_TITLE, LCD_DISPLAY->Panel1,
+                          Form5->Panel2,      Form5->BitBtn2,       Form5->TR_NAME,        Form5->GroupBox2};
+    for (QWidget *target : targets) {
+        SCOPED_TRACE(target->metaObject()->className());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(target, &event);
+        EXPECT_TRUE(Form1->PM1->isVisible());
+        Form1->PM1->hide();
+    }
+}
 
 // --- moving the window ---
 
