@@ -7,10 +7,14 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 TAboutBox *AboutBox = nullptr;
 
 namespace {
+
+constexpr int kGlyphSize = 18;
 
 TLabel *makeLabel(QWidget *parent, QRect geometry, const std::string &caption, int pixels) {
     auto *label = new TLabel(parent);
@@ -21,22 +25,60 @@ TLabel *makeLabel(QWidget *parent, QRect geometry, const std::string &caption, i
     return label;
 }
 
-// The check-mark glyph of the OK button, 18 x 18.
-QIcon checkGlyph() {
-    QImage image(18, 18, QImage::Format_ARGB32);
+QImage checkMark(const QColor &colour) {
+    QImage image(kGlyphSize, kGlyphSize, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    p.setPen(QPen(QColor(0, 128, 0), 3));
+    p.setPen(QPen(colour, 3));
     p.drawLine(3, 9, 7, 14);
     p.drawLine(7, 14, 15, 4);
-    return QIcon(QPixmap::fromImage(image));
+    return image;
+}
+
+// The check-mark glyph of the OK button, with a grey picture for the disabled state.
+QIcon checkGlyph() {
+    QIcon icon(QPixmap::fromImage(checkMark(QColor(0, 128, 0))));
+    icon.addPixmap(QPixmap::fromImage(checkMark(QColor(128, 128, 128))), QIcon::Disabled);
+    return icon;
 }
 
 }  // namespace
 
 QIcon programIcon() { return QIcon(QPixmap::fromImage(programIconImage())); }
 
-TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+TGlyphButton::TGlyphButton(const QIcon &glyph, const QString &caption, int margin, QWidget *parent)
+    : QPushButton(glyph, caption, parent), m_margin(margin) {
+    setIconSize({kGlyphSize, kGlyphSize});
+}
+
+QRect TGlyphButton::glyphRect() const {
+    return {m_margin, (height() - kGlyphSize) / 2, kGlyphSize, kGlyphSize};
+}
+
+QRect TGlyphButton::captionRect() const {
+    int left = m_margin + kGlyphSize;
+    return {left, 0, width() - left, height()};
+}
+
+void TGlyphButton::paintEvent(QPaintEvent *) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    const bool sunken = isDown();
+    const QPoint shift = sunken ? QPoint(1, 1) : QPoint();
+    const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
+    painter.drawPixmap(glyphRect().translated(shift), icon().pixmap(iconSize(), devicePixelRatio(), mode));
+    painter.setFont(font());
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(captionRect().translated(shift), Qt::AlignCenter | Qt::TextSingleLine, text());
+}
+
+TAboutBox::TAboutBox(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFixedSize(214, 88);
     setFont(makeFont(kGothic, 13, true));
@@ -53,9 +95,8 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
     ProductName = makeLabel(Panel1, {56, 6, 143, 16}, cp932::fromUtf8("ＣD-Ｔunewick32"), 16);
     Version = makeLabel(Panel1, {116, 24, 85, 12}, "Version 1.20", 12);
     Comments = makeLabel(Panel1, {54, 40, 148, 12}, cp932::fromUtf8("CDﾌﾟﾚｲﾔｰ for Linux"), 12);
-    OKButton = new QPushButton(checkGlyph(), QStringLiteral("Ｏ Ｋ      "), this);
+    OKButton = new TGlyphButton(checkGlyph(), QStringLiteral("Ｏ Ｋ      "), 60, this);
     OKButton->setGeometry(6, 60, 203, 23);
-    OKButton->setIconSize({18, 18});
     OKButton->setFont(makeFont(kGothic, 13, true));
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
@@ -63,6 +104,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
     AboutBox = this;
 }
 
+// Centred on the screen each time, and the OK button takes the focus so that Enter closes it.
 void TAboutBox::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     if (QScreen *screen = QGuiApplication::primaryScreen())

@@ -7,6 +7,23 @@
 #include <QLabel>
 #include <QPushButton>
 
+// A push button with an 18 x 18 glyph that stands `margin` pixels from its left edge; the caption
+// is centred in the space between the glyph and the right edge.
+class TGlyphButton : public QPushButton {
+    Q_OBJECT
+public:
+    TGlyphButton(const QIcon &glyph, const QString &caption, int margin, QWidget *parent);
+
+    QRect glyphRect() const;
+    QRect captionRect() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    int m_margin;
+};
+
 // The version dialog: the program's icon, name and version, and an OK button.
 class TAboutBox : public QDialog {
     Q_OBJECT
@@ -19,7 +36,7 @@ public:
     TLabel *ProductName;
     TLabel *Version;
     TLabel *Comments;
-    QPushButton *OKButton;
+    TGlyphButton *OKButton;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -121,6 +121,13 @@ void TLCD_DISPLAY::connectHandlers() {
 
 void TLCD_DISPLAY::contextMenuEvent(QContextMenuEvent *event) { Form1->PM1->popup(event->globalPos()); }
 
+QImage TLCD_DISPLAY::renderFace() const {
+    QImage image(Panel2->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    Panel2->render(&image);
+    return image;
+}
+
 void TLCD_DISPLAY::FormCreate(QObject *) {
     SettingsFile settings(QStringLiteral("ROTOR.INI"));
     move(settings.ReadNumber("LCD", "Pos(X)", 50), settings.ReadNumber("LCD", "Pos(Y)", 50));

@@ -3,6 +3,7 @@
 #include "ui/controls/Label.h"
 #include "ui/controls/Panel.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <functional>
@@ -37,6 +38,10 @@ public:
     void PA_REMEINClick(QObject *Sender);
     void PA_COMClick(QObject *Sender);
     void Panel3Click(QObject *Sender);
+
+    // The lime face with its labels as they stand, drawn into an image; works while the window
+    // is hidden (for tests and pictures of the display).
+    QImage renderFace() const;
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -1,7 +1,6 @@
 #include "ui/ToolGlyphs.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 namespace {
 
@@ -52,26 +51,45 @@ QIcon dataGlyph() {
     return icon;
 }
 
+// Drawn without antialiasing in the 16 standard colours only, so that it stays crisp at 32 x 32:
+// a silver disc with a rainbow sheen and a hole, and in front of it a lime LCD strip with digits.
 QImage programIconImage() {
+    const QColor black(0, 0, 0), grey(128, 128, 128), silver(192, 192, 192), white(255, 255, 255);
+    const QColor cyan(0, 255, 255), magenta(255, 0, 255), yellow(255, 255, 0), lime(0, 255, 0);
+    const QColor navy(0, 0, 128), green(0, 128, 0);
     QImage image = blank(32, 32);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(192, 192, 192));
-    p.setPen(QColor(128, 128, 128));
-    p.drawEllipse(QRectF(2, 2, 26, 26));
-    p.setBrush(QColor(0, 255, 255));
+    p.setPen(grey);
+    p.setBrush(silver);
+    p.drawEllipse(QRect(1, 0, 28, 28));
+    p.setBrush(Qt::NoBrush);
+    // The sheen: short arcs of three colours on the upper left and lower right of the disc.
+    const QColor sheen[] = {cyan, magenta, yellow};
+    for (int i = 0; i < 3; ++i) {
+        p.setPen(sheen[i]);
+        QRect ring(5 + 2 * i, 4 + 2 * i, 20 - 4 * i, 20 - 4 * i);
+        p.drawArc(ring, 100 * 16, 60 * 16);
+        p.drawArc(ring, 280 * 16, 50 * 16);
+    }
+    p.setPen(grey);
+    p.setBrush(white);
+    p.drawEllipse(QRect(11, 10, 8, 8));
+    p.setBrush(black);
     p.setPen(Qt::NoPen);
-    QPainterPath shine;
-    shine.moveTo(15, 15);
-    shine.arcTo(QRectF(4, 4, 22, 22), 30, 60);
-    p.drawPath(shine);
-    p.setBrush(Qt::black);
-    p.drawEllipse(QRectF(12, 12, 6, 6));
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(14, 21, 17, 10, QColor(0, 255, 0));
-    p.setPen(Qt::black);
-    p.drawRect(14, 21, 16, 9);
-    p.setPen(QColor(0, 128, 0));
-    p.drawLine(17, 25, 27, 25);
+    p.drawRect(13, 12, 4, 4);
+    // The LCD strip with a track number and a time in navy segments.
+    p.setPen(black);
+    p.setBrush(lime);
+    p.drawRect(10, 20, 21, 10);
+    p.setPen(green);
+    p.drawLine(11, 21, 29, 21);
+    p.setPen(navy);
+    for (int x : {13, 17, 22, 26}) {
+        p.drawLine(x, 23, x + 2, 23);
+        p.drawLine(x + 2, 23, x + 2, 27);
+        p.drawLine(x, 27, x + 2, 27);
+    }
+    p.drawPoint(20, 24);
+    p.drawPoint(20, 26);
     return image;
 }

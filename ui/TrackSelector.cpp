@@ -13,6 +13,8 @@
 
 #include <QContextMenuEvent>
 
+#include <algorithm>
+
 TForm5 *Form5 = nullptr;
 
 namespace {
@@ -80,6 +82,9 @@ void TForm5::createControls() {
     BitBtn2 = makeButton(Panel1, {218, 27, 70, 18}, QStringLiteral("Close"), QStringLiteral("TrackSelecterを閉じる"));
     BitBtn1 = makeButton(Panel1, {218, 5, 70, 18}, QStringLiteral("Do Play"), QStringLiteral("Track再生"));
     setTabOrder(BitBtn2, BitBtn1);
+    // Until the first refresh with a loaded disc there is no track to offer.
+    TrackBar1->setEnabled(false);
+    BitBtn1->setEnabled(false);
 
     Panel2 = new TPanel(this);
     Panel2->setGeometry(2, 52, 293, 33);
@@ -116,14 +121,16 @@ void TForm5::FormActivate(QObject *) {
         bool &flag;
         ~Done() { flag = false; }
     } done{m_settingFromCode};
-    // Before a disc has been loaded there is no track to offer.
-    if (TrackCount < 1) {
-        TrackBar1->setEnabled(false);
+    // Before the first disc has been loaded TrackCount is 0, which the slider (minimum 1) cannot
+    // take: the selector then offers no track at all instead of a track 1 that does not exist.
+    const bool haveTracks = TrackCount >= 1;
+    TrackBar1->setEnabled(haveTracks);
+    BitBtn1->setEnabled(haveTracks);
+    if (!haveTracks) {
         TRACK->setCaption(" ");
         TR_NAME->setCaption(" ");
         return;
     }
-    TrackBar1->setEnabled(true);
     TrackBar1->setMaximum(TrackCount);
     TrackBar1->setValue(std::clamp(CurrentTrack, TrackBar1->minimum(), TrackBar1->maximum()));
     TRACK->setCaption(" " + twoDigits(CurrentTrack));
@@ -137,6 +144,7 @@ void TForm5::TrackBar1Change(QObject *) {
 
 void TForm5::BitBtn1Click(QObject *Sender) {
     TMediaPlayer *device = Form1->MediaPlayer1;
+    // No disc has been loaded yet: there is no track to play.
     if (!TrackBar1->isEnabled()) return;
     device->Stop();
     Form1->Timer1->setEnabled(false);
