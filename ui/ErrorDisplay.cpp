@@ -1,7 +1,11 @@
 #include "ui/ErrorDisplay.h"
 
+#include "ui/Form1.h"
+
 #include <QApplication>
 #include <QMessageBox>
+
+#include <stdexcept>
 
 namespace {
 ErrorSink &sink() {
@@ -13,7 +17,7 @@ ErrorSink &sink() {
 void setErrorSink(ErrorSink s) { sink() = std::move(s); }
 
 void showException(const std::exception &error) {
-    QString caption = QApplication::applicationDisplayName();
+    QString caption = applicationTitle();
     QString message = QString::fromUtf8(error.what());
     if (!message.endsWith(QLatin1Char('.'))) message += QLatin1Char('.');
     if (sink()) return sink()(caption, message);
@@ -26,5 +30,7 @@ void runGuarded(const std::function<void()> &handler) {
         handler();
     } catch (const std::exception &e) {
         showException(e);
+    } catch (...) {
+        showException(std::runtime_error("原因不明のｴﾗｰ"));
     }
 }
