@@ -61,11 +61,17 @@ keys_to() {
 }
 shot() { import -window "$1" "$shots/$2.png"; }
 
+# Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
+for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
+
 step "first start without a settings file"
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
-panel=$(wait_window '^CD-Tunewick32') || fail "the main panel did not appear"
+panel=$(wait_window '^CD-Tunewick32') || {
+  kill -0 "$program_pid" 2>/dev/null || fail "the program ended at once (another copy running for this user?)"
+  fail "the main panel did not appear"
+}
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 [ "$X,$Y,$WIDTH,$HEIGHT" = "100,100,333,61" ] || fail "panel at $X,$Y size ${WIDTH}x$HEIGHT"
 xdotool search --onlyvisible --name '^DISPLAY$' >/dev/null 2>&1 && fail "the LCD is shown at first start"
