@@ -3,6 +3,7 @@
 #include "platform/backends/SectorReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -14,6 +15,8 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<void (*)()> playStartObserver{nullptr};
 
 struct Command {
     enum Kind { Play, Stop, Pause, Resume, Seek, Eject } kind;
@@ -112,6 +115,7 @@ private:
     int m_skipFrames = 0;        // frames of m_readCursor's sector before the play's first frame
     int m_playEnd = 0;           // first sector after the audio run being played
     long long m_handedFrame = 0; // next frame to hand to the output
+    bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
@@ -195,6 +199,7 @@ void Engine::startPlay(long long frame) {
     m_handedFrame = frame;
     m_position = frame;
     m_state = DriveState::Playing;
+    m_playJustStarted = true;
 }
 
 void Engine::halt(DriveState state) {
@@ -261,6 +266,10 @@ void Engine::writeStep() {
     m_ringHead = (m_ringHead + static_cast<size_t>(frames) * kFrameBytes) % m_ring.size();
     m_ringBytes -= static_cast<size_t>(frames) * kFrameBytes;
     m_handedFrame += frames;
+    if (m_playJustStarted) {
+        m_playJustStarted = false;
+        if (auto observer = playStartObserver.load(std::memory_order_relaxed)) observer();
+    }
 }
 
 void Engine::drainStep() {
@@ -340,6 +349,8 @@ void Engine::ringPush(const uint8_t *data, size_t bytes) {
 }
 
 } // namespace
+
+void setPlayStartObserver(void (*observer)()) { playStartObserver.store(observer); }
 
 ExtractionDrive::ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options)
     : m_makeSource(std::move(makeSource)), m_output(std::move(output)), m_options(options) {}
