@@ -69,12 +69,14 @@ stop() {
   kill -9 "$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
 }
-# Waits up to 10 s for a visible window of process $1 whose name matches $2; prints its id.
+# Waits up to 10 s for a visible window of process $1 whose name matches $2 (xdotool ignores
+# case, so the name is checked again); prints its id.
 wait_window() {
   for _ in $(seq 100); do
     kill -0 "$1" 2>/dev/null || return 1
-    id=$(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -n1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    for id in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true); do
+      xdotool getwindowname "$id" 2>/dev/null | grep -Eq -- "$2" && { echo "$id"; return 0; }
+    done
     sleep 0.1
   done
   return 1
@@ -86,6 +88,12 @@ start_player() {
   for _ in $(seq 30); do
     env "$@" "$player" >>"$work/player.log" 2>&1 &
     pid=$!
+    # A message box about the drive (captioned with the program's name) may come first: answer it.
+    if box=$(wait_window "$pid" '^(CD-Tunewick32|cd-tunewick32$)'); then
+      if [ "$(xdotool getwindowname "$box")" = cd-tunewick32 ]; then
+        xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key --window "$box" Return
+      fi
+    fi
     if panel=$(wait_window "$pid" '^CD-Tunewick32'); then return 0; fi
     stop "$pid"
     sleep 2
@@ -182,7 +190,8 @@ for run in $(seq "$runs"); do
   # Each press pairs with the first sound after it.
   awk '$1 == "press" {p = $2} $1 == "sound" && p {print $2 - p; p = 0}' "$rlog" >>"$work/reaction"
 
-  # 4. Idle: no disc (a drive node that does not exist), the poll running; and the floor.
+  # 4. Idle: no disc (a drive node that does not exist), and the floor. The player first says
+  #    that there is no drive, in a message box that start_player answers.
   start_minimal
   start_player TUNEWICK_DEVICE=/dev/nonexistent TUNEWICK_AUDIO=null
   sleep 3
