@@ -85,6 +85,7 @@ private:
     void playStep();
     void readStep();
     void writeStep();
+    bool waitForRoom();
     void drainStep();
     long long heardFrame();
 
@@ -233,9 +234,9 @@ void Engine::eject() {
 void Engine::playStep() {
     bool canRead = m_readCursor < m_playEnd &&
                    ringFree() >= static_cast<size_t>(SectorReader::kSkipSectors) * kSectorBytes;
-    if (m_ringBytes > 0 && (!canRead || m_output->availableFrames() >= m_output->periodFrames()))
-        writeStep();
-    else if (canRead)
+    if (m_ringBytes > 0 && (!canRead || m_output->availableFrames() >= m_output->periodFrames())) {
+        if (waitForRoom()) writeStep();
+    } else if (canRead)
         readStep();
     else
         drainStep();
@@ -270,6 +271,19 @@ void Engine::writeStep() {
         m_playJustStarted = false;
         if (auto observer = playStartObserver.load(std::memory_order_relaxed)) observer();
     }
+}
+
+// Waits until the output has room for the next write, on the channel rather than in a blocking
+// write, so that a command (a stop, a new play) is taken at once instead of up to a period later.
+// False when a command came first.
+bool Engine::waitForRoom() {
+    long wanted = std::min<long>(static_cast<long>(m_ringBytes / kFrameBytes), m_output->periodFrames());
+    long missing = wanted - m_output->availableFrames();
+    if (missing <= 0) return true;
+    auto wait = std::chrono::microseconds(missing * 1000000LL / kSampleRate + 1000);
+    std::unique_lock lock(m_channel->mutex);
+    return !m_channel->wake.wait_for(lock, wait,
+                                     [this] { return !m_channel->commands.empty() || m_channel->quit; });
 }
 
 void Engine::drainStep() {
