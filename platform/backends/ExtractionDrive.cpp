@@ -3,6 +3,7 @@
 #include "platform/backends/SectorReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -14,6 +15,8 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<void (*)()> playStartObserver{nullptr};
 
 struct Command {
     enum Kind { Play, Stop, Pause, Resume, Seek, Eject } kind;
@@ -82,6 +85,7 @@ private:
     void playStep();
     void readStep();
     void writeStep();
+    bool waitForRoom();
     void drainStep();
     long long heardFrame();
 
@@ -112,6 +116,7 @@ private:
     int m_skipFrames = 0;        // frames of m_readCursor's sector before the play's first frame
     int m_playEnd = 0;           // first sector after the audio run being played
     long long m_handedFrame = 0; // next frame to hand to the output
+    bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
@@ -195,6 +200,7 @@ void Engine::startPlay(long long frame) {
     m_handedFrame = frame;
     m_position = frame;
     m_state = DriveState::Playing;
+    m_playJustStarted = true;
 }
 
 void Engine::halt(DriveState state) {
@@ -228,9 +234,9 @@ void Engine::eject() {
 void Engine::playStep() {
     bool canRead = m_readCursor < m_playEnd &&
                    ringFree() >= static_cast<size_t>(SectorReader::kSkipSectors) * kSectorBytes;
-    if (m_ringBytes > 0 && (!canRead || m_output->availableFrames() >= m_output->periodFrames()))
-        writeStep();
-    else if (canRead)
+    if (m_ringBytes > 0 && (!canRead || m_output->availableFrames() >= m_output->periodFrames())) {
+        if (waitForRoom()) writeStep();
+    } else if (canRead)
         readStep();
     else
         drainStep();
@@ -261,6 +267,23 @@ void Engine::writeStep() {
     m_ringHead = (m_ringHead + static_cast<size_t>(frames) * kFrameBytes) % m_ring.size();
     m_ringBytes -= static_cast<size_t>(frames) * kFrameBytes;
     m_handedFrame += frames;
+    if (m_playJustStarted) {
+        m_playJustStarted = false;
+        if (auto observer = playStartObserver.load(std::memory_order_relaxed)) observer();
+    }
+}
+
+// Waits until the output has room for the next write, on the channel rather than in a blocking
+// write, so that a command (a stop, a new play) is taken at once instead of up to a period later.
+// False when a command came first.
+bool Engine::waitForRoom() {
+    long wanted = std::min<long>(static_cast<long>(m_ringBytes / kFrameBytes), m_output->periodFrames());
+    long missing = wanted - m_output->availableFrames();
+    if (missing <= 0) return true;
+    auto wait = std::chrono::microseconds(missing * 1000000LL / kSampleRate + 1000);
+    std::unique_lock lock(m_channel->mutex);
+    return !m_channel->wake.wait_for(lock, wait,
+                                     [this] { return !m_channel->commands.empty() || m_channel->quit; });
 }
 
 void Engine::drainStep() {
@@ -340,6 +363,8 @@ void Engine::ringPush(const uint8_t *data, size_t bytes) {
 }
 
 } // namespace
+
+void setPlayStartObserver(void (*observer)()) { playStartObserver.store(observer); }
 
 ExtractionDrive::ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options)
     : m_makeSource(std::move(makeSource)), m_output(std::move(output)), m_options(options) {}

@@ -25,6 +25,11 @@ struct ExtractionChannel;
 // A source without a door of its own (disc image, demo disc) gets one in software: eject() opens
 // it, the drive reports TrayOpen, and the door closes again by itself after Options::doorMs or at
 // the next play(), which then plays the disc as it was.
+// Called on a drive's worker thread right after the output has taken the first frames of a play
+// (play or resume), for measuring the delay from a press to its sound. Null (the default) calls
+// nothing. Set it before any drive opens.
+void setPlayStartObserver(void (*observer)());
+
 class ExtractionDrive : public CdDrive {
 public:
     // Makes the source for one open(): on the UI thread, quick checks only. Null with a reason for

@@ -1,0 +1,70 @@
+// The floor for any Qt Widgets program: one borderless window the size of the player's main panel,
+// nothing else. bench/whole-process.sh measures it side by side with the player. With
+// TUNEWICK_FIRST_PAINT_LOG=path it appends the milliseconds from its process start to its first
+// paint, measured as the player measures its own.
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+// Milliseconds since the kernel started this process, from /proc/self/stat (clock ticks since boot).
+double msSinceProcessStart() {
+    std::FILE *stat = std::fopen("/proc/self/stat", "r");
+    if (!stat) return -1;
+    char line[1024] = {};
+    size_t length = std::fread(line, 1, sizeof line - 1, stat);
+    std::fclose(stat);
+    line[length] = 0;
+    const char *field = std::strrchr(line, ')');
+    unsigned long long startTicks = 0;
+    if (!field || std::sscanf(field + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
+                              &startTicks) != 1)
+        return -1;
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    double nowMs = static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    return nowMs - static_cast<double>(startTicks) * 1e3 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+class FirstPaint : public QObject {
+public:
+    FirstPaint(QObject *window, const char *path) : m_window(window), m_path(path) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (m_path && watched == m_window && event->type() == QEvent::Paint) {
+            if (std::FILE *log = std::fopen(m_path, "a")) {
+                std::fprintf(log, "%.1f\n", msSinceProcessStart());
+                std::fclose(log);
+            }
+            m_path = nullptr;
+        }
+        return false;
+    }
+
+private:
+    QObject *m_window;
+    const char *m_path;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    window.setWindowTitle(QStringLiteral("MinimalWindow"));
+    window.setStyleSheet(QStringLiteral("background: black"));
+    window.setGeometry(100, 100, 333, 61);
+    const char *path = std::getenv("TUNEWICK_FIRST_PAINT_LOG");
+    FirstPaint recorder(&window, path && *path ? path : nullptr);
+    app.installEventFilter(&recorder);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# Whole-process figures of the player, each side by side with a floor or a peer measured in the
+# same run, as medians over several runs: start-up to the first painted frame and peak memory
+# against a minimal Qt window, processor time while playing a disc image against mpv, processor
+# time and wake-ups while idle against the minimal window, and the delay from a press on the track
+# grid to the first frames of the new track in the output.
+# Usage: bench/whole-process.sh [RUNS (5)] [SECONDS per processor measurement (20)]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$top/build-bench
+runs=${1:-5}
+seconds=${2:-20}
+
+# --- what it needs: mpv as the peer, a release build of the player and the floor ---
+if ! command -v mpv >/dev/null; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends mpv >/dev/null
+fi
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTUNEWICK_TESTS=OFF >/dev/null
+ninja -C "$build" >/dev/null
+player=$build/cd-tunewick32
+minimal=$build/bench/minimal_window
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- an X server of our own with a window manager; isolated settings and catalogues ---
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/cd-tunewick32" "$XDG_DATA_HOME/cd-tunewick32"
+chmod 700 "$XDG_RUNTIME_DIR"
+# The LCD is shown from the start.
+printf '[LCD]\r\nVisible=1\r\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
+cp "$top"/packaging/demo/*.CDL "$XDG_DATA_HOME/cd-tunewick32/"
+# A disc image of three one-minute tones, with long titles so that the LCD keeps scrolling.
+mkdir -p "$work/disc"
+length=$("$build/bench/make_tone_image" "$work/disc" 3 60)
+image=$work/disc/tone.cue
+long="A disc title long enough that the LCD scrolls it for a good minute while the tone plays on"
+long="$long $long $long"
+{
+  printf '%s\r\n' "$long"
+  for t in 1 2 3; do printf 'Track %d: %s\r\n' "$t" "$long"; done
+} >"$XDG_DATA_HOME/cd-tunewick32/$length.CDL"
+
+# --- helpers ---
+median() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+# Processor time of every thread of a process, in nanoseconds.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
+# Voluntary and involuntary context switches of every thread: how often the process woke.
+switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {printf "%d\n", s}'; }
+peak_kib() { awk '/^VmHWM/ {print $2}' /proc/"$1"/status; }
+stop() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+# Waits up to 10 s for a visible window of process $1 whose name matches $2 (xdotool ignores
+# case, so the name is checked again); prints its id.
+wait_window() {
+  for _ in $(seq 100); do
+    kill -0 "$1" 2>/dev/null || return 1
+    for id in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true); do
+      xdotool getwindowname "$id" 2>/dev/null | grep -Eq -- "$2" && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+# Starts the player with the given environment and waits for its main panel; sets $pid and
+# $panel. Only one player runs per user: when another engineer's copy is running, this one ends
+# at once without a window, so wait and try again.
+start_player() {
+  for _ in $(seq 30); do
+    env "$@" "$player" >>"$work/player.log" 2>&1 &
+    pid=$!
+    # A message box about the drive (captioned with the program's name) may come first: answer it.
+    if box=$(wait_window "$pid" '^(CD-Tunewick32|cd-tunewick32$)'); then
+      if [ "$(xdotool getwindowname "$box")" = cd-tunewick32 ]; then
+        xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key --window "$box" Return
+      fi
+    fi
+    if panel=$(wait_window "$pid" '^CD-Tunewick32'); then return 0; fi
+    stop "$pid"
+    sleep 2
+  done
+  echo "the player did not start (another copy kept running?)" >&2
+  exit 1
+}
+start_minimal() {
+  env "$@" "$minimal" >/dev/null 2>&1 &
+  mpid=$!
+  wait_window "$mpid" '^MinimalWindow$' >/dev/null || { echo "the minimal window did not start" >&2; exit 1; }
+}
+# Presses a grid cell of the main panel (track 1 at 70,13; track 3 at 105,13).
+press() { xdotool mousemove --window "$panel" "$1" "$2" click 1; }
+# The first paint time that process $1 recorded in file $2, waiting for it.
+first_paint() {
+  for _ in $(seq 100); do
+    [ -s "$2" ] && { head -n1 "$2"; return 0; }
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+: >"$work/start.player" >"$work/start.minimal" >"$work/rss.player" >"$work/rss.minimal"
+: >"$work/cpu.player" >"$work/cpu.mpv" >"$work/idle.player" >"$work/idle.minimal"
+: >"$work/wake.player" >"$work/wake.minimal" >"$work/reaction"
+
+for run in $(seq "$runs"); do
+  echo "run $run of $runs" >&2
+
+  # 1. Start-up to the first painted frame, the floor first and the player second, then swapped.
+  for order in "minimal player" "player minimal"; do
+    for who in $order; do
+      log=$work/paint.$who.$run
+      rm -f "$log"
+      if [ $who = player ]; then
+        for _ in $(seq 30); do
+          rm -f "$log"
+          TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null TUNEWICK_FIRST_PAINT_LOG=$log "$player" >>"$work/player.log" 2>&1 &
+          pid=$!
+          first_paint "$pid" "$log" >/dev/null && break
+          stop "$pid"
+          sleep 2
+        done
+      else
+        TUNEWICK_FIRST_PAINT_LOG=$log "$minimal" >/dev/null 2>&1 &
+        pid=$!
+      fi
+      first_paint "$pid" "$log" >>"$work/start.$who"
+      sleep 0.5
+      stop "$pid"
+    done
+  done
+
+  # 2. Peak memory while playing the demo disc with the LCD shown, and of the floor.
+  start_minimal
+  start_player TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+  sleep 1.5
+  press 105 13
+  sleep 8
+  peak_kib "$pid" >>"$work/rss.player"
+  peak_kib "$mpid" >>"$work/rss.minimal"
+  stop "$pid"
+  stop "$mpid"
+
+  # 3. Processor time while playing the disc image (the LCD scrolling its long title), side by
+  #    side with mpv playing the same image at the same time.
+  start_player TUNEWICK_DEVICE="$image" TUNEWICK_AUDIO=null
+  mpv --no-terminal --ao=null --no-video --cdrom-device="$image" cdda:// &
+  mpvpid=$!
+  sleep 1
+  press 70 13
+  sleep 3
+  a=$(cpu_ns "$pid") b=$(cpu_ns "$mpvpid")
+  sleep "$seconds"
+  a2=$(cpu_ns "$pid") b2=$(cpu_ns "$mpvpid")
+  kill -0 "$mpvpid" 2>/dev/null || { echo "mpv ended early" >&2; exit 1; }
+  echo "$a $a2" | awk -v n="$seconds" '{print ($2 - $1) / 1e9 * 60 / n}' >>"$work/cpu.player"
+  echo "$b $b2" | awk -v n="$seconds" '{print ($2 - $1) / 1e9 * 60 / n}' >>"$work/cpu.mpv"
+  stop "$mpvpid"
+
+  # 5. From a press on the grid to the first frames of that track in the output (the player from
+  #    3 still plays track 1).
+  stop "$pid"
+  rlog=$work/reaction.$run
+  start_player TUNEWICK_DEVICE="$image" TUNEWICK_AUDIO=null TUNEWICK_REACTION_LOG="$rlog"
+  sleep 1.5
+  for cell in 105 87 70 105; do
+    press "$cell" 13
+    sleep 1.2
+  done
+  stop "$pid"
+  # Each press pairs with the first sound after it.
+  awk '$1 == "press" {p = $2} $1 == "sound" && p {print $2 - p; p = 0}' "$rlog" >>"$work/reaction"
+
+  # 4. Idle: no disc (a drive node that does not exist), and the floor. The player first says
+  #    that there is no drive, in a message box that start_player answers.
+  start_minimal
+  start_player TUNEWICK_DEVICE=/dev/nonexistent TUNEWICK_AUDIO=null
+  sleep 3
+  a=$(cpu_ns "$pid") b=$(cpu_ns "$mpid") wa=$(switches "$pid") wb=$(switches "$mpid")
+  sleep "$seconds"
+  a2=$(cpu_ns "$pid") b2=$(cpu_ns "$mpid") wa2=$(switches "$pid") wb2=$(switches "$mpid")
+  echo "$a $a2" | awk -v n="$seconds" '{print ($2 - $1) / 1e9 * 60 / n}' >>"$work/idle.player"
+  echo "$b $b2" | awk -v n="$seconds" '{print ($2 - $1) / 1e9 * 60 / n}' >>"$work/idle.minimal"
+  echo $((wa2 - wa)) | awk -v n="$seconds" '{print $1 / n}' >>"$work/wake.player"
+  echo $((wb2 - wb)) | awk -v n="$seconds" '{print $1 / n}' >>"$work/wake.minimal"
+  stop "$pid"
+  stop "$mpid"
+done
+
+# 6. One poll step of the device, as instructions (callgrind), from the Google Benchmark programs.
+instructions_per_call() { # benchmark program, benchmark name, function as callgrind names it
+  local out=$work/callgrind.$2
+  valgrind --tool=callgrind --callgrind-out-file="$out" --toggle-collect="*$3*" "$1" \
+    --benchmark_filter="^$2\$" --benchmark_min_time=0.01 >/dev/null 2>&1 || return 1
+  # In the caller tree, the function's block lists its callers with their call counts ("(17,832x)")
+  # and then the function itself with its inclusive instructions.
+  callgrind_annotate --inclusive=yes --tree=caller --threshold=100 "$out" 2>/dev/null | awk -v fn="$3" '
+    /^$/ { calls = 0; next }
+    / < / { n = $0; sub(/.*\(/, "", n); sub(/x\).*/, "", n); gsub(",", "", n); calls += n; next }
+    / \*  / && index($0, fn) { ir = $1; gsub(",", "", ir); if (calls) printf "%.0f\n", ir / calls; exit }'
+}
+
+m() { median <"$work/$1"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2fx", a / b; else print "n/a"}'; }
+pct() { awk -v s="$1" 'BEGIN {printf "%.3f%%", s / 60 * 100}'; }
+
+sp=$(m start.player) sm=$(m start.minimal)
+rp=$(m rss.player) rm=$(m rss.minimal)
+cp=$(m cpu.player) cm=$(m cpu.mpv)
+ip=$(m idle.player) im=$(m idle.minimal)
+wp=$(m wake.player) wm=$(m wake.minimal)
+re=$(m reaction)
+
+echo
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; $runs runs, ${seconds} s per processor measurement"
+echo
+echo "| Figure (median of $runs runs) | Player | Floor or peer | Ratio | Aim |"
+echo "|---|---|---|---|---|"
+printf '| Start-up to first painted frame | %.0f ms | %.0f ms (minimal window) | %s | within 1.3x |\n' "$sp" "$sm" "$(ratio "$sp" "$sm")"
+printf '| Peak memory (VmHWM), demo disc playing, LCD shown | %.1f MiB | %.1f MiB (minimal window) | %s | within 1.5x |\n' \
+  "$(awk -v k="$rp" 'BEGIN {print k / 1024}')" "$(awk -v k="$rm" 'BEGIN {print k / 1024}')" "$(ratio "$rp" "$rm")"
+printf '| Processor while playing an image, LCD scrolling | %.4f s/min (%s of a core) | %.4f s/min (%s; mpv cdda://) | %s | < 0.3%%, below mpv |\n' \
+  "$cp" "$(pct "$cp")" "$cm" "$(pct "$cm")" "$(ratio "$cp" "$cm")"
+printf '| Processor while idle, no disc | %.4f s/min (%s of a core) | %.4f s/min (%s; minimal window) | %s | < 0.05%% |\n' \
+  "$ip" "$(pct "$ip")" "$im" "$(pct "$im")" "$(ratio "$ip" "$im")"
+printf '| Wake-ups while idle, all threads | %.1f /s | %.1f /s (minimal window) | %s | |\n' "$wp" "$wm" "$(ratio "$wp" "$wm")"
+printf '| Grid press to first frames of the track in the output | %.1f ms | | | < 50 ms |\n' "$re"
+for b in BM_ModeWhilePlaying:'CdAudioDevice::Mode(' BM_PositionWhilePlaying:'CdAudioDevice::Position('; do
+  printf '| device_bench %s, one call | %s instructions | | | |\n' "${b%%:*}" \
+    "$(instructions_per_call "$build/bench/device_bench" "${b%%:*}" "${b#*:}" || echo n/a)"
+done
