@@ -2,8 +2,10 @@
 // nothing else. bench/whole-process.sh measures it side by side with the player. With
 // TUNEWICK_FIRST_PAINT_LOG=path it appends the milliseconds from its process start to its first
 // paint, measured as the player measures its own.
+// With MINIMAL_TICK_MS it also runs an idle timer (see main).
 #include <QApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -66,5 +68,9 @@ int main(int argc, char **argv) {
     FirstPaint recorder(&window, path && *path ? path : nullptr);
     app.installEventFilter(&recorder);
     window.show();
+    // With MINIMAL_TICK_MS set, a timer ticks at that interval and does nothing: the floor for any
+    // program that polls, as the player's status poll does every 250 ms.
+    QTimer tick;
+    if (const char *ms = std::getenv("MINIMAL_TICK_MS"); ms && std::atoi(ms) > 0) tick.start(std::atoi(ms));
     return app.exec();
 }
