@@ -7,7 +7,6 @@
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
-#include "ui/controls/Timer.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -49,7 +48,6 @@ void WaitMs(int ms) {
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(std::max(ms, 0) + 1);
-    TTimer::letTicksNest();
     loop.exec();
 }
 

@@ -5,16 +5,15 @@
 
 #include <functional>
 
-// A repeating timer whose ticks may nest. Qt does not fire a timer again while its previous
-// timeout is still being handled, so a tick that waits while handling events (a title marquee)
-// would hold back the next ones. Before such a wait, letTicksNest() re-arms every timer whose
-// tick is running under a fresh timer id, which Qt then fires inside the wait. Ticks are
-// delivered directly, one wake-up each.
+// A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
+// queue, so a tick that waits while handling events (a title marquee) does not hold back the next
+// ones. Ticks posted while the timer was switched off are dropped. (Delivering ticks straight from
+// the timer and re-arming it before a wait also nests them, but on X11 the windows then stop
+// repainting inside the wait; posting costs one more wake-up a tick and keeps them painting.)
 class TTimer : public QObject {
     Q_OBJECT
 public:
     explicit TTimer(QObject *parent = nullptr);
-    ~TTimer() override;
 
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
@@ -23,16 +22,14 @@ public:
 
     std::function<void()> OnTimer;
 
-    // Called before a wait that handles events: lets the ticks of running timers fire inside it.
-    static void letTicksNest();
     // Tests drive ticks themselves: while held, no timer runs on the wall clock.
     static void holdAllTimers(bool hold);
 
 private:
+    void post();
     void deliver();
 
     QTimer m_timer;
     bool m_enabled = false;
-    int m_ticksRunning = 0;
     static bool s_held;
 };
