@@ -247,5 +247,5 @@ printf '| Wake-ups while idle, all threads | %.1f /s | %.1f /s (minimal window w
 printf '| Grid press to first frames of the track in the output | %.1f ms | | | < 50 ms |\n' "$re"
 for b in BM_ModeWhilePlaying:'CdAudioDevice::Mode(' BM_PositionWhilePlaying:'CdAudioDevice::Position('; do
   printf '| device_bench %s, one call | %s instructions | | | |\n' "${b%%:*}" \
-    "$(instructions_per_call "$build/bench/device_bench" "${b%%:*}" "${b#*:}" || echo n/a)"
+    "$(instructions_per_call "$build/bench/device_bench" "${b%%:*}" "${b#*:}" | head -n1 || echo n/a)"
 done
