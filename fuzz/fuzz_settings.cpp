@@ -18,12 +18,14 @@
 
 namespace {
 
-constexpr std::size_t kMaxInput = 16 * 1024;
+constexpr std::size_t kMaxInput = 4096;
+constexpr std::size_t kMaxKeysChecked = 64;
 constexpr char kMissing[] = "\x02missing\x02";
 
 struct Names {
     std::vector<std::pair<std::string, std::string>> keys;  // section, key
     std::vector<std::string> comments;
+    std::vector<std::string> sections;  // lower case, in order
 };
 
 std::string_view trimmed(std::string_view s) {
@@ -44,22 +46,29 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     return lines;
 }
 
-// Every "[section]" and "key=" the text shows, whatever the parser makes of them; a name it did
-// not take simply reads as missing both times.
+// Every "[section]" and "key=" the text shows, whatever the parser makes of them (a name it did
+// not take simply reads as missing both times), and every other line: comments and lines that are
+// neither, which a save must keep.
 Names namesIn(std::string_view text) {
     Names names;
     std::string section;
     for (std::string_view line : linesOf(text)) {
         std::string_view t = trimmed(line);
         if (t.empty()) continue;
+        std::size_t close = t.front() == '[' ? t.find(']') : t.npos;
+        std::size_t eq = t.find('=');
         if (t.front() == ';' || t.front() == '#') {
             names.comments.emplace_back(t);
-        } else if (t.front() == '[') {
-            std::size_t close = t.find(']');
-            if (close != t.npos) section = std::string(trimmed(t.substr(1, close - 1)));
-        } else if (std::size_t eq = t.find('='); eq != t.npos && !section.empty()) {
-            std::string key(trimmed(t.substr(0, eq)));
-            if (!key.empty()) names.keys.emplace_back(section, key);
+        } else if (close != t.npos) {
+            section = std::string(trimmed(t.substr(1, close - 1)));
+            std::string lower = section;
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+            names.sections.push_back(lower);
+        } else if (t.front() != '[' && eq != t.npos && eq != 0) {
+            if (names.keys.size() < kMaxKeysChecked)
+                names.keys.emplace_back(section, std::string(trimmed(t.substr(0, eq))));
+        } else {
+            names.comments.emplace_back(t);  // a line no reader understands is kept as it was
         }
     }
     return names;
@@ -69,6 +78,17 @@ bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+bool hasDuplicates(const Names &names) {
+    std::set<std::string> seen;
+    std::string previousSection;
+    for (const auto &[section, key] : names.keys) {
+        std::string name = section + '\0' + key;
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (!seen.insert(name).second) return true;
+    }
+    return names.sections.size() != std::set<std::string>(names.sections.begin(), names.sections.end()).size();
 }
 
 void checkNumberRules(std::string_view text) {
@@ -129,6 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         if (sameName(section, "Tunewick") && sameName(key, "Pos(X)")) continue;
         FUZZ_CHECK(file.ReadText(section, key, kMissing) == before[i]);
     }
+    // The reader merges sections and keys that appear twice; the comments attached to the second
+    // copy go with it. Only files without such copies are held to keeping every line.
+    if (hasDuplicates(names)) return 0;
     const std::vector<std::string_view> afterLines = linesOf(after);
     for (const std::string &comment : names.comments) {
         const bool kept = std::any_of(afterLines.begin(), afterLines.end(),
