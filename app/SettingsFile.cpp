@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <unistd.h>
+
 // Only the narrow-character parser is used: names compare without regard to ASCII case, and the
 // bytes of values are kept as they are.
 #define SI_NO_CONVERSION
@@ -147,7 +149,11 @@ bool saveAtomically(const QString &path, const std::string &text) {
     removeInterruptedSaves(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    // A write smaller than the file's buffer only fills the buffer; on a full disk it fails when
+    // the buffer goes out, and commit() then still replaces the file (with an empty one). So the
+    // buffer is flushed and the data synced here, where a failure can still cancel the save.
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.flush() || ::fsync(file.handle()) != 0) {
         file.cancelWriting();
         file.commit();
         return false;

@@ -4,12 +4,15 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
 #include "platform/Cp932.h"
+#include "platform/Errors.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/controls/Fonts.h"
 
 #include <QHeaderView>
+
+#include <optional>
 
 TCD_Database *CD_Database = nullptr;
 
@@ -101,6 +104,15 @@ void TCD_Database::FormActivate(QObject *) {
 void TCD_Database::BitBtn2Click(QObject *) {
     std::vector<std::string> lines{Edit1->Text()};
     for (int i = 1; i <= TrackCount; ++i) lines.push_back(SG1->Cells(1, i));
+    // Lines past the last track are not this disc's, but the file may be shared with another disc
+    // of the same length: they are written back as they were.
+    std::optional<std::vector<std::string>> stored;
+    try {
+        stored = catalogue::readFile(DiscFilePath);
+    } catch (const EInOutError &) {
+        // Unreadable: the write below reports why.
+    }
+    if (stored && stored->size() > lines.size()) lines.insert(lines.end(), stored->begin() + lines.size(), stored->end());
     catalogue::writeFile(DiscFilePath, lines);
 }
 
