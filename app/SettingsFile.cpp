@@ -60,7 +60,12 @@ bool parsedAsEntry(std::string_view line) {
     // A line that already starts with the mark gets a second one, so that it comes back whole.
     if (line.starts_with(kKeptLine)) return false;
     if (line.front() == ';' || line.front() == '#') return true;
-    if (line.front() == '[') return line.find(']') != std::string_view::npos;
+    if (line.front() == '[') {
+        // A section of the name used for the tail would merge with it and vanish on save.
+        std::string_view name = line.substr(1);
+        name.remove_prefix(std::min(name.size(), name.find_first_not_of(" \t")));
+        return line.find(']') != std::string_view::npos && !name.starts_with(kTailSection);
+    }
     return line.front() != '=' && line.find('=') != std::string_view::npos;
 }
 
