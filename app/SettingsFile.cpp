@@ -120,9 +120,11 @@ bool storable(std::string_view section, std::string_view key, std::string_view t
 }
 
 std::string asSaved(std::string text) {
+    // The tail's header stands at the start of a line; a line of the user's that holds the same
+    // text has been marked as a comment and does not.
     const std::string header = std::string("[") + kTailSection + "]\n";
-    std::size_t at = text.find(header);
-    if (at != std::string::npos) text.erase(at, header.size());
+    std::size_t at = text.starts_with(header) ? 0 : text.find("\n" + header);
+    if (at != std::string::npos) text.erase(at == 0 && text.starts_with(header) ? 0 : at + 1, header.size());
     while (text.size() >= 2 && text.ends_with("\n\n")) text.pop_back();
     const std::string_view kept(kKeptLine);
     for (std::size_t line = 0; line < text.size();) {
