@@ -65,6 +65,8 @@ Names namesIn(std::string_view text) {
             std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
             names.sections.push_back(lower);
         } else if (t.front() != '[' && eq != t.npos && eq != 0) {
+            // Keys before the first header form a section without a name, as "[]" does.
+            if (names.sections.empty() && section.empty()) names.sections.emplace_back();
             if (names.keys.size() < kMaxKeysChecked)
                 names.keys.emplace_back(section, std::string(trimmed(t.substr(0, eq))));
         } else {
