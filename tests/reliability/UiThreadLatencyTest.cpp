@@ -73,15 +73,18 @@ TEST(UiThreadLatency, NoCallWaitsOnAStalledSource) {
     }
     const bool readsBlocked = source->blockedReads() > 0;
     timeCall(longest, "eject", [&] { drive->eject(); });
-    timeCall(longest, "close", [&] { drive->close(); });
+    // Closing waits up to Options::closeWaitMs for the worker by design; it is timed on its own.
+    Longest closing;
+    timeCall(closing, "close", [&] { drive->close(); });
     source->release();
     drive.reset();
 
-    std::printf("UI-thread calls during a 5 s stall: %lld, longest %.3f ms (%s)\n", longest.calls, longest.ms,
-                longest.call.c_str());
+    std::printf("UI-thread calls during a 5 s stall: %lld, longest %.3f ms (%s); close %.3f ms\n", longest.calls,
+                longest.ms, longest.call.c_str(), closing.ms);
     ::testing::Test::RecordProperty("longest_ui_call_ms", std::to_string(longest.ms));
     EXPECT_TRUE(readsBlocked) << "the stall never reached the reader; the figure means nothing";
     EXPECT_LT(longest.ms, 1000.0) << longest.call;
+    EXPECT_LT(closing.ms, 1000.0);
 }
 
 }  // namespace
