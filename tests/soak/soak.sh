@@ -101,6 +101,7 @@ next_sample=$start
 clicks=0
 dismissed=0
 restored=0
+moved=0
 while :; do
   now=$(date +%s)
   [ $((now - start)) -ge "$seconds" ] && break
@@ -125,6 +126,12 @@ while :; do
   id=${targets[RANDOM % ${#targets[@]}]}
   eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null || echo WIDTH=0 HEIGHT=0)"
   [ "${WIDTH:-0}" -gt 0 ] || continue
+  # A press on a window's margin drags it; one dragged off the screen is put back, as a user would.
+  if [ "$X" -lt 0 ] || [ "$Y" -lt 0 ] || [ $((X + WIDTH)) -gt 1024 ] || [ $((Y + HEIGHT)) -gt 768 ]; then
+    xdotool windowmove "$id" $((RANDOM % 600 + 50)) $((RANDOM % 500 + 50)) 2>/dev/null || true
+    moved=$((moved + 1))
+    continue
+  fi
   x=$((RANDOM % WIDTH))
   y=$((RANDOM % HEIGHT))
   if [ "$id" = "$panel" ] && on_power "$x" "$y"; then continue; fi
@@ -142,7 +149,7 @@ done
 
 alive=no
 kill -0 "$pid" 2>/dev/null && alive=yes
-report "alive after $seconds s: $alive; clicks: $clicks; dialogs closed: $dismissed; panel restored: $restored"
+report "alive after $seconds s: $alive; clicks: $clicks; dialogs closed: $dismissed; panel restored: $restored; windows moved back: $moved"
 [ "$alive" = yes ] || { tail -50 "$out/program.log"; exit 1; }
 
 # Power off: bring the panel back if it is hidden, close dialogs, press the power switch.
@@ -151,6 +158,8 @@ if [ -z "$(visible '^CD-Tunewick32')" ]; then
   xdotool windowmap "$panel" windowactivate "$panel" 2>/dev/null || true
   sleep 1
 fi
+xdotool windowmove "$panel" 100 100 2>/dev/null || true
+sleep 0.5
 xdotool mousemove --window "$panel" 32 19 click 1 || report "the power switch could not be clicked"
 ended=no
 for _ in $(seq 600); do
