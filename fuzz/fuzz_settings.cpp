@@ -21,6 +21,7 @@ namespace {
 constexpr std::size_t kMaxInput = 4096;
 constexpr std::size_t kMaxKeysChecked = 64;
 constexpr char kMissing[] = "\x02missing\x02";
+constexpr std::string_view kInternalTail = "\x01tunewick-tail\x01";
 
 struct Names {
     std::vector<std::pair<std::string, std::string>> keys;  // section, key
@@ -56,6 +57,8 @@ Names namesIn(std::string_view text) {
         std::string_view t = trimmed(line);
         if (t.empty()) continue;
         std::size_t close = t.front() == '[' ? t.find(']') : t.npos;
+        // The reader keeps a header with the name of its own internal tail section as plain text.
+        if (close != t.npos && trimmed(t.substr(1)).starts_with(kInternalTail)) close = t.npos;
         std::size_t eq = t.find('=');
         if (t.front() == ';' || t.front() == '#') {
             names.comments.emplace_back(t);
