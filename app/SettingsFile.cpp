@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <unistd.h>
+
 // Only the narrow-character parser is used: names compare without regard to ASCII case, and the
 // bytes of values are kept as they are.
 #define SI_NO_CONVERSION
@@ -31,6 +33,10 @@ constexpr std::size_t kMaxTextLength = 1023;
 // keeps only comments that stand before a section or key). Its header line is removed again on save.
 constexpr char kTailSection[] = "\x01tunewick-tail\x01";
 
+// Put before a line that the parser would skip (a "[" without "]", a line without "=", an empty
+// key), turning it into a comment so that a save keeps it; removed again on save.
+constexpr char kKeptLine[] = ";\x01tunewick-kept\x01";
+
 enum class LoadResult { Missing, Loaded, Failed };
 
 QString settingsFolder() {
@@ -47,6 +53,41 @@ void configure(CSimpleIniA &ini) {
     ini.SetAllowKeyOnly(false);
 }
 
+bool parsedAsEntry(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return true;
+    line.remove_prefix(start);
+    // A line that already starts with the mark gets a second one, so that it comes back whole.
+    if (line.starts_with(kKeptLine)) return false;
+    if (line.front() == ';' || line.front() == '#') return true;
+    if (line.front() == '[') {
+        // A section of the name used for the tail would merge with it and vanish on save.
+        std::string_view name = line.substr(1);
+        name.remove_prefix(std::min(name.size(), name.find_first_not_of(" \t")));
+        return line.find(']') != std::string_view::npos && !name.starts_with(kTailSection);
+    }
+    return line.front() != '=' && line.find('=') != std::string_view::npos;
+}
+
+// Marks the lines the parser would drop, so that they survive a save as they were. Lines end at CR
+// or LF, as the parser sees them.
+QByteArray withSkippedLinesKept(const QByteArray &data) {
+    QByteArray out;
+    out.reserve(data.size());
+    const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(at, end - at);
+        if (!parsedAsEntry(line)) out.append(kKeptLine);
+        out.append(line.data(), static_cast<qsizetype>(line.size()));
+        if (end < text.size()) out.append(text[end]);
+        at = end + 1;
+    }
+    return out;
+}
+
 LoadResult loadSettings(const QString &path, CSimpleIniA &ini) {
     QFileInfo info(path);
     if (!info.exists()) return LoadResult::Missing;
@@ -57,6 +98,7 @@ LoadResult loadSettings(const QString &path, CSimpleIniA &ini) {
     if (file.error() != QFileDevice::NoError || data.size() > kMaxSettingsBytes) return LoadResult::Failed;
     // SimpleIni stops at a NUL byte; as a blank it keeps whatever follows it.
     data.replace('\0', ' ');
+    data = withSkippedLinesKept(data);
     data.append("\n[").append(kTailSection).append("]\n");
     try {
         if (ini.LoadData(data.constData(), static_cast<std::size_t>(data.size())) < 0) return LoadResult::Failed;
@@ -77,11 +119,19 @@ bool storable(std::string_view section, std::string_view key, std::string_view t
     return true;
 }
 
-std::string withoutTailSection(std::string text) {
+std::string asSaved(std::string text) {
+    // The tail's header stands at the start of a line; a line of the user's that holds the same
+    // text has been marked as a comment and does not.
     const std::string header = std::string("[") + kTailSection + "]\n";
-    std::size_t at = text.find(header);
-    if (at != std::string::npos) text.erase(at, header.size());
+    std::size_t at = text.starts_with(header) ? 0 : text.find("\n" + header);
+    if (at != std::string::npos) text.erase(at == 0 && text.starts_with(header) ? 0 : at + 1, header.size());
     while (text.size() >= 2 && text.ends_with("\n\n")) text.pop_back();
+    const std::string_view kept(kKeptLine);
+    for (std::size_t line = 0; line < text.size();) {
+        if (text.compare(line, kept.size(), kept) == 0) text.erase(line, kept.size());
+        line = text.find('\n', line);
+        if (line != std::string::npos) ++line;
+    }
     return text;
 }
 
@@ -106,7 +156,11 @@ bool saveAtomically(const QString &path, const std::string &text) {
     removeInterruptedSaves(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    // A write smaller than the file's buffer only fills the buffer; on a full disk it fails when
+    // the buffer goes out, and commit() then still replaces the file (with an empty one). So the
+    // buffer is flushed and the data synced here, where a failure can still cancel the save.
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.flush() || ::fsync(file.handle()) != 0) {
         file.cancelWriting();
         file.commit();
         return false;
@@ -198,7 +252,7 @@ void SettingsFile::WriteText(std::string_view section, std::string_view key, std
     } catch (const std::bad_alloc &) {
         throw EIniFileException(message);
     }
-    if (!saveAtomically(m_path, withoutTailSection(std::move(output)))) throw EIniFileException(message);
+    if (!saveAtomically(m_path, asSaved(std::move(output)))) throw EIniFileException(message);
 }
 
 int SettingsFile::ReadNumber(std::string_view section, std::string_view key, int defaultValue) const {

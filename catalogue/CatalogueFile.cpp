@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unistd.h>
 
 namespace catalogue {
 
@@ -106,7 +107,11 @@ void writeFile(const QString &path, const std::vector<std::string> &lines) {
     // when that flush fell short (a full disk, a file size limit), leaving a cut-off file.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) failWrite(path, file.errorString());
     errno = 0;
-    if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size())) {
+    // A write smaller than the file's buffer only fills the buffer; on a full disk it fails when
+    // the buffer goes out, and commit() then still replaces the file (with an empty one). So the
+    // buffer is flushed and the data synced here, where a failure can still cancel the save.
+    if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()) ||
+        !file.flush() || ::fsync(file.handle()) != 0) {
         // A short write (a full disk) sets no error on the device; errno still tells why.
         const int error = errno;
         const QString reason = file.error() != QFileDevice::NoError ? file.errorString()

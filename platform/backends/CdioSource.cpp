@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
+#include <csignal>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace platform {
@@ -24,6 +26,33 @@ bool endsWith(const std::string &text, const std::string &tail) {
 std::string groupName(gid_t gid) {
     struct group *entry = getgrgid(gid);
     return entry ? entry->gr_name : std::to_string(gid);
+}
+
+// libcdio's sheet parsers are not safe on every malformed sheet (a cdrdao track without a mode
+// followed by a FILE line divides by zero and kills the process). So an image is first read in a
+// child process; only when the child reads its table of contents and ends normally, within a few
+// seconds, is it opened here. When no child can be started, the image is opened as it is.
+bool readsSafely(const std::string &path, driver_id_t driver) {
+    const pid_t child = fork();
+    if (child < 0) return true;
+    if (child == 0) {
+        // A fault in the parser ends the child quietly, whatever handlers the program installed.
+        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, SIG_DFL);
+        CdIo_t *cdio = cdio_open(path.c_str(), driver);
+        TableOfContents toc;
+        _exit(cdio && CdioSource::readToc(cdio, toc) ? 0 : 1);
+    }
+    constexpr int kWaitSteps = 500; // 5 s in steps of 10 ms
+    for (int step = 0; step < kWaitSteps; ++step) {
+        int status = 0;
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0) return false;
+        usleep(10000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return false;
 }
 
 } // namespace
@@ -58,6 +87,10 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
         return nullptr;
     }
 
+    if (!readsSafely(path, imageDriver(path))) {
+        reason = "not a readable disc image (.cue, .toc or .nrg): " + path;
+        return nullptr;
+    }
     Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
     if (!probe || !readToc(probe.get(), toc)) {

@@ -11,8 +11,12 @@ WindowDragger::WindowDragger(QWidget *window) : QObject(window), m_window(window
 
 bool WindowDragger::eventFilter(QObject *watched, QEvent *event) {
     if (watched != m_window) return false;
+    // Only mouse events may be taken as QMouseEvent; the filter also sees cursor, paint and other events.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
-    switch (event->type()) {
+    switch (type) {
     case QEvent::MouseButtonPress:
         if (mouse->button() != Qt::LeftButton) return false;
         if (m_window->windowHandle() && m_window->windowHandle()->startSystemMove()) return true;
