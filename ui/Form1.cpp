@@ -6,6 +6,7 @@
 #include "player/PlayerState.h"
 #include "ui/AboutBox.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/HandlerBinding.h"
 #include "ui/LcdDisplay.h"
 #include "ui/Modal.h"
 #include "ui/ToolGlyphs.h"
@@ -180,42 +181,28 @@ void TForm1::createMenu() {
 }
 
 void TForm1::connectHandlers() {
-    auto onClick = [this](TPanel *panel, void (TForm1::*handler)(QObject *)) {
-        connect(panel, &TPanel::clicked, this, [this, panel, handler] { runGuarded([&] { (this->*handler)(panel); }); });
-    };
-    auto onTrigger = [this](TMenuItem *item, void (TForm1::*handler)(QObject *)) {
-        connect(item, &QAction::triggered, this, [this, item, handler] { runGuarded([&] { (this->*handler)(item); }); });
-    };
-    onClick(PA_POWER, &TForm1::PA_POWERClick);
-    onClick(PA_DISP, &TForm1::PA_DISPClick);
-    onClick(PA_ICON, &TForm1::PA_ICONClick);
-    onClick(PA_MINI, &TForm1::PA_MINIClick);
-    onClick(PA_Repeat, &TForm1::PA_RepeatClick);
-    onClick(PA_Shff, &TForm1::PA_ShffClick);
-    onClick(PA_SUTTER, &TForm1::PA_SUTTERClick);
-    connect(LB_Tunewick, &TLabel::clicked, this, [this] { runGuarded([this] { LB_TunewickClick(LB_Tunewick); }); });
-    connect(SBT_ABOUT, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_ABOUTClick(SBT_ABOUT); }); });
-    connect(SBT_DATA, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_DATAClick(SBT_DATA); }); });
-    connect(SBT_HELP, &QToolButton::clicked, this, [this] { runGuarded([this] { SBT_HELPClick(SBT_HELP); }); });
+    for (auto [panel, handler] : {std::pair{PA_POWER, &TForm1::PA_POWERClick}, {PA_DISP, &TForm1::PA_DISPClick},
+                                  {PA_ICON, &TForm1::PA_ICONClick}, {PA_MINI, &TForm1::PA_MINIClick},
+                                  {PA_Repeat, &TForm1::PA_RepeatClick}, {PA_Shff, &TForm1::PA_ShffClick},
+                                  {PA_SUTTER, &TForm1::PA_SUTTERClick}})
+        bindHandler(panel, &TPanel::clicked, this, handler);
+    bindHandler(LB_Tunewick, &TLabel::clicked, this, &TForm1::LB_TunewickClick);
+    bindHandler(SBT_ABOUT, &QToolButton::clicked, this, &TForm1::SBT_ABOUTClick);
+    bindHandler(SBT_DATA, &QToolButton::clicked, this, &TForm1::SBT_DATAClick);
+    bindHandler(SBT_HELP, &QToolButton::clicked, this, &TForm1::SBT_HELPClick);
     connect(SG_TRACK, &TTrackGrid::mouseUp, this,
             [this](Qt::MouseButton button) { runGuarded([&] { SG_TRACKMouseUp(SG_TRACK, button); }); });
     MediaPlayer1->OnClick = [this](QObject *sender, TMPBtnType button, bool &doDefault) {
         MediaPlayer1Click(sender, button, doDefault);
     };
     Timer1->OnTimer = [this] { runGuarded([this] { Timer1Timer(Timer1); }); };
-    onTrigger(PM_RESIZE, &TForm1::PM_RESIZEClick);
-    onTrigger(PM_SEL, &TForm1::PM_SELClick);
-    onTrigger(PM_Play, &TForm1::PM_PlayClick);
-    onTrigger(PM_Pause, &TForm1::PM_PauseClick);
-    onTrigger(PM_Stop, &TForm1::PM_StopClick);
-    onTrigger(PM_EJECT, &TForm1::PM_EJECTClick);
-    onTrigger(PM_REPEAT, &TForm1::PA_RepeatClick);
-    onTrigger(PM_SHFF, &TForm1::PA_ShffClick);
-    onTrigger(PM_DISP, &TForm1::PA_DISPClick);
-    onTrigger(PM_LOOP, &TForm1::PM_LOOPClick);
-    onTrigger(PM_HELP, &TForm1::PM_HELPClick);
-    onTrigger(PM_VER, &TForm1::SBT_ABOUTClick);
-    onTrigger(PM_EXIT, &TForm1::PM_EXITClick);
+    for (auto [item, handler] :
+         {std::pair{PM_RESIZE, &TForm1::PM_RESIZEClick}, {PM_SEL, &TForm1::PM_SELClick}, {PM_Play, &TForm1::PM_PlayClick},
+          {PM_Pause, &TForm1::PM_PauseClick}, {PM_Stop, &TForm1::PM_StopClick}, {PM_EJECT, &TForm1::PM_EJECTClick},
+          {PM_REPEAT, &TForm1::PA_RepeatClick}, {PM_SHFF, &TForm1::PA_ShffClick}, {PM_DISP, &TForm1::PA_DISPClick},
+          {PM_LOOP, &TForm1::PM_LOOPClick}, {PM_HELP, &TForm1::PM_HELPClick}, {PM_VER, &TForm1::SBT_ABOUTClick},
+          {PM_EXIT, &TForm1::PM_EXITClick}})
+        bindHandler(item, &QAction::triggered, this, handler);
 }
 
 // --- events ---

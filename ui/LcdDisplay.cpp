@@ -7,6 +7,7 @@
 #include "player/PlayerState.h"
 #include "ui/DoubleByte.h"
 #include "ui/ErrorDisplay.h"
+#include "ui/HandlerBinding.h"
 #include "ui/Form1.h"
 #include "ui/TrackSelector.h"
 #include "ui/controls/DragMove.h"
@@ -104,19 +105,13 @@ void TLCD_DISPLAY::createControls() {
 }
 
 void TLCD_DISPLAY::connectHandlers() {
-    auto onPanel = [this](TPanel *panel, void (TLCD_DISPLAY::*handler)(QObject *)) {
-        connect(panel, &TPanel::clicked, this, [this, panel, handler] { runGuarded([&] { (this->*handler)(panel); }); });
-    };
-    auto onLabel = [this](TLabel *label, void (TLCD_DISPLAY::*handler)(QObject *)) {
-        connect(label, &TLabel::clicked, this, [this, label, handler] { runGuarded([&] { (this->*handler)(label); }); });
-    };
-    onPanel(PA_TITLE, &TLCD_DISPLAY::PA_TITLEClick);
-    onPanel(PA_REMEIN, &TLCD_DISPLAY::PA_REMEINClick);
-    onPanel(Panel3, &TLCD_DISPLAY::Panel3Click);
-    onPanel(PA_COM, &TLCD_DISPLAY::PA_COMClick);
-    onLabel(LB_NAME, &TLCD_DISPLAY::LB_NAMEClick);
-    onLabel(LB_TITLE, &TLCD_DISPLAY::LB_NAMEClick);
-    onLabel(LB_TIME, &TLCD_DISPLAY::PA_REMEINClick);
+    bindHandler(PA_TITLE, &TPanel::clicked, this, &TLCD_DISPLAY::PA_TITLEClick);
+    bindHandler(PA_REMEIN, &TPanel::clicked, this, &TLCD_DISPLAY::PA_REMEINClick);
+    bindHandler(Panel3, &TPanel::clicked, this, &TLCD_DISPLAY::Panel3Click);
+    bindHandler(PA_COM, &TPanel::clicked, this, &TLCD_DISPLAY::PA_COMClick);
+    bindHandler(LB_NAME, &TLabel::clicked, this, &TLCD_DISPLAY::LB_NAMEClick);
+    bindHandler(LB_TITLE, &TLabel::clicked, this, &TLCD_DISPLAY::LB_NAMEClick);
+    bindHandler(LB_TIME, &TLabel::clicked, this, &TLCD_DISPLAY::PA_REMEINClick);
 }
 
 void TLCD_DISPLAY::contextMenuEvent(QContextMenuEvent *event) { Form1->PM1->popup(event->globalPos()); }
