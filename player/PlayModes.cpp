@@ -41,6 +41,9 @@ void TForm1::PA_RepeatClick(QObject *Sender) {
 void TForm1::PA_ShffClick(QObject *Sender) {
     if (!discListed()) return;
     if (ShuffleOn) return PA_ShffExit(Sender);
+    // With the door open the grid may still list the last disc, but there is nothing to shuffle:
+    // an order drawn from no tracks would leave shuffle on with an order of no disc.
+    if (MediaPlayer1->Tracks() < 1) return;
     setSwitchLook(PA_Shff, true, QStringLiteral("ｼｬｯﾌﾙ解除"));
     PM_SHFF->setCheckMark(true);
     std::mt19937 random = clockSeededGenerator();

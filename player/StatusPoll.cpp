@@ -36,7 +36,10 @@ void TForm1::Timer1Timer(QObject *Sender) {
 
     // 1. No disc, or the door is open.
     if (device->Mode() == mpOpen || device->Mode() == mpNotReady) {
-        if (device->Tag != 0) EjectCD(Sender);
+        if (device->Tag != 0)
+            EjectCD(Sender);
+        else if (RepeatOn || ShuffleOn || CurrentTrack != 1)
+            forgetDisc(Sender);
         LCD_DISPLAY->LB_OVER->Tag = 1;
         SG_TRACK->Tag = 0;
         return;
@@ -125,6 +128,17 @@ void TForm1::Timer1Timer(QObject *Sender) {
 
     // 9. Shuffle.
     if (ShuffleOn) shuffleStep(Sender, time.remaining, discEnded);
+}
+
+// The disc went while the transport was reset (in the tick after the disc's end, or before the
+// poll had set the transport up), so no eject forgot it: its current track, repeat track or shuffle
+// order must not carry over to the next disc.
+void TForm1::forgetDisc(QObject *Sender) {
+    CurrentTrack = 1;
+    ShownTrack = -1;
+    PA_RepeatExit(Sender);
+    PA_ShffExit(Sender);
+    MediaPlayer1->setEnabledButtons(buttonSet({btEject}));
 }
 
 void TForm1::shuffleStep(QObject *Sender, int remaining, bool discEnded) {

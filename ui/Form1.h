@@ -115,6 +115,7 @@ protected:
 private:
     void shuffleStep(QObject *Sender, int remaining, bool discEnded);
     void endOfShuffle(QObject *Sender);
+    void forgetDisc(QObject *Sender);
     void createControls();
     void createMenu();
     void connectHandlers();

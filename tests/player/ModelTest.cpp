@@ -12,8 +12,10 @@
 #include <rapidcheck.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -43,7 +45,7 @@ std::string invariantBroken(const platform::SimulatedDrive &drive) {
 }
 
 // Runs one sequence on fresh windows; returns what went wrong, or nothing.
-std::string runSequence(const std::vector<Step> &steps, std::vector<std::string> &errors) {
+std::string runSequence(const std::vector<Step> &steps, std::vector<std::string> &errors, size_t *ran = nullptr) {
     platform::SimulatedDrive drive;
     resetPlayerState();
     createWindows();
@@ -92,6 +94,7 @@ std::string runSequence(const std::vector<Step> &steps, std::vector<std::string>
         broken = invariantBroken(drive);
         if (broken.empty() && !errors.empty()) broken = "error shown: " + errors.front();
         if (!broken.empty()) broken += " after step " + std::to_string(i) + " (action " + std::to_string(s.action) + ")";
+        if (ran) *ran = i + 1;
         if (Form1->PA_POWER->Tag == 0) break;  // power off ends the program
     }
     setWaitHook({});
@@ -102,20 +105,17 @@ std::string runSequence(const std::vector<Step> &steps, std::vector<std::string>
 using Model = AppFixture;
 
 TEST_F(Model, RandomUseKeepsThePlayerConsistent) {
-    const char *soak = std::getenv("TUNEWICK_SOAK_STEPS");
-    const int length = soak ? std::max(1, std::atoi(soak)) : 60;
-    const int runs = soak ? 1 : 100;
     const auto step = rc::gen::build<Step>(rc::gen::set(&Step::action, rc::gen::inRange(0, int(ActionCount))),
                                            rc::gen::set(&Step::arg, rc::gen::inRange(0, 100)));
     rc::detail::TestParams params;
-    params.seed = soak ? static_cast<uint64_t>(std::time(nullptr)) : 20240611;
-    params.maxSuccess = runs;
-    params.maxSize = length;
+    params.seed = 20240611;
+    params.maxSuccess = 100;
+    params.maxSize = 60;
     rc::detail::TestMetadata metadata;
     metadata.id = metadata.description = "random use keeps the player consistent";
     const rc::detail::TestResult result = rc::detail::checkTestable(
         [&] {
-            auto steps = *rc::gen::resize(length, rc::gen::container<std::vector<Step>>(step));
+            auto steps = *rc::gen::container<std::vector<Step>>(step);
             errors.clear();
             RC_ASSERT(runSequence(steps, errors) == std::string());
         },
@@ -123,6 +123,31 @@ TEST_F(Model, RandomUseKeepsThePlayerConsistent) {
     std::ostringstream message;
     rc::detail::printResultMessage(result, message);
     EXPECT_TRUE(result.is<rc::detail::SuccessResult>()) << message.str();
+}
+
+// A long soak on demand: TUNEWICK_SOAK_STEPS=<n> runs sequences of random steps, each on fresh
+// windows until its power off, until n steps have run. The seed is printed for a rerun
+// (TUNEWICK_SOAK_SEED).
+TEST_F(Model, SoakOnDemand) {
+    const char *soak = std::getenv("TUNEWICK_SOAK_STEPS");
+    if (!soak) GTEST_SKIP() << "set TUNEWICK_SOAK_STEPS to run the soak";
+    const size_t wanted = static_cast<size_t>(std::max(1, std::atoi(soak)));
+    const char *seedText = std::getenv("TUNEWICK_SOAK_SEED");
+    const unsigned seed = seedText ? static_cast<unsigned>(std::atoi(seedText)) : static_cast<unsigned>(std::time(nullptr));
+    std::mt19937 random(seed);
+    size_t total = 0;
+    size_t sequences = 0;
+    while (total < wanted) {
+        std::vector<Step> steps(500);
+        for (Step &s : steps) s = {static_cast<int>(random() % ActionCount), static_cast<int>(random() % 100)};
+        size_t ran = 0;
+        errors.clear();
+        const std::string broken = runSequence(steps, errors, &ran);
+        ASSERT_EQ(broken, std::string()) << "seed " << seed << ", sequence " << sequences;
+        total += ran;
+        ++sequences;
+    }
+    std::printf("soak: %zu steps in %zu sequences, seed %u, no invariant broken\n", total, sequences, seed);
 }
 
 }  // namespace

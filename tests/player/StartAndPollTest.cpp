@@ -58,4 +58,38 @@ TEST_F(StartAndPoll, EndOfDiscReplaysWithEndlessPlay) {
     EXPECT_TRUE(errors.empty());
 }
 
+// Found by the long random soak: the door opened with no tick since, the grid still lists the disc,
+// and SHF drew an order from no tracks, leaving shuffle on with an order of no disc.
+TEST_F(StartAndPoll, ShuffleDoesNothingWhileTheDoorIsOpen) {
+    insert(twelveTrackDisc());
+    startApp();
+    tick();
+    drive.openDoor();
+    Form1->PA_ShffClick(Form1->PA_Shff);
+    EXPECT_FALSE(ShuffleOn);
+    drive.closeDoor();
+    tick();
+    EXPECT_FALSE(ShuffleOn);
+    EXPECT_TRUE(errors.empty());
+}
+
+// Found by the long random soak: a disc that goes while the transport is reset gets no eject, so
+// its current track (or modes) carried over to a shorter disc.
+TEST_F(StartAndPoll, ADiscThatGoesWithoutAnEjectLeavesNothingForTheNextOne) {
+    insert(platform::SimulatedDisc::uniform(5, 60));
+    startApp();
+    tick();
+    Form1->SG_TRACK->setCurrent(4, 0);
+    Form1->SG_TRACKMouseUp(Form1->SG_TRACK, Qt::LeftButton);
+    ASSERT_EQ(CurrentTrack, 5);
+    Form1->MediaPlayer1->Tag = 0;  // as the end-of-disc step leaves it
+    drive.openDoor();
+    tick();
+    insert(platform::SimulatedDisc::uniform(2, 60));
+    tick();
+    EXPECT_EQ(TrackCount, 2);
+    EXPECT_EQ(CurrentTrack, 1);
+    EXPECT_TRUE(errors.empty());
+}
+
 }  // namespace
