@@ -88,7 +88,6 @@ private:
     int m_playEnd = 0;
     long long m_playStartedAt = 0;
     long long m_stallUntil = 0;
-    long long m_stalledMs = 0;
 };
 
 }  // namespace platform
