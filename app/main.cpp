@@ -2,6 +2,7 @@
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/Cp932.h"
+#include "platform/ProcessClock.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/controls/TrackGrid.h"
@@ -36,27 +37,6 @@ double monotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-// Milliseconds since the kernel started this process, so that loading the libraries before main
-// counts too. The start time comes from /proc/self/stat in clock ticks (10 ms) since boot.
-double msSinceProcessStart() {
-    std::FILE *stat = std::fopen("/proc/self/stat", "r");
-    if (!stat) return -1;
-    char line[1024] = {};
-    size_t length = std::fread(line, 1, sizeof line - 1, stat);
-    std::fclose(stat);
-    line[length] = 0;
-    // The command name in parentheses may hold spaces: count the fields after its closing one.
-    const char *field = std::strrchr(line, ')');
-    unsigned long long startTicks = 0;
-    if (!field || std::sscanf(field + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
-                              &startTicks) != 1)
-        return -1;
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    double nowMs = static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-    return nowMs - static_cast<double>(startTicks) * 1e3 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 void appendLine(const char *path, const char *format, double value) {

@@ -3,6 +3,8 @@
 // TUNEWICK_FIRST_PAINT_LOG=path it appends the milliseconds from its process start to its first
 // paint, measured as the player measures its own.
 // With MINIMAL_TICK_MS it also runs an idle timer (see main).
+#include "platform/ProcessClock.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
@@ -15,25 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Milliseconds since the kernel started this process, from /proc/self/stat (clock ticks since boot).
-double msSinceProcessStart() {
-    std::FILE *stat = std::fopen("/proc/self/stat", "r");
-    if (!stat) return -1;
-    char line[1024] = {};
-    size_t length = std::fread(line, 1, sizeof line - 1, stat);
-    std::fclose(stat);
-    line[length] = 0;
-    const char *field = std::strrchr(line, ')');
-    unsigned long long startTicks = 0;
-    if (!field || std::sscanf(field + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
-                              &startTicks) != 1)
-        return -1;
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    double nowMs = static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-    return nowMs - static_cast<double>(startTicks) * 1e3 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 class FirstPaint : public QObject {
 public:

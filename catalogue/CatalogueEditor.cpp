@@ -9,6 +9,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/controls/Fonts.h"
+#include "ui/controls/Colours.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,8 +23,6 @@ TCD_Database *CD_Database = nullptr;
 namespace {
 
 constexpr int kBytesRole = Qt::UserRole + 1;
-const QColor kNavy(0, 0, 128);
-const QColor kLime(0, 255, 0);
 constexpr int kRowHeight = 15;
 
 // The character of `text` at `at`, a surrogate pair taken whole.

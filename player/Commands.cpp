@@ -7,14 +7,12 @@
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
+#include "ui/controls/Colours.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
 namespace {
-
-const QColor kLime(0, 255, 0);
-const QColor kGreen(0, 128, 0);
 
 std::function<void(int)> &waitHook() {
     static std::function<void(int)> hook;

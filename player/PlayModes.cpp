@@ -5,11 +5,9 @@
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
+#include "ui/controls/Colours.h"
 
 namespace {
-
-const QColor kGreen(0, 128, 0);
-const QColor kWhite(255, 255, 255);
 
 void setSwitchLook(TPanel *panel, bool on, const QString &hint) {
     panel->setBevelInner(on ? bvLowered : bvNone);

@@ -13,6 +13,7 @@
 #include "ui/TrackSelector.h"
 #include "ui/controls/DragMove.h"
 #include "ui/controls/Fonts.h"
+#include "ui/controls/Colours.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -21,11 +22,6 @@
 TForm1 *Form1 = nullptr;
 
 namespace {
-
-const QColor kWhite(255, 255, 255);
-const QColor kSilver(192, 192, 192);
-const QColor kGrey(128, 128, 128);
-const QColor kGreen(0, 128, 0);
 
 QString g_applicationTitle = QStringLiteral("CD-Tunewick32");
 

@@ -12,6 +12,7 @@
 #include "ui/TrackSelector.h"
 #include "ui/controls/DragMove.h"
 #include "ui/controls/Fonts.h"
+#include "ui/controls/Colours.h"
 
 #include <QContextMenuEvent>
 
@@ -19,10 +20,6 @@ TLCD_DISPLAY *LCD_DISPLAY = nullptr;
 
 namespace {
 
-const QColor kLime(0, 255, 0);
-const QColor kGreen(0, 128, 0);
-const QColor kNavy(0, 0, 128);
-const QColor kRed(255, 0, 0);
 const std::string kNoTrackTitle(16, '-');
 
 TLabel *makeLabel(QWidget *parent, QPoint at, QSize size, const std::string &caption, const QColor &colour,

@@ -10,6 +10,7 @@
 #include "ui/LcdDisplay.h"
 #include "ui/controls/DragMove.h"
 #include "ui/controls/Fonts.h"
+#include "ui/controls/Colours.h"
 
 #include <QContextMenuEvent>
 
@@ -18,8 +19,6 @@
 TForm5 *Form5 = nullptr;
 
 namespace {
-
-const QColor kLime(0, 255, 0);
 
 QGroupBox *makeGroup(QWidget *parent, QRect geometry, const QString &title) {
     auto *box = new QGroupBox(title, parent);
