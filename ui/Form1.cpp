@@ -61,18 +61,11 @@ void setApplicationTitle(const QString &title) {
 QString applicationTitle() { return g_applicationTitle; }
 
 TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
-    setWindowTitle(QStringLiteral("CD-Tunewick32"));
-    setFixedSize(333, 61);
+    setUpBorderlessWindow(this, QStringLiteral("CD-Tunewick32"), {333, 61}, makeFont(kSystemFont, 13));
     move(416, 228);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-    setFont(makeFont(kSystemFont, 13));
     createControls();
     createMenu();
     connectHandlers();
-    new WindowDragger(this);
     Form1 = this;
     runGuarded([this] { FormCreate(this); });
 }

@@ -49,16 +49,9 @@ std::string currentTrackTitle() {
 
 TLCD_DISPLAY::TLCD_DISPLAY(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    setWindowTitle(QStringLiteral("DISPLAY"));
-    setFixedSize(390, 52);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-    setFont(makeFont(kSystemFont, 13));
+    setUpBorderlessWindow(this, QStringLiteral("DISPLAY"), {390, 52}, makeFont(kSystemFont, 13));
     createControls();
     connectHandlers();
-    new WindowDragger(this);
     LCD_DISPLAY = this;
     runGuarded([this] { FormCreate(this); });
 }

@@ -50,17 +50,10 @@ std::string titleField(int track) { return " " + CD_Database->SG1->Cells(1, trac
 }  // namespace
 
 TForm5::TForm5(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
-    setWindowTitle(QStringLiteral("Form5"));
-    setFixedSize(297, 87);
+    setUpBorderlessWindow(this, QStringLiteral("Form5"), {297, 87}, makeFont(kPGothic, 12));
     move(322, 270);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-    setFont(makeFont(kPGothic, 12));
     createControls();
     connectHandlers();
-    new WindowDragger(this);
     Form5 = this;
     runGuarded([this] { FormCreate(this); });
 }

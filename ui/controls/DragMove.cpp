@@ -34,3 +34,14 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event) {
     default: return false;
     }
 }
+
+void setUpBorderlessWindow(QWidget *window, const QString &caption, QSize size, const QFont &font) {
+    window->setWindowTitle(caption);
+    window->setFixedSize(size);
+    window->setAutoFillBackground(true);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    window->setPalette(palette);
+    window->setFont(font);
+    new WindowDragger(window);
+}

@@ -2,6 +2,10 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QSize>
+#include <QString>
+
+class QFont;
 
 class QWidget;
 
@@ -20,3 +24,7 @@ private:
     bool m_following = false;
     QPoint m_grabOffset;
 };
+
+// Sets up one of the program's small borderless windows: its (undrawn) caption, fixed size, black
+// surface and default font, and the drag on its own surface.
+void setUpBorderlessWindow(QWidget *window, const QString &caption, QSize size, const QFont &font);
