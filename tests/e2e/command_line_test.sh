@@ -3,6 +3,12 @@
 # another copy holds the single-instance guard, and exit 0; any other argument is ignored and the
 # player starts as usual.
 set -euo pipefail
+# The single-instance guard is a name in the network namespace, shared by every copy the user runs.
+# Run in a namespace of our own when the system allows one, so that a player running elsewhere
+# does not hold the guard.
+if [ -z "${COMMAND_LINE_TEST_ALONE:-}" ] && unshare -rn true 2>/dev/null; then
+  COMMAND_LINE_TEST_ALONE=1 exec unshare -rn bash "$0" "$@"
+fi
 program=$1
 work=$(mktemp -d)
 player=""
