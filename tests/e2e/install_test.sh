@@ -7,7 +7,8 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/cd-tunewick32 share/applications/cd-tunewick32.desktop \
          share/metainfo/io.github.cdtunewick32.metainfo.xml \
-         share/icons/hicolor/scalable/apps/cd-tunewick32.svg share/cd-tunewick32/help/ROTOR.html; do
+         share/icons/hicolor/scalable/apps/cd-tunewick32.svg share/cd-tunewick32/help/ROTOR.html \
+         share/man/man1/cd-tunewick32.1; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 desktop-file-validate "$prefix/share/applications/cd-tunewick32.desktop"

@@ -1,0 +1,42 @@
+#include "app/CommandLine.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char usage[] =
+    "使い方: cd-tunewick32 [--help | --version]\n"
+    "\n"
+    "音楽CDとディスクイメージを再生するプレイヤーです。引数なしで起動します。\n"
+    "ほかの引数は無視されます。\n"
+    "\n"
+    "  --help     この説明を表示して終了します\n"
+    "  --version  バージョンを表示して終了します\n"
+    "\n"
+    "環境変数:\n"
+    "  TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、\n"
+    "                   デバイス (/dev/sr1 など)、ディスクイメージ (.cue .toc .nrg)、\n"
+    "                   demo (デモディスク)\n"
+    "  TUNEWICK_AUDIO   音の出力先。未設定なら ALSA の default、null (鳴らさない)、\n"
+    "                   wav:パス (WAV ファイルに書き出す)\n"
+    "\n"
+    "設定は ~/.config/cd-tunewick32/ROTOR.INI、ディスクのタイトルは\n"
+    "~/.local/share/cd-tunewick32/ に保存されます (XDG_CONFIG_HOME と\n"
+    "XDG_DATA_HOME に従います)。詳しくは man cd-tunewick32\n";
+
+// A write that fails (a closed pipe, a full disk) must not end in a success status.
+int print(const char *text) {
+    std::fputs(text, stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
+}  // namespace
+
+std::optional<int> answerCommandLine(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) return print(usage);
+        if (std::strcmp(argv[i], "--version") == 0) return print("cd-tunewick32 " TUNEWICK_VERSION "\n");
+    }
+    return std::nullopt;
+}
