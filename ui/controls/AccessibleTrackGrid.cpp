@@ -33,7 +33,7 @@ public:
     }
     bool isValid() const override { return m_grid && m_row < listedRows(m_grid); }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return table()->window(); }
+    QWindow *window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessibleInterface *parent() const override { return table(); }
     QAccessibleInterface *child(int) const override { return nullptr; }

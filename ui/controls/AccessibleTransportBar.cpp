@@ -20,7 +20,7 @@ public:
     }
     bool isValid() const override { return m_bar; }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return parent()->window(); }
+    QWindow *window() const override { return m_bar ? m_bar->window()->windowHandle() : nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_bar); }
     QAccessibleInterface *child(int) const override { return nullptr; }
