@@ -47,6 +47,7 @@ QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, 
     button->setIcon(icon);
     button->setIconSize(iconSize);
     button->setToolTip(hint);
+    button->setAccessibleName(hint);  // a picture alone says nothing to a screen reader
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
     return button;

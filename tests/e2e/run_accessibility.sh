@@ -31,7 +31,7 @@ export DISPLAY=:$(head -n1 "$work/display")
 # Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
 for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
 
-# Inside a private session bus: the accessibility bus, the program, then the client.
+# Inside a private session bus: the accessibility bus, then the client, which starts the program.
 dbus-run-session -- bash -c '
   set -eu
   /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
@@ -40,11 +40,8 @@ dbus-run-session -- bash -c '
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
     sleep 0.1
   done
-  "$1" >"$2/program.log" 2>&1 &
-  program=$!
   status=0
-  /usr/bin/python3 "$3" "$program" || status=$?
-  if kill -0 "$program" 2>/dev/null; then kill "$program"; wait "$program" 2>/dev/null || true; fi
+  /usr/bin/python3 "$3" "$1" "$2/program.log" || status=$?
   kill "$launcher" 2>/dev/null || true
   [ "$status" -eq 0 ] || { echo "--- program output"; cat "$2/program.log"; }
   exit "$status"

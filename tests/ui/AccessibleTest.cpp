@@ -70,6 +70,7 @@ TEST_F(Accessible, LabelsAndPanelButtonsSayWhatTheyShowAndActLikeClicks) {
     // A label that runs a command can be pressed; the shutter opens.
     press(ifaceOf(Form1->LB_Tunewick));
     EXPECT_TRUE(Form1->SBT_HELP->isVisibleTo(Form1));
+    EXPECT_EQ(ifaceOf(Form1->SBT_HELP)->text(QAccessible::Name), QStringLiteral("ヘルプを表示"));
 
     EXPECT_EQ(ifaceOf(LCD_DISPLAY)->role(), QAccessible::Window);
     EXPECT_EQ(ifaceOf(LCD_DISPLAY)->text(QAccessible::Name), QStringLiteral("DISPLAY"));
