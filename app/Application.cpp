@@ -6,6 +6,7 @@
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
+#include "ui/controls/Accessible.h"
 #include "ui/controls/Fonts.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 void createWindows() {
+    installAccessibleInterfaces();
     new TForm1;
     new TLCD_DISPLAY;
     new TAboutBox;

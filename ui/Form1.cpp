@@ -11,6 +11,7 @@
 #include "ui/Modal.h"
 #include "ui/ToolGlyphs.h"
 #include "ui/TrackSelector.h"
+#include "ui/controls/Accessible.h"
 #include "ui/controls/DragMove.h"
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
@@ -46,6 +47,7 @@ QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, 
     button->setIcon(icon);
     button->setIconSize(iconSize);
     button->setToolTip(hint);
+    button->setAccessibleName(hint);  // a picture alone says nothing to a screen reader
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
     return button;
@@ -127,6 +129,8 @@ void TForm1::createControls() {
     PA_MINI = makeFunctionButton(Panel2, {39, 22, 35, 15}, QStringLiteral("ICON"), QStringLiteral("最小化する"));
     for (QWidget *w : {static_cast<QWidget *>(Panel1), static_cast<QWidget *>(Panel2), static_cast<QWidget *>(Panel3)})
         w->setCursor(Qt::ArrowCursor);
+    for (TPanel *button : {PA_POWER, PA_DISP, PA_Repeat, PA_Shff}) markAsSwitch(button);
+    PA_SUTTER->setAccessibleName(QStringLiteral("シャッター"));
 
     Timer1 = new TTimer(this);
     Timer1->setInterval(250);

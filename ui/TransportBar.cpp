@@ -2,6 +2,7 @@
 
 #include "ui/ErrorDisplay.h"
 #include "ui/TransportGlyphs.h"
+#include "ui/controls/AccessibleTransportBar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -127,8 +128,10 @@ TMediaPlayer::TMediaPlayer(QWidget *parent) : QWidget(parent) {
 }
 
 void TMediaPlayer::setEnabledButtons(TButtonSet set) {
+    const TButtonSet before = m_enabled;
     m_enabled = set & kAllButtons;
     update();
+    accessibleTransportButtonsChanged(this, before ^ m_enabled);
 }
 
 void TMediaPlayer::setVisibleButtons(TButtonSet set) {
@@ -237,4 +240,5 @@ void TMediaPlayer::changeEvent(QEvent *event) {
     if (event->type() != QEvent::EnabledChange) return;
     if (!isEnabled()) endPress();
     update();
+    accessibleTransportButtonsChanged(this, m_enabled);
 }

@@ -1,8 +1,11 @@
 #include "ui/controls/Label.h"
 
+#include "ui/controls/Accessible.h"
+
 #include "platform/Cp932.h"
 
 #include <QEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,7 +17,10 @@ void TLabel::setCaption(const std::string &bytes) {
     m_text = cp932::decode(bytes);
     fitToText();
     update();
+    accessibleNameChanged(this);
 }
+
+bool TLabel::Clickable() const { return isSignalConnected(QMetaMethod::fromSignal(&TLabel::clicked)); }
 
 void TLabel::setColor(const QColor &color) {
     m_color = color;

@@ -24,6 +24,9 @@ public:
     void setAlignment(Qt::Alignment alignment);
     void setAutoSize(bool autoSize);
     QString Hint() const { return toolTip(); }
+    const QString &Text() const { return m_text; }  // the caption decoded
+    // Whether a click runs a command.
+    bool Clickable() const;
 
     int Tag = 0;
 

@@ -1,5 +1,8 @@
 #include "ui/controls/Panel.h"
 
+#include "ui/controls/Accessible.h"
+
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,6 +11,7 @@ TPanel::TPanel(QWidget *parent) : QWidget(parent), m_color(palette().color(QPale
 void TPanel::setCaption(const QString &caption) {
     m_caption = caption;
     update();
+    accessibleNameChanged(this);
 }
 
 void TPanel::setColor(const QColor &color) {
@@ -18,6 +22,7 @@ void TPanel::setColor(const QColor &color) {
 void TPanel::setFontColor(const QColor &color) {
     m_fontColor = color;
     update();
+    accessibleCheckedChanged(this);
 }
 
 void TPanel::setBevelOuter(TBevelCut cut) {
@@ -33,12 +38,15 @@ void TPanel::setBevelInner(TBevelCut cut) {
 void TPanel::setHint(const QString &hint) {
     m_hint = hint;
     applyToolTip();
+    accessibleDescriptionChanged(this);
 }
 
 void TPanel::setShowHint(bool show) {
     m_showHint = show;
     applyToolTip();
 }
+
+bool TPanel::Clickable() const { return isSignalConnected(QMetaMethod::fromSignal(&TPanel::clicked)); }
 
 void TPanel::applyToolTip() { setToolTip(m_showHint ? m_hint : QString()); }
 

@@ -28,6 +28,8 @@ public:
     void setHint(const QString &hint);
     bool ShowHint() const { return m_showHint; }
     void setShowHint(bool show);
+    // Whether a click runs a command: the panel serves as a button.
+    bool Clickable() const;
 
     int Tag = 0;
     int HelpContext = 0;

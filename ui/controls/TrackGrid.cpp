@@ -1,5 +1,7 @@
 #include "ui/controls/TrackGrid.h"
 
+#include "ui/controls/AccessibleTrackGrid.h"
+
 #include "platform/Cp932.h"
 
 #include <QMouseEvent>
@@ -29,6 +31,15 @@ void TTrackGrid::setCell(int col, int row, const std::string &text) {
     if (cell == text) return;
     cell = text;
     update(cellRect(col, row));
+    accessibleGridCellChanged(this, col, row);
+}
+
+QString TTrackGrid::CellText(int col, int row) const { return cp932::decode(Cells(col, row)); }
+
+void TTrackGrid::clickCell(int col, int row) {
+    setFocus(Qt::OtherFocusReason);
+    setCurrent(col, row);
+    Q_EMIT mouseUp(Qt::LeftButton);
 }
 
 void TTrackGrid::setCurrent(int col, int row) {
@@ -41,6 +52,7 @@ void TTrackGrid::setCurrent(int col, int row) {
     else if (row >= top + visibleRows())
         m_scroll->setValue(row - visibleRows() + 1);
     update();
+    accessibleGridCurrentChanged(this);
 }
 
 int TTrackGrid::TopRow() const { return m_scroll->value(); }

@@ -24,6 +24,7 @@ public:
 
     const std::string &Cells(int col, int row) const;
     void setCell(int col, int row, const std::string &text);
+    QString CellText(int col, int row) const;  // the cell decoded
     int Col() const { return m_col; }
     int Row() const { return m_row; }
     // Makes (col, row) the current cell and scrolls it into view.
@@ -34,6 +35,9 @@ public:
     // The cell at a point of the widget, or false outside the cells.
     bool cellAt(QPoint point, int &col, int &row) const;
     QRect cellRect(int col, int row) const;
+    // What a left click on the cell does, for a screen reader's press: the cell becomes current
+    // and the release is reported.
+    void clickCell(int col, int row);
 
     int Tag = 0;
 

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# End to end with a real screen-reader client: the program under Xvfb on its own D-Bus session
+# with the accessibility bus, driven through AT-SPI by tests/e2e/accessibility.py.
+#   run_accessibility.sh PROGRAM
+set -euo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in Xvfb dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps"; exit 1; }
+done
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "missing python3-pyatspi: run scripts/install-deps"; exit 1; }
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+
+# Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
+for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
+
+# Inside a private session bus: the accessibility bus, then the client, which starts the program.
+dbus-run-session -- bash -c '
+  set -eu
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  launcher=$!
+  for _ in $(seq 50); do
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  status=0
+  /usr/bin/python3 "$3" "$1" "$2/program.log" || status=$?
+  kill "$launcher" 2>/dev/null || true
+  [ "$status" -eq 0 ] || { echo "--- program output"; cat "$2/program.log"; }
+  exit "$status"
+' accessibility "$program" "$work" "$here/accessibility.py"

@@ -1,0 +1,144 @@
+// What a screen reader finds in the windows: the names, roles and states of the self-drawn
+// controls, and their press actions taking the same paths as mouse clicks.
+#include "tests/support/AppFixture.h"
+
+#include "player/PlayerState.h"
+#include "ui/AboutBox.h"
+#include "ui/Form1.h"
+#include "ui/LcdDisplay.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+
+namespace {
+
+// "テスト盤" in code page 932: double-byte characters whose trail bytes are also lead bytes.
+const std::string kDoubleByteTitle = "\x83\x65\x83\x58\x83\x67\x94\xd5";
+
+QAccessibleInterface *ifaceOf(QObject *object) { return QAccessible::queryAccessibleInterface(object); }
+
+// Presses through the interface's action, then runs the event queue, where the click is posted.
+void press(QAccessibleInterface *iface) {
+    ASSERT_NE(iface, nullptr);
+    ASSERT_NE(iface->actionInterface(), nullptr);
+    iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+class Accessible : public AppFixture {
+protected:
+    // The panel on screen with a 12-track disc loaded whose catalogue names it in double-byte text.
+    void showWithDisc() {
+        insert(twelveTrackDisc());
+        createApp();
+        Form1->show();
+        writeCatalogue(Form1->MediaPlayer1->Length(), {kDoubleByteTitle});
+        tick();
+        ASSERT_EQ(TrackCount, 12);
+    }
+    static QAccessibleInterface *transportButton(TMPBtnType kind) { return ifaceOf(Form1->MediaPlayer1)->child(kind); }
+};
+
+TEST_F(Accessible, LabelsAndPanelButtonsSayWhatTheyShowAndActLikeClicks) {
+    showWithDisc();
+    QAccessibleInterface *name = ifaceOf(LCD_DISPLAY->LB_NAME);
+    EXPECT_EQ(name->role(), QAccessible::StaticText);
+    EXPECT_EQ(name->text(QAccessible::Name), QStringLiteral("テスト盤"));
+
+    QAccessibleInterface *rep = ifaceOf(Form1->PA_Repeat);
+    EXPECT_EQ(rep->role(), QAccessible::Button);
+    EXPECT_EQ(rep->text(QAccessible::Name), QStringLiteral("REP"));
+    EXPECT_TRUE(rep->state().checkable);
+    EXPECT_FALSE(rep->state().checked);
+    press(rep);
+    EXPECT_TRUE(RepeatOn);
+    EXPECT_TRUE(rep->state().checked);
+    EXPECT_EQ(rep->text(QAccessible::Description), QStringLiteral("ﾘﾋﾟｰﾄ解除"));
+    EXPECT_FALSE(ifaceOf(Form1->PA_MINI)->state().checkable);  // ICON is a plain button
+
+    // HIDE is disabled while the LCD is hidden: its action does nothing, as a click does nothing.
+    QAccessibleInterface *hide = ifaceOf(Form1->PA_ICON);
+    EXPECT_TRUE(hide->state().disabled);
+    press(hide);
+    EXPECT_TRUE(Form1->isVisible());
+
+    // The LCD's small panels have no caption: they are named by their hints.
+    EXPECT_EQ(ifaceOf(LCD_DISPLAY->PA_REMEIN)->text(QAccessible::Name), QStringLiteral("時間表示の変更"));
+    // A panel that only holds controls is no button and offers nothing to press.
+    EXPECT_EQ(ifaceOf(Form1->Panel1)->role(), QAccessible::Pane);
+    EXPECT_TRUE(ifaceOf(Form1->Panel1)->actionInterface()->actionNames().isEmpty());
+    // A label that runs a command can be pressed; the shutter opens.
+    press(ifaceOf(Form1->LB_Tunewick));
+    EXPECT_TRUE(Form1->SBT_HELP->isVisibleTo(Form1));
+    EXPECT_EQ(ifaceOf(Form1->SBT_HELP)->text(QAccessible::Name), QStringLiteral("ヘルプを表示"));
+
+    EXPECT_EQ(ifaceOf(LCD_DISPLAY)->role(), QAccessible::Window);
+    EXPECT_EQ(ifaceOf(LCD_DISPLAY)->text(QAccessible::Name), QStringLiteral("DISPLAY"));
+    EXPECT_EQ(ifaceOf(AboutBox)->role(), QAccessible::Dialog);
+}
+
+TEST_F(Accessible, TransportButtonsFollowTheEnabledSetAndClickThroughTheBar) {
+    showWithDisc();
+    const QStringList names{"再生", "一時停止", "停止", "次の曲", "前の曲", "コマ送り", "コマ戻し", "録音", "取り出し"};
+    QAccessibleInterface *bar = ifaceOf(Form1->MediaPlayer1);
+    ASSERT_EQ(bar->childCount(), 9);
+    for (int kind = 0; kind < 9; ++kind) {
+        EXPECT_EQ(bar->child(kind)->text(QAccessible::Name), names[kind]);
+        EXPECT_EQ(bar->child(kind)->role(), QAccessible::Button);
+        EXPECT_EQ(bar->indexOfChild(bar->child(kind)), kind);
+    }
+    EXPECT_FALSE(transportButton(btPlay)->state().disabled);
+    EXPECT_TRUE(transportButton(btPause)->state().disabled);
+
+    // Play through the bar's click path, whose handler runs the panel's command.
+    std::vector<TMPBtnType> clicked;
+    Form1->MediaPlayer1->OnClick = [&clicked, panel = Form1->MediaPlayer1->OnClick](QObject *sender, TMPBtnType button,
+                                                                                   bool &doDefault) {
+        clicked.push_back(button);
+        panel(sender, button, doDefault);
+    };
+    press(transportButton(btPlay));
+    EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
+    EXPECT_EQ(Form1->MediaPlayer1->EnabledButtons(), buttonSet({btPause, btStop, btNext, btPrev, btEject}));
+    EXPECT_TRUE(transportButton(btPlay)->state().disabled);
+    EXPECT_EQ(clicked, std::vector<TMPBtnType>{btPlay});
+
+    // Step lies under the shutter: never usable, whatever the set says.
+    Form1->MediaPlayer1->setEnabledButtons(kAllButtons);
+    EXPECT_TRUE(transportButton(btStep)->state().disabled);
+    Form1->MediaPlayer1->setEnabled(false);
+    EXPECT_TRUE(transportButton(btEject)->state().disabled);
+    press(transportButton(btEject));
+    EXPECT_EQ(clicked, std::vector<TMPBtnType>{btPlay});
+}
+
+TEST_F(Accessible, TrackGridIsATableOfTheListedTracks) {
+    showWithDisc();
+    QAccessibleInterface *grid = ifaceOf(Form1->SG_TRACK);
+    ASSERT_EQ(grid->role(), QAccessible::Table);
+    QAccessibleTableInterface *table = grid->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->columnCount(), 10);
+    EXPECT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("12"));
+    EXPECT_EQ(table->cellAt(2, 0), nullptr);
+    EXPECT_EQ(grid->indexOfChild(table->cellAt(1, 1)), 11);
+
+    press(table->cellAt(0, 4));
+    EXPECT_EQ(CurrentTrack, 5);
+    EXPECT_TRUE(table->cellAt(0, 4)->tableCellInterface()->isSelected());
+    EXPECT_EQ(table->selectedCells(), QList<QAccessibleInterface *>{table->cellAt(0, 4)});
+
+    // A cell past the last track holds no text, and pressing it plays nothing, as a click does.
+    QAccessibleInterface *empty = table->cellAt(1, 2);
+    EXPECT_EQ(empty->text(QAccessible::Name), QString());
+    press(empty);
+    EXPECT_EQ(CurrentTrack, 5);
+
+    // An eject blanks every cell: the table is empty until the next disc is listed.
+    Form1->PM_EJECTClick(Form1->PM_EJECT);
+    EXPECT_EQ(table->rowCount(), 0);
+    EXPECT_EQ(grid->childCount(), 0);
+}
+
+}  // namespace
