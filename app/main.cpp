@@ -49,18 +49,14 @@ void appendLine(const char *path, const char *format, double value) {
 const char *firstPaintLog = nullptr;
 const char *reactionLog = nullptr;
 
-// Watches every event of the application before its receiver: the main panel's first paint, and
-// the release of a press on the track grid.
+// Watches every event of the application before its receiver: the release of a press on the track
+// grid.
 class MeasurementFilter : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (firstPaintLog && event->type() == QEvent::Paint && qobject_cast<TForm1 *>(watched)) {
-            appendLine(firstPaintLog, "%.1f\n", msSinceProcessStart());
-            firstPaintLog = nullptr;
-        }
         if (reactionLog && event->type() == QEvent::MouseButtonRelease && qobject_cast<TTrackGrid *>(watched))
             appendLine(reactionLog, "press %.3f\n", monotonicMs());
         return false;
@@ -69,12 +65,18 @@ protected:
 
 void installMeasurementFilter() {
     auto *app = QCoreApplication::instance();
-    app->installEventFilter(new MeasurementFilter(app));
+    if (reactionLog) app->installEventFilter(new MeasurementFilter(app));
+    if (firstPaintLog) {
+        auto isPanel = [](QObject *watched) { return qobject_cast<TForm1 *>(watched) != nullptr; };
+        bool exitAfter = std::getenv("TUNEWICK_EXIT_AT_FIRST_PAINT") != nullptr;
+        app->installEventFilter(new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
+    }
 }
 
 // TUNEWICK_FIRST_PAINT_LOG=path: appends the milliseconds from the process start to the main
-// panel's first paint. TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track
-// grid and "sound T" when the output takes the first frames of a play (T: monotonic clock, ms).
+// panel's first paint (TUNEWICK_EXIT_AT_FIRST_PAINT=1: and ends there, for a profile of the start-up).
+// TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track grid and "sound T" when
+// the output takes the first frames of a play (T: monotonic clock, ms).
 void measureWhenAsked() {
     firstPaintLog = std::getenv("TUNEWICK_FIRST_PAINT_LOG");
     reactionLog = std::getenv("TUNEWICK_REACTION_LOG");
