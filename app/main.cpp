@@ -19,15 +19,31 @@
 
 namespace {
 
+double monotonicMs();
+
+void appendToLog(const QString &path, const QByteArray &line) {
+    QFile log(path);
+    if (log.open(QIODevice::Append)) log.write(line + '\n');
+}
+
 // With TUNEWICK_TITLE_LOG set, every text put on the LCD's title line is appended to that file
-// (UTF-8, one per line), so that tests of the real program can see what the display shows.
+// (UTF-8, one per line), so that tests of the real program can see what the display shows. With
+// TUNEWICK_DISC_LOG set, that file gets "ready T" when the drive has a disc ready and "title T"
+// for each text on the title line (T: monotonic clock, ms), for bench/whole-process.sh.
 void logTitleLineWhenAsked() {
-    const char *path = std::getenv("TUNEWICK_TITLE_LOG");
-    if (!path || !*path) return;
-    setTitleLineObserver([file = QString::fromLocal8Bit(path)](const std::string &text) {
-        QFile log(file);
-        if (!log.open(QIODevice::Append)) return;
-        log.write(cp932::decode(text).toUtf8() + '\n');
+    const char *titles = std::getenv("TUNEWICK_TITLE_LOG");
+    const char *disc = std::getenv("TUNEWICK_DISC_LOG");
+    QString titleLog = titles && *titles ? QString::fromLocal8Bit(titles) : QString();
+    static QByteArray discLog = disc && *disc ? QByteArray(disc) : QByteArray();
+    if (titleLog.isEmpty() && discLog.isEmpty()) return;
+    if (!discLog.isEmpty())
+        platform::setDiscReadyObserver([] {
+            appendToLog(QString::fromLocal8Bit(discLog), "ready " + QByteArray::number(monotonicMs(), 'f', 3));
+        });
+    setTitleLineObserver([=](const std::string &text) {
+        if (!titleLog.isEmpty()) appendToLog(titleLog, cp932::decode(text).toUtf8());
+        if (!discLog.isEmpty())
+            appendToLog(QString::fromLocal8Bit(discLog), "title " + QByteArray::number(monotonicMs(), 'f', 3));
     });
 }
 
