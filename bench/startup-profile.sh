@@ -60,11 +60,11 @@ row() { # label, pattern...
   local label=$1; shift
   local n
   n=$(inclusive "$work/cg.player" "$@")
-  printf '| %s | %s | %.1f %% |\n' "$label" "$(printf "%'d" "$n")" "$(awk -v a="$n" -v b="$player_total" 'BEGIN {print 100 * a / b}')"
+  awk -v l="$label" -v a="$n" -v b="$player_total" 'BEGIN {printf "| %s | %.2f M | %.1f %% |\n", l, a / 1e6, 100 * a / b}'
 }
 echo "| Start-up, process start to the end of the first paint | Instructions | Share |"
 echo "|---|---|---|"
-row "whole player" "(below main)" "_dl_start"
+awk -v b="$player_total" 'BEGIN {printf "| the whole start-up of the player | %.1f M | 100 %% |\n", b / 1e6}'
 row "dynamic linking and library constructors before main" "_dl_start"
 row "Qt application object and X11 platform plug-in" "QApplication::QApplication("
 row "fonts: fontconfig set-up, matching, loading faces (in the windows below)" "QFontDatabasePrivate::findFont("
@@ -83,5 +83,5 @@ for f in minimal fair; do
   n=$(total "$work/cg.$f")
   label="minimal window"
   [ $f = fair ] && label="fair floor (Japanese and Latin text in the same faces)"
-  printf '| %s | %s | %.2fx |\n' "$label" "$(printf "%'d" "$n")" "$(awk -v a="$player_total" -v b="$n" 'BEGIN {print a / b}')"
+  awk -v l="$label" -v a="$player_total" -v b="$n" 'BEGIN {printf "| %s | %.1f M | %.2fx |\n", l, b / 1e6, a / b}'
 done
