@@ -20,15 +20,31 @@
 
 namespace {
 
+double monotonicMs();
+
+void appendToLog(const QString &path, const QByteArray &line) {
+    QFile log(path);
+    if (log.open(QIODevice::Append)) log.write(line + '\n');
+}
+
 // With TUNEWICK_TITLE_LOG set, every text put on the LCD's title line is appended to that file
-// (UTF-8, one per line), so that tests of the real program can see what the display shows.
+// (UTF-8, one per line), so that tests of the real program can see what the display shows. With
+// TUNEWICK_DISC_LOG set, that file gets "ready T" when the drive has a disc ready and "title T"
+// for each text on the title line (T: monotonic clock, ms), for bench/whole-process.sh.
 void logTitleLineWhenAsked() {
-    const char *path = std::getenv("TUNEWICK_TITLE_LOG");
-    if (!path || !*path) return;
-    setTitleLineObserver([file = QString::fromLocal8Bit(path)](const std::string &text) {
-        QFile log(file);
-        if (!log.open(QIODevice::Append)) return;
-        log.write(cp932::decode(text).toUtf8() + '\n');
+    const char *titles = std::getenv("TUNEWICK_TITLE_LOG");
+    const char *disc = std::getenv("TUNEWICK_DISC_LOG");
+    QString titleLog = titles && *titles ? QString::fromLocal8Bit(titles) : QString();
+    static QByteArray discLog = disc && *disc ? QByteArray(disc) : QByteArray();
+    if (titleLog.isEmpty() && discLog.isEmpty()) return;
+    if (!discLog.isEmpty())
+        platform::setDiscReadyObserver([] {
+            appendToLog(QString::fromLocal8Bit(discLog), "ready " + QByteArray::number(monotonicMs(), 'f', 3));
+        });
+    setTitleLineObserver([=](const std::string &text) {
+        if (!titleLog.isEmpty()) appendToLog(titleLog, cp932::decode(text).toUtf8());
+        if (!discLog.isEmpty())
+            appendToLog(QString::fromLocal8Bit(discLog), "title " + QByteArray::number(monotonicMs(), 'f', 3));
     });
 }
 
@@ -50,18 +66,14 @@ void appendLine(const char *path, const char *format, double value) {
 const char *firstPaintLog = nullptr;
 const char *reactionLog = nullptr;
 
-// Watches every event of the application before its receiver: the main panel's first paint, and
-// the release of a press on the track grid.
+// Watches every event of the application before its receiver: the release of a press on the track
+// grid.
 class MeasurementFilter : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (firstPaintLog && event->type() == QEvent::Paint && qobject_cast<TForm1 *>(watched)) {
-            appendLine(firstPaintLog, "%.1f\n", msSinceProcessStart());
-            firstPaintLog = nullptr;
-        }
         if (reactionLog && event->type() == QEvent::MouseButtonRelease && qobject_cast<TTrackGrid *>(watched))
             appendLine(reactionLog, "press %.3f\n", monotonicMs());
         return false;
@@ -70,12 +82,18 @@ protected:
 
 void installMeasurementFilter() {
     auto *app = QCoreApplication::instance();
-    app->installEventFilter(new MeasurementFilter(app));
+    if (reactionLog) app->installEventFilter(new MeasurementFilter(app));
+    if (firstPaintLog) {
+        auto isPanel = [](QObject *watched) { return qobject_cast<TForm1 *>(watched) != nullptr; };
+        bool exitAfter = std::getenv("TUNEWICK_EXIT_AT_FIRST_PAINT") != nullptr;
+        app->installEventFilter(new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
+    }
 }
 
 // TUNEWICK_FIRST_PAINT_LOG=path: appends the milliseconds from the process start to the main
-// panel's first paint. TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track
-// grid and "sound T" when the output takes the first frames of a play (T: monotonic clock, ms).
+// panel's first paint (TUNEWICK_EXIT_AT_FIRST_PAINT=1: and ends there, for a profile of the start-up).
+// TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track grid and "sound T" when
+// the output takes the first frames of a play (T: monotonic clock, ms).
 void measureWhenAsked() {
     firstPaintLog = std::getenv("TUNEWICK_FIRST_PAINT_LOG");
     reactionLog = std::getenv("TUNEWICK_REACTION_LOG");

@@ -1,56 +1,63 @@
-// The floor for any Qt Widgets program: one borderless window the size of the player's main panel,
-// nothing else. bench/whole-process.sh measures it side by side with the player. With
-// TUNEWICK_FIRST_PAINT_LOG=path it appends the milliseconds from its process start to its first
-// paint, measured as the player measures its own.
+// The floors for any Qt Widgets program: one borderless window the size of the player's main panel.
+// bench/whole-process.sh measures them side by side with the player.
+// - plain: the window and nothing else;
+// - MINIMAL_TEXT=1 (the fair floor): the window also paints one line of Japanese and Latin text in
+//   each of the two Japanese faces the player asks for, mapped to the installed faces the same way,
+//   so it pays the font loading that any program showing this panel pays.
+// With TUNEWICK_FIRST_PAINT_LOG=path it appends the milliseconds from its process start to its first
+// paint, measured as the player measures its own (and ends there with TUNEWICK_EXIT_AT_FIRST_PAINT).
 // With MINIMAL_TICK_MS it also runs an idle timer (see main).
 #include "platform/ProcessClock.h"
+#include "ui/controls/Fonts.h"
 
 #include <QApplication>
-#include <QEvent>
+#include <QPainter>
 #include <QTimer>
 #include <QWidget>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <unistd.h>
+#include <memory>
 
 namespace {
 
-class FirstPaint : public QObject {
+class TextWindow : public QWidget {
 public:
-    FirstPaint(QObject *window, const char *path) : m_window(window), m_path(path) {}
+    TextWindow() : QWidget(nullptr, Qt::FramelessWindowHint) {}
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (m_path && watched == m_window && event->type() == QEvent::Paint) {
-            if (std::FILE *log = std::fopen(m_path, "a")) {
-                std::fprintf(log, "%.1f\n", msSinceProcessStart());
-                std::fclose(log);
-            }
-            m_path = nullptr;
-        }
-        return false;
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        painter.setPen(Qt::white);
+        painter.setFont(makeFont(kGothic, 12));
+        painter.drawText(4, 16, QStringLiteral("CD-Tunewick 01 02:35 ディスクのタイトル"));
+        painter.setFont(makeFont(kPGothic, 12));
+        painter.drawText(4, 40, QStringLiteral("POWER DISPLAY ﾘﾋﾟｰﾄﾌﾟﾚｲ 曲目 時間"));
     }
-
-private:
-    QObject *m_window;
-    const char *m_path;
 };
 
 } // namespace
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QWidget window(nullptr, Qt::FramelessWindowHint);
-    window.setWindowTitle(QStringLiteral("MinimalWindow"));
-    window.setStyleSheet(QStringLiteral("background: black"));
-    window.setGeometry(100, 100, 333, 61);
-    const char *path = std::getenv("TUNEWICK_FIRST_PAINT_LOG");
-    FirstPaint recorder(&window, path && *path ? path : nullptr);
-    app.installEventFilter(&recorder);
-    window.show();
+    const bool withText = std::getenv("MINIMAL_TEXT") && *std::getenv("MINIMAL_TEXT") == '1';
+    if (withText) installFontSubstitutions();
+    std::unique_ptr<QWidget> window;
+    if (withText) {
+        window = std::make_unique<TextWindow>();
+    } else {
+        window = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+        window->setStyleSheet(QStringLiteral("background: black"));
+    }
+    window->setWindowTitle(QStringLiteral("MinimalWindow"));
+    window->setGeometry(100, 100, 333, 61);
+    if (const char *path = std::getenv("TUNEWICK_FIRST_PAINT_LOG"); path && *path) {
+        QWidget *shown = window.get();
+        app.installEventFilter(new FirstPaintRecorder([shown](QObject *watched) { return watched == shown; },
+                                                      QString::fromLocal8Bit(path),
+                                                      std::getenv("TUNEWICK_EXIT_AT_FIRST_PAINT") != nullptr, &app));
+    }
+    window->show();
     // With MINIMAL_TICK_MS set, a timer ticks at that interval and does nothing: the floor for any
     // program that polls, as the player's status poll does every 250 ms.
     QTimer tick;

@@ -3,9 +3,9 @@
 #include <iconv.h>
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 namespace cp932 {
@@ -41,47 +41,49 @@ private:
     iconv_t m_cd;
 };
 
-// Code point of each character code (one byte, or lead << 8 | trail) that survives a round trip
-// through iconv; 0xFFFFFFFF where it does not.
-struct Tables {
-    std::vector<char32_t> decode = std::vector<char32_t>(65536, 0xFFFFFFFF);
-    std::unordered_map<char32_t, uint16_t> encode;
-};
-
-char32_t utf32At(const std::string &utf32le) {
-    char32_t cp = 0;
-    std::memcpy(&cp, utf32le.data(), 4);
-    return cp;
-}
-
-void addCode(Tables &t, Iconv &toUnicode, Iconv &fromUnicode, uint16_t code, const std::string &bytes) {
-    std::string utf32;
-    if (!toUnicode.convert(bytes, utf32) || utf32.size() != 4) return;
-    std::string back;
-    if (!fromUnicode.convert(utf32, back) || back != bytes) return;
-    char32_t cp = utf32At(utf32);
-    t.decode[code] = cp;
-    t.encode.emplace(cp, code);
-}
-
-const Tables &tables() {
-    static Tables t;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Iconv toUnicode("UTF-32LE", "CP932");
-        Iconv fromUnicode("CP932", "UTF-32LE");
-        for (int b = 0; b < 256; ++b)
-            if (!isLeadByte(static_cast<unsigned char>(b)))
-                addCode(t, toUnicode, fromUnicode, static_cast<uint16_t>(b), std::string(1, static_cast<char>(b)));
-        for (int lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!isLeadByte(static_cast<unsigned char>(lead))) continue;
-            for (int trail = 0x40; trail <= 0xFC; ++trail) {
-                std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
-                addCode(t, toUnicode, fromUnicode, static_cast<uint16_t>(lead << 8 | trail), bytes);
+// The code point of each character code (one byte, or lead << 8 | trail) that survives a round trip
+// through iconv; 0xFFFFFFFF where it does not. A row (the single bytes, or one lead byte's codes) is
+// filled the first time a text needs it: filling all 60 rows takes milliseconds, and a title seldom
+// touches more than a few.
+class DecodeTable {
+public:
+    // The row of `lead` (0 for the single bytes), filled.
+    const char32_t *row(unsigned char lead) {
+        if (!m_ready[lead].load(std::memory_order_acquire)) {
+            std::lock_guard lock(m_mutex);
+            if (!m_ready[lead].load(std::memory_order_relaxed)) {
+                fill(lead);
+                m_ready[lead].store(true, std::memory_order_release);
             }
         }
-    });
-    return t;
+        return &m_codes[static_cast<size_t>(lead) << 8];
+    }
+
+private:
+    void fill(unsigned char lead) {
+        for (int second = 0; second < 256; ++second) {
+            std::string bytes = lead ? std::string{static_cast<char>(lead), static_cast<char>(second)}
+                                     : std::string(1, static_cast<char>(second));
+            if (!lead && isLeadByte(static_cast<unsigned char>(second))) continue;
+            std::string utf32, back;
+            if (!m_toUnicode.convert(bytes, utf32) || utf32.size() != 4) continue;
+            if (!m_fromUnicode.convert(utf32, back) || back != bytes) continue;
+            char32_t cp = 0;
+            std::memcpy(&cp, utf32.data(), 4);
+            m_codes[static_cast<size_t>(lead) << 8 | static_cast<size_t>(second)] = cp;
+        }
+    }
+
+    std::mutex m_mutex;
+    Iconv m_toUnicode{"UTF-32LE", "CP932"};
+    Iconv m_fromUnicode{"CP932", "UTF-32LE"};
+    std::array<std::atomic<bool>, 256> m_ready{};
+    std::vector<char32_t> m_codes = std::vector<char32_t>(65536, 0xFFFFFFFF);
+};
+
+DecodeTable &decodeTable() {
+    static DecodeTable table;
+    return table;
 }
 
 void appendCodePoint(QString &out, char32_t cp) {
@@ -93,15 +95,11 @@ void appendCodePoint(QString &out, char32_t cp) {
     }
 }
 
-// Bytes for one code point, or nothing. Falls back to iconv for characters that have no
-// round-trip code but that iconv maps (for example a second Unicode form of the same character).
+// Bytes for one code point, or nothing. The code that iconv gives a character is the one whose
+// round trip the decoding table keeps, and iconv also maps characters that have no round-trip code
+// (for example a second Unicode form of the same character).
 std::optional<std::string> encodeOne(char32_t cp) {
-    const Tables &t = tables();
-    if (auto it = t.encode.find(cp); it != t.encode.end()) {
-        uint16_t code = it->second;
-        if (code > 0xFF) return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-        return std::string(1, static_cast<char>(code));
-    }
+    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
     if (cp >= 0xD800 && cp <= 0xDFFF) return std::nullopt;
     static std::mutex mutex;
     std::lock_guard lock(mutex);
@@ -118,22 +116,30 @@ std::optional<std::string> encodeOne(char32_t cp) {
 bool isLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 QString decode(std::string_view bytes) {
-    const Tables &t = tables();
     QString out;
     out.reserve(static_cast<qsizetype>(bytes.size()));
     for (size_t i = 0; i < bytes.size();) {
         auto b = static_cast<unsigned char>(bytes[i]);
+        // Code page 932 keeps the 128 ASCII codes as they are: most captions need no table.
+        if (b < 0x80) {
+            out += QChar(static_cast<char16_t>(b));
+            ++i;
+            continue;
+        }
         if (isLeadByte(b) && i + 1 < bytes.size()) {
-            auto code = static_cast<uint16_t>(b << 8 | static_cast<unsigned char>(bytes[i + 1]));
-            if (t.decode[code] != 0xFFFFFFFF) {
-                appendCodePoint(out, t.decode[code]);
+            char32_t cp = decodeTable().row(b)[static_cast<unsigned char>(bytes[i + 1])];
+            if (cp != 0xFFFFFFFF) {
+                appendCodePoint(out, cp);
                 i += 2;
                 continue;
             }
-        } else if (!isLeadByte(b) && t.decode[b] != 0xFFFFFFFF) {
-            appendCodePoint(out, t.decode[b]);
-            ++i;
-            continue;
+        } else if (!isLeadByte(b)) {
+            char32_t cp = decodeTable().row(0)[b];
+            if (cp != 0xFFFFFFFF) {
+                appendCodePoint(out, cp);
+                ++i;
+                continue;
+            }
         }
         out += QChar(static_cast<char16_t>(kEscapeBase + b));
         ++i;

@@ -1,6 +1,9 @@
 #include "ui/ToolGlyphs.h"
 
+#include <QIconEngine>
 #include <QPainter>
+
+#include <functional>
 
 namespace {
 
@@ -39,11 +42,42 @@ QImage tableWindow(bool enabled) {
     return image;
 }
 
+// An icon whose picture is drawn the first time it is painted. The marks are drawn with a font,
+// and loading that font costs a noticeable share of the start-up, while the buttons that show them
+// stay hidden until the shutter is opened.
+class DrawnOnFirstUse : public QIconEngine {
+public:
+    DrawnOnFirstUse(std::function<QImage()> draw, QSize size) : m_draw(std::move(draw)), m_size(size) {}
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return m_size.boundedTo(size); }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
+        return drawn().pixmap(size, mode, state);
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override {
+        drawn().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QIconEngine *clone() const override { return new DrawnOnFirstUse(m_draw, m_size); }
+
+private:
+    const QIcon &drawn() {
+        if (m_icon.isNull()) m_icon = QIcon(QPixmap::fromImage(m_draw()));
+        return m_icon;
+    }
+
+    std::function<QImage()> m_draw;
+    QSize m_size;
+    QIcon m_icon;
+};
+
+QIcon markIcon(QChar mark, QColor colour) {
+    return QIcon(new DrawnOnFirstUse([=] { return markGlyph(mark, colour); }, QSize(12, 12)));
+}
+
 }  // namespace
 
-QIcon aboutGlyph() { return QIcon(QPixmap::fromImage(markGlyph(QLatin1Char('!'), QColor(255, 0, 0)))); }
+QIcon aboutGlyph() { return markIcon(QLatin1Char('!'), QColor(255, 0, 0)); }
 
-QIcon helpGlyph() { return QIcon(QPixmap::fromImage(markGlyph(QLatin1Char('?'), QColor(255, 255, 0)))); }
+QIcon helpGlyph() { return markIcon(QLatin1Char('?'), QColor(255, 255, 0)); }
 
 QIcon dataGlyph() {
     QIcon icon(QPixmap::fromImage(tableWindow(true)));

@@ -17,6 +17,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::atomic<void (*)()> playStartObserver{nullptr};
+std::atomic<void (*)()> discReadyObserver{nullptr};
 
 struct Command {
     enum Kind { Play, Stop, Pause, Resume, Seek, Eject } kind;
@@ -118,6 +119,7 @@ private:
     long long m_handedFrame = 0; // next frame to hand to the output
     bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
+    bool m_shownReady = false;  // whether the last published snapshot had a disc ready
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
 };
@@ -327,6 +329,10 @@ void Engine::refreshMedia() {
 }
 
 void Engine::publish() {
+    bool ready = m_media == MediaState::Ready && !m_softDoorOpen;
+    if (ready && !m_shownReady)
+        if (auto observer = discReadyObserver.load(std::memory_order_relaxed)) observer();
+    m_shownReady = ready;
     Snapshot next;
     next.softDoorOpen = m_softDoorOpen;
     if (m_softDoorOpen) next.discToc = m_toc; // the disc stays behind a software door
@@ -365,6 +371,8 @@ void Engine::ringPush(const uint8_t *data, size_t bytes) {
 } // namespace
 
 void setPlayStartObserver(void (*observer)()) { playStartObserver.store(observer); }
+
+void setDiscReadyObserver(void (*observer)()) { discReadyObserver.store(observer); }
 
 ExtractionDrive::ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options)
     : m_makeSource(std::move(makeSource)), m_output(std::move(output)), m_options(options) {}

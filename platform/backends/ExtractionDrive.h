@@ -29,6 +29,9 @@ struct ExtractionChannel;
 // (play or resume), for measuring the delay from a press to its sound. Null (the default) calls
 // nothing. Set it before any drive opens.
 void setPlayStartObserver(void (*observer)());
+// Called on a drive's worker thread when it first reports a disc ready after none was (at open, or
+// when a door closes on a disc), for measuring the delay from a disc to its titles on screen.
+void setDiscReadyObserver(void (*observer)());
 
 class ExtractionDrive : public CdDrive {
 public:

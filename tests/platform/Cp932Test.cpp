@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <random>
 
 namespace {
@@ -44,6 +46,24 @@ TEST(Cp932, AnyBytesRoundTripExactly) {
         for (char &ch : s) ch = static_cast<char>(random() % 256);
         EXPECT_EQ(cp932::encode(cp932::decode(s)).value_or("<fail>"), s);
     }
+}
+
+// ASCII bytes are decoded and encoded without the tables: that is only right while the system's
+// code page 932 maps each of them to the same code point and back.
+TEST(Cp932, AsciiShortcutAgreesWithTheSystemCodePage) {
+    iconv_t toUnicode = iconv_open("UTF-32LE", "CP932");
+    ASSERT_NE(toUnicode, reinterpret_cast<iconv_t>(-1));
+    for (int b = 0; b < 0x80; ++b) {
+        char in = static_cast<char>(b), *inPtr = &in;
+        char32_t cp = 0xFFFFFFFF;
+        char *outPtr = reinterpret_cast<char *>(&cp);
+        size_t inLeft = 1, outLeft = sizeof cp;
+        ASSERT_NE(iconv(toUnicode, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1)) << b;
+        EXPECT_EQ(cp, static_cast<char32_t>(b));
+        EXPECT_EQ(cp932::decode(std::string(1, in)), QString(QChar(b)));
+        EXPECT_EQ(cp932::encode(QString(QChar(b))), std::string(1, in));
+    }
+    iconv_close(toUnicode);
 }
 
 TEST(Cp932, RefusesCharactersOutsideTheCodePage) {

@@ -11,6 +11,13 @@
 
 namespace {
 
+bool holdsColour(const QImage &image, QColor colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
+    return false;
+}
+
 class MainPanel : public AppFixture {
 protected:
     // Shows the panel as the message loop does, with a disc of `tracks` one-minute tracks listed.
@@ -122,6 +129,9 @@ TEST_F(MainPanel, ShutterOffersTheEditorOnlyOnceADiscIsListed) {
     EXPECT_TRUE(Form1->SBT_ABOUT->isVisibleTo(Form1));
     EXPECT_FALSE(Form1->SBT_DATA->isVisibleTo(Form1));
     EXPECT_EQ(Form1->PA_SUTTER->BevelOuter(), bvLowered);
+    // The marks are drawn only when the buttons are first painted: they must be there then.
+    EXPECT_TRUE(holdsColour(Form1->SBT_ABOUT->grab().toImage(), QColor(255, 0, 0)));
+    EXPECT_TRUE(holdsColour(Form1->SBT_HELP->grab().toImage(), QColor(255, 255, 0)));
     QTest::mouseClick(Form1->PA_SUTTER, Qt::LeftButton, {}, QPoint(40, 16));
     EXPECT_FALSE(Form1->SBT_HELP->isVisibleTo(Form1));
     EXPECT_TRUE(Form1->LB_Tunewick->isVisibleTo(Form1));
