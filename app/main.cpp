@@ -50,7 +50,7 @@ const char *firstPaintLog = nullptr;
 const char *reactionLog = nullptr;
 
 // Watches every event of the application before its receiver: the main panel's first paint, and
-// the release of a press on the track grid.
+// a press on the track grid.
 class MeasurementFilter : public QObject {
 public:
     using QObject::QObject;
@@ -61,7 +61,7 @@ protected:
             appendLine(firstPaintLog, "%.1f\n", msSinceProcessStart());
             firstPaintLog = nullptr;
         }
-        if (reactionLog && event->type() == QEvent::MouseButtonRelease && qobject_cast<TTrackGrid *>(watched))
+        if (reactionLog && event->type() == QEvent::MouseButtonPress && qobject_cast<TTrackGrid *>(watched))
             appendLine(reactionLog, "press %.3f\n", monotonicMs());
         return false;
     }
@@ -73,7 +73,7 @@ void installMeasurementFilter() {
 }
 
 // TUNEWICK_FIRST_PAINT_LOG=path: appends the milliseconds from the process start to the main
-// panel's first paint. TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track
+// panel's first paint. TUNEWICK_REACTION_LOG=path: appends "press T" at each press on the track
 // grid and "sound T" when the output takes the first frames of a play (T: monotonic clock, ms).
 void measureWhenAsked() {
     firstPaintLog = std::getenv("TUNEWICK_FIRST_PAINT_LOG");

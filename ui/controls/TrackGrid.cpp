@@ -99,11 +99,7 @@ void TTrackGrid::mousePressEvent(QMouseEvent *event) {
     int col = 0;
     int row = 0;
     if (event->button() == Qt::LeftButton && cellAt(event->position().toPoint(), col, row)) setCurrent(col, row);
-}
-
-void TTrackGrid::mouseReleaseEvent(QMouseEvent *event) {
-    Q_EMIT mouseUp(event->button());
-    if (event->button() != Qt::LeftButton) event->ignore();
+    Q_EMIT pressed(event->button());
 }
 
 void TTrackGrid::wheelEvent(QWheelEvent *event) {
