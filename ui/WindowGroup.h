@@ -13,4 +13,3 @@ class QWidget;
 //   screen ends the program, as a close of the main panel does.
 // Call once the five windows exist; the group lives as long as the main panel.
 void setUpWindowGroup();
-
