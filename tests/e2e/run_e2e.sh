@@ -189,6 +189,12 @@ xdotool key Down Return  # TrackSelecter を表示
 selector=$(wait_window '^Form5$') || fail "a right click on the grid's scroll bar did not open the shared menu"
 shot "$selector" selector
 has_state "$selector" SKIP_TASKBAR || fail "the selector has a task-bar entry"
+keys_to "$selector" key alt+F4
+wait_gone '^Form5$' || fail "the window manager's close did not close the selector"
+xdotool mousemove --window "$panel" 241 20 click 3
+sleep 0.3
+xdotool key Down Return  # TrackSelecter を表示, offered again
+selector=$(wait_window '^Form5$') || fail "the menu did not offer the selector again after its close"
 click_at "$selector" 253 36
 wait_gone '^Form5$' || fail "Close did not close the selector"
 
