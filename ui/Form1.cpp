@@ -15,7 +15,6 @@
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QShowEvent>
 #include <QStyleOptionToolButton>

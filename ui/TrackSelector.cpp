@@ -14,7 +14,6 @@
 
 #include <QEvent>
 
-
 #include <algorithm>
 
 TForm5 *Form5 = nullptr;
