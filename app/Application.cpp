@@ -6,6 +6,7 @@
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
+#include "ui/WindowGroup.h"
 #include "ui/controls/Accessible.h"
 #include "ui/controls/Fonts.h"
 
@@ -20,6 +21,7 @@ void createWindows() {
     new TAboutBox;
     new TCD_Database;
     new TForm5;
+    setUpWindowGroup();
 }
 
 void destroyWindows() {

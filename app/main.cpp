@@ -66,15 +66,14 @@ void appendLine(const char *path, const char *format, double value) {
 const char *firstPaintLog = nullptr;
 const char *reactionLog = nullptr;
 
-// Watches every event of the application before its receiver: the release of a press on the track
-// grid.
+// Watches every event of the application before its receiver: a press on the track grid.
 class MeasurementFilter : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (reactionLog && event->type() == QEvent::MouseButtonRelease && qobject_cast<TTrackGrid *>(watched))
+        if (reactionLog && event->type() == QEvent::MouseButtonPress && qobject_cast<TTrackGrid *>(watched))
             appendLine(reactionLog, "press %.3f\n", monotonicMs());
         return false;
     }
@@ -92,7 +91,7 @@ void installMeasurementFilter() {
 
 // TUNEWICK_FIRST_PAINT_LOG=path: appends the milliseconds from the process start to the main
 // panel's first paint (TUNEWICK_EXIT_AT_FIRST_PAINT=1: and ends there, for a profile of the start-up).
-// TUNEWICK_REACTION_LOG=path: appends "press T" at each release on the track grid and "sound T" when
+// TUNEWICK_REACTION_LOG=path: appends "press T" at each press on the track grid and "sound T" when
 // the output takes the first frames of a play (T: monotonic clock, ms).
 void measureWhenAsked() {
     firstPaintLog = std::getenv("TUNEWICK_FIRST_PAINT_LOG");

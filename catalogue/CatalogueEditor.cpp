@@ -12,7 +12,9 @@
 #include "ui/controls/Colours.h"
 
 #include <QHeaderView>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -123,10 +125,33 @@ QPushButton *makeButton(const QString &caption, QImage (*draw)(bool), QWidget *p
     return button;
 }
 
+// The header row's own view: the grid's row 0, drawn over the grid's top margin, taking neither
+// the focus nor the mouse.
+QTableView *makeHeaderRowView(QTableWidget *grid) {
+    auto *view = new QTableView(grid);
+    view->setModel(grid->model());
+    view->setItemDelegate(new CatalogueCellDelegate(view));
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->hide();
+    view->verticalHeader()->setMinimumSectionSize(1);
+    view->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    view->horizontalHeader()->setMinimumSectionSize(1);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setSelectionMode(QAbstractItemView::NoSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return view;
+}
+
 }  // namespace
 
-TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent) {
+TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent), m_headerRow(makeHeaderRowView(this)) {
     setItemDelegate(new CatalogueCellDelegate(this));
+    // Row 0 is shown only by the header row's view, in the margin above the scrolled rows.
+    setRowHidden(0, true);
     verticalHeader()->hide();
     horizontalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
@@ -134,9 +159,10 @@ TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    setColumnWidth(0, 40);
-    setColumnWidth(1, 277);
-    setColumnWidth(2, 73);
+    for (auto [column, width] : {std::pair{0, 40}, {1, 277}, {2, 73}}) {
+        setColumnWidth(column, width);
+        m_headerRow->setColumnWidth(column, width);
+    }
     setShowGrid(true);
     setWordWrap(false);
     setFont(makeFont(kGothic, 12, true));
@@ -179,10 +205,61 @@ void TCatalogueGrid::setCell(int col, int row, const std::string &bytes) {
     setItem(row, col, cell);
 }
 
-void TCatalogueGrid::setRowCount(int rows) { QTableWidget::setRowCount(rows); }
+void TCatalogueGrid::setRowCount(int rows) {
+    QTableWidget::setRowCount(rows);
+    setRowHidden(0, true);
+}
 
 void TCatalogueGrid::commitEditor() {
     if (QWidget *editor = indexWidget(currentIndex())) commitData(editor);
+}
+
+// Keys never lead into column 0 (row 0 is hidden from this view, so they skip it already).
+QModelIndex TCatalogueGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex next = QTableWidget::moveCursor(cursorAction, modifiers);
+    if (next.isValid() && next.column() == 0) return model()->index(next.row(), 1);
+    return next;
+}
+
+// A fixed cell made current from code or by Qt hands the current cell back (or to the first
+// title cell).
+void TCatalogueGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    if (current.isValid() && isFixedCell(current)) {
+        const QModelIndex back = previous.isValid() && !isFixedCell(previous) ? previous : model()->index(1, 1);
+        if (back.isValid()) return setCurrentIndex(back);
+    }
+    QTableWidget::currentChanged(current, previous);
+}
+
+// Tab and Backtab in the in-place editor leave the grid instead of moving to the next cell.
+void TCatalogueGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) {
+    const bool leave = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableWidget::closeEditor(editor, leave ? QAbstractItemDelegate::NoHint : hint);
+    if (leave) QWidget::focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+}
+
+// Coming in by the keyboard, the grid lands on its current cell (row 1, column 1 the first time)
+// with the in-place editor open, so that typing goes straight into a title.
+void TCatalogueGrid::focusInEvent(QFocusEvent *event) {
+    QTableWidget::focusInEvent(event);
+    if (event->reason() == Qt::MouseFocusReason) return;
+    if (!currentIndex().isValid() && rowCount() > 1) setCurrentCell(1, 1);
+    if (currentIndex().isValid() && !indexWidget(currentIndex())) edit(currentIndex());
+}
+
+// A press on a track number (column 0) selects nothing.
+void TCatalogueGrid::mousePressEvent(QMouseEvent *event) {
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    if (pressed.isValid() && isFixedCell(pressed)) return event->accept();
+    QTableWidget::mousePressEvent(event);
+}
+
+// The table view sets the margins for its own (hidden) headers: the header row's margin goes on top.
+void TCatalogueGrid::updateGeometries() {
+    QTableWidget::updateGeometries();
+    if (viewportMargins().top() != kRowHeight) setViewportMargins(0, kRowHeight, 0, 0);
+    const QRect area = viewport()->geometry();
+    m_headerRow->setGeometry(area.left(), area.top() - kRowHeight, area.width(), kRowHeight);
 }
 
 TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) {}

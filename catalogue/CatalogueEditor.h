@@ -20,6 +20,8 @@ public:
 
 // The catalogue grid: three columns (track number, title, time); row 0 and column 0 are fixed.
 // Cells hold code page 932 bytes, shown decoded; a cell that is not edited keeps its bytes exactly.
+// The header row is drawn by a view of its own above the scrolled rows, so that it stays in view;
+// fixed cells never become current, and Tab leaves the grid.
 class TCatalogueGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -38,6 +40,17 @@ public:
     int Row() const { return currentRow(); }
     // Moves the text of an open in-place editor into its cell.
     void commitEditor();
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void updateGeometries() override;
+
+private:
+    QTableView *m_headerRow;
 };
 
 // The title field of the editor: holds the disc title as code page 932 bytes; the text shown is

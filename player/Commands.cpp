@@ -110,7 +110,7 @@ void EjectCD(QObject *Sender) {
     Form1->SG_TRACK->setCurrent(0, 0);
     Form1->SG_TRACK->setEnabled(false);
     for (int i = 0; i < 100; ++i) Form1->SG_TRACK->setCell(i % 10, i / 10, " ");
-    Form1->setWindowTitle(QStringLiteral("CD-Tunewick32"));
+    setApplicationTitle(QStringLiteral("CD-Tunewick32"));
     Form1->PA_RepeatExit(Sender);
     Form1->PA_ShffExit(Sender);
     Form1->MediaPlayer1->setEnabledButtons(buttonSet({btEject}));

@@ -5,6 +5,7 @@
 #include "ui/controls/Fonts.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionButton>
@@ -110,4 +111,10 @@ void TAboutBox::showEvent(QShowEvent *event) {
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
     OKButton->setFocus();
+}
+
+// The box closes with OK, Enter or the close box; it has no cancel button, so Esc does nothing.
+void TAboutBox::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) return event->accept();
+    QDialog::keyPressEvent(event);
 }

@@ -40,6 +40,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 extern TAboutBox *AboutBox;

@@ -16,9 +16,12 @@
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
 
-#include <QApplication>
-#include <QContextMenuEvent>
 #include <QPainter>
+#include <QShowEvent>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+
+#include <algorithm>
 
 TForm1 *Form1 = nullptr;
 
@@ -40,8 +43,32 @@ protected:
     }
 };
 
+// A flat picture button that draws its picture centred across and at the bottom: one pixel above
+// the bottom edge, or from the top when the picture fills the button's height.
+class TSpeedButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+    QRect pictureRect() const {
+        const QSize size = iconSize();
+        return {(width() - size.width()) / 2, std::max(0, height() - size.height() - 1), size.width(), size.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.icon = QIcon();
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+        const QPoint shift = isDown() ? QPoint(1, 1) : QPoint();
+        const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
+        painter.drawPixmap(pictureRect().translated(shift), icon().pixmap(iconSize(), devicePixelRatio(), mode));
+    }
+};
+
 QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, QSize iconSize, const QString &hint) {
-    auto *button = new QToolButton(parent);
+    auto *button = new TSpeedButton(parent);
     button->setGeometry(geometry);
     button->setAutoRaise(true);
     button->setIcon(icon);
@@ -183,7 +210,7 @@ void TForm1::connectHandlers() {
     bindHandler(SBT_ABOUT, &QToolButton::clicked, this, &TForm1::SBT_ABOUTClick);
     bindHandler(SBT_DATA, &QToolButton::clicked, this, &TForm1::SBT_DATAClick);
     bindHandler(SBT_HELP, &QToolButton::clicked, this, &TForm1::SBT_HELPClick);
-    connect(SG_TRACK, &TTrackGrid::mouseUp, this,
+    connect(SG_TRACK, &TTrackGrid::pressed, this,
             [this](Qt::MouseButton button) { runGuarded([&] { SG_TRACKMouseUp(SG_TRACK, button); }); });
     MediaPlayer1->OnClick = [this](QObject *sender, TMPBtnType button, bool &doDefault) {
         MediaPlayer1Click(sender, button, doDefault);
@@ -220,8 +247,6 @@ void TForm1::changeEvent(QEvent *event) {
     if (event->type() == QEvent::WindowStateChange) runGuarded([this] { FormResize(this); });
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent *event) { PM1->popup(event->globalPos()); }
-
 // --- the panel's own handlers ---
 
 void TForm1::PA_DISPClick(QObject *) {
@@ -254,10 +279,8 @@ void TForm1::PA_ICONClick(QObject *) {
     for (TMenuItem *item : {PM_RESIZE, PM_LINE, PM_N3, PM_Play, PM_Stop, PM_Pause, PM_EJECT}) item->setVisible(true);
 }
 
-void TForm1::PA_MINIClick(QObject *) {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->isVisible()) w->showMinimized();
-}
+// The panel holds the program's task-bar entry; the other windows on screen follow it.
+void TForm1::PA_MINIClick(QObject *) { showMinimized(); }
 
 void TForm1::PM_RESIZEClick(QObject *Sender) { LCD_DISPLAY->PA_COMClick(Sender); }
 
@@ -327,12 +350,17 @@ void TForm1::selectGridTrack(int track) {
 void TForm1::SG_TRACKMouseUp(QObject *Sender, Qt::MouseButton) {
     if (!SG_TRACK->isEnabled()) return;
     int chosen = SG_TRACK->Col() + 10 * SG_TRACK->Row() + 1;
-    // A cell after the disc's last track holds no track: nothing to play.
-    if (chosen > MediaPlayer1->Tracks()) return;
+    // A cell after the disc's last track holds no track: nothing to play, and the highlight goes
+    // back to the track that plays.
+    if (chosen > MediaPlayer1->Tracks()) return selectGridTrack(CurrentTrack);
     MediaPlayer1->Stop();
     Timer1->setEnabled(false);
+    // The press plays, also from a pause: the transport is active again, as after Play, so that
+    // the menu, the bar and the poll's end-of-disc step see a playing disc.
+    MediaPlayer1->Tag = 1;
     PM_Play->setCheckMark(true);
     PM_Stop->setCheckMark(false);
+    PM_Pause->setCheckMark(false);
     PA_RepeatExit(Sender);
     PA_ShffExit(Sender);
     if (PA_ICON->isEnabled() && PA_ICON->isVisible()) PA_ICON->setFocus(Qt::OtherFocusReason);

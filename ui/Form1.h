@@ -110,7 +110,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void shuffleStep(QObject *Sender, int remaining, bool discEnded);

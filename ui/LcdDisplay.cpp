@@ -14,7 +14,6 @@
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
 
-#include <QContextMenuEvent>
 
 TLCD_DISPLAY *LCD_DISPLAY = nullptr;
 
@@ -103,8 +102,6 @@ void TLCD_DISPLAY::connectHandlers() {
     bindHandler(LB_TITLE, &TLabel::clicked, this, &TLCD_DISPLAY::LB_NAMEClick);
     bindHandler(LB_TIME, &TLabel::clicked, this, &TLCD_DISPLAY::PA_REMEINClick);
 }
-
-void TLCD_DISPLAY::contextMenuEvent(QContextMenuEvent *event) { Form1->PM1->popup(event->globalPos()); }
 
 QImage TLCD_DISPLAY::renderFace() const {
     QImage image(Panel2->size(), QImage::Format_RGB32);

@@ -44,7 +44,6 @@ public:
     QImage renderFace() const;
 
 protected:
-    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void createControls();

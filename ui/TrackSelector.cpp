@@ -12,7 +12,7 @@
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
 
-#include <QContextMenuEvent>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -95,8 +95,6 @@ void TForm5::connectHandlers() {
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn2Click(BitBtn2); }); });
 }
 
-void TForm5::contextMenuEvent(QContextMenuEvent *event) { Form1->PM1->popup(event->globalPos()); }
-
 void TForm5::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) runGuarded([this] { FormActivate(this); });
@@ -140,8 +138,11 @@ void TForm5::BitBtn1Click(QObject *Sender) {
     if (!TrackBar1->isEnabled()) return;
     device->Stop();
     Form1->Timer1->setEnabled(false);
+    // Playing from a pause makes the transport active again, as the grid press does.
+    Form1->MediaPlayer1->Tag = 1;
     Form1->PM_Play->setCheckMark(true);
     Form1->PM_Stop->setCheckMark(false);
+    Form1->PM_Pause->setCheckMark(false);
     Form1->PA_RepeatExit(Sender);
     Form1->PA_ShffExit(Sender);
     CurrentTrack = TrackBar1->value();

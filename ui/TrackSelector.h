@@ -33,7 +33,6 @@ public:
     void BitBtn2Click(QObject *Sender);
 
 protected:
-    void contextMenuEvent(QContextMenuEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

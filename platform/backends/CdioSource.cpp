@@ -67,38 +67,37 @@ driver_id_t CdioSource::imageDriver(const std::string &path) {
 std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::string &reason) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        reason = "no CD drive or disc image at " + path;
+        reason = "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません: " + path;
         return nullptr;
     }
     bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
     if (access(path.c_str(), R_OK) != 0) {
         if (device)
-            reason = "no permission to read the CD drive " + path + ": join the group \"" +
-                     groupName(info.st_gid) + "\" that owns it (sudo adduser $USER " +
-                     groupName(info.st_gid) + "), then log in again";
+            reason = "CDﾄﾞﾗｲﾌﾞ " + path + " を読む権限がありません: ｸﾞﾙｰﾌﾟ \"" + groupName(info.st_gid) +
+                     "\" に入り (sudo adduser $USER " + groupName(info.st_gid) + ")、ﾛｸﾞｲﾝし直してください";
         else
-            reason = "no permission to read the disc image " + path;
+            reason = "ﾃﾞｨｽｸｲﾒｰｼﾞ " + path + " を読む権限がありません";
         return nullptr;
     }
     if (device) return std::shared_ptr<CdioSource>(new CdioSource(path, true, {}));
     // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
     if (imageDriver(path) == DRIVER_UNKNOWN) {
-        reason = "not a disc image (use the .cue, .toc or .nrg file): " + path;
+        reason = "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): " + path;
         return nullptr;
     }
 
     if (!readsSafely(path, imageDriver(path))) {
-        reason = "not a readable disc image (.cue, .toc or .nrg): " + path;
+        reason = "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): " + path;
         return nullptr;
     }
     Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
     if (!probe || !readToc(probe.get(), toc)) {
-        reason = "not a readable disc image (.cue, .toc or .nrg): " + path;
+        reason = "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): " + path;
         return nullptr;
     }
     if (!hasAudio(toc)) {
-        reason = "not an audio disc: " + path + " holds data tracks only";
+        reason = "音楽CDではありません: " + path + " にはﾃﾞｰﾀﾄﾗｯｸしかありません";
         return nullptr;
     }
     return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc));

@@ -391,7 +391,7 @@ bool ExtractionDrive::open(std::string &reason) {
     if (m_lingering) {
         std::unique_lock lock(m_lingering->mutex);
         if (!m_lingering->done) {
-            reason = "the drive is still finishing a read; try again in a moment";
+            reason = "ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください";
             return false;
         }
         lock.unlock();

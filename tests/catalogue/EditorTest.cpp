@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QScrollBar>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -72,14 +74,32 @@ TEST_F(Editor, TypingGoesIntoTheSelectedCellAndFixedCellsStayAsTheyAre) {
     QTest::keyClicks(editor, QStringLiteral("ab"));
     grid->commitEditor();
     EXPECT_EQ(grid->Cells(1, 2), "ab");
+    // Fixed cells never become current: not from code, not by the keys, not by a press.
     for (auto [row, col] : {std::pair{0, 1}, std::pair{3, 0}}) {
         grid->setCurrentCell(row, col);
-        EXPECT_EQ(grid->indexWidget(grid->currentIndex()), nullptr) << row << "," << col;
-        QTest::keyClicks(grid, QStringLiteral("x"));
-        grid->commitEditor();
+        EXPECT_EQ(std::pair(grid->Row(), grid->Col()), std::pair(2, 1)) << row << "," << col;
     }
+    grid->setFocus();
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home}) {
+        QTest::keyClick(grid, key);
+        EXPECT_EQ(grid->Col(), 1);
+    }
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(3, 0)).center());
+    EXPECT_EQ(std::pair(grid->Row(), grid->Col()), std::pair(2, 1));
     EXPECT_EQ(CD_Database->SG1->Cells(0, 3), "  03");
     EXPECT_EQ(CD_Database->SG1->Cells(1, 0), sjis("   　    　   曲　     　目"));
+}
+
+// The header row stays in view while the rows scroll.
+TEST_F(Editor, TheHeaderRowStaysInViewOnALongDisc) {
+    load(platform::SimulatedDisc::uniform(15, 60));
+    CD_Database->show();
+    TCatalogueGrid *grid = CD_Database->SG1;
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    ASSERT_GT(grid->verticalScrollBar()->value(), 0);
+    const QImage shown = grid->grab().toImage();
+    const int titleColumnStart = grid->frameWidth() + 40 + 4;  // in the header's leading blanks
+    EXPECT_EQ(shown.pixelColor(titleColumnStart, grid->frameWidth() + 2), QColor(0, 255, 0));
 }
 
 TEST_F(Editor, SavingAnEmptyTitleWritesAnEmptyLineAndClosingFillsTheField) {

@@ -1,5 +1,6 @@
 #include "tests/support/AppFixture.h"
 
+#include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
@@ -7,6 +8,7 @@
 #include "ui/Modal.h"
 #include "ui/TrackSelector.h"
 
+#include <QApplication>
 #include <QTest>
 
 namespace {
@@ -78,8 +80,10 @@ TEST_F(MainPanel, RightPressRestartsTheCurrentCellsTrack) {
     EXPECT_EQ(Form1->MediaPlayer1->Position(), tmsf::pack(3, 0, 0, 0));
 }
 
-// A cell after the disc's last track holds no track: the press leaves play as it is.
-TEST_F(MainPanel, PressAfterTheLastTrackDoesNothing) {
+// A cell after the disc's last track holds no track: the press leaves play as it is, and the
+// highlight stays on the track that plays. An eject then gives the application its plain title,
+// which an error box is captioned with.
+TEST_F(MainPanel, PressAfterTheLastTrackAndEjectLeaveNoStaleMarks) {
     showWithDisc(5);
     pressCell(1, 0);
     drive.clearLog();
@@ -87,6 +91,72 @@ TEST_F(MainPanel, PressAfterTheLastTrackDoesNothing) {
     EXPECT_EQ(CurrentTrack, 2);
     EXPECT_TRUE(drive.log().empty());
     EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
+    EXPECT_EQ(std::pair(Form1->SG_TRACK->Col(), Form1->SG_TRACK->Row()), std::pair(1, 0));
+
+    Form1->PM_EJECTClick(Form1->PM_EJECT);
+    EXPECT_EQ(applicationTitle(), QStringLiteral("CD-Tunewick32"));
+}
+
+// Playing a chosen track from a pause makes the transport active again: the menu no longer
+// shows Pause checked, and the poll's end-of-disc step runs, so that endless play replays.
+TEST_F(MainPanel, GridPressAndDoPlayEndAPause) {
+    showWithDisc(3);
+    ASSERT_TRUE(EndlessOn);
+    pressCell(0, 0);
+    PauseCD();
+    pressCell(1, 0);
+    EXPECT_EQ(Form1->MediaPlayer1->Tag, 1);
+    EXPECT_TRUE(Form1->PM_Play->isChecked());
+    EXPECT_FALSE(Form1->PM_Pause->isChecked());
+    tick(4 * 121);
+    EXPECT_EQ(CurrentTrack, 1);
+    EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
+
+    PauseCD();
+    Form5->FormActivate(Form5);
+    Form5->TrackBar1->setValue(3);
+    Form5->BitBtn1Click(Form5->BitBtn1);
+    EXPECT_EQ(Form1->MediaPlayer1->Tag, 1);
+    EXPECT_FALSE(Form1->PM_Pause->isChecked());
+    EXPECT_EQ(playingTrack(), 3);
+}
+
+// The function buttons' white captions stand on the classic button face (silver) whatever the
+// desktop's palette; the shutter's tool pictures stand at the bottom of their buttons; the
+// window's own surface shows the drag pointer.
+TEST_F(MainPanel, ButtonsAreReadableAndPicturesSitAtTheBottom) {
+    const QPalette desktop = QApplication::palette();
+    QPalette light = desktop;
+    light.setColor(QPalette::Button, QColor(239, 239, 239));
+    QApplication::setPalette(light);
+    createApp();
+    QApplication::setPalette(desktop);
+    Form1->show();
+    Form1->LB_TunewickClick(Form1->LB_Tunewick);
+    const QImage panel = Form1->grab().toImage();
+    for (TPanel *button : {Form1->PA_MINI, Form1->PA_ICON, Form1->PA_DISP, Form1->Panel2}) {
+        const QPoint inside = button->mapTo(Form1, QPoint(2, 2));
+        EXPECT_EQ(panel.pixelColor(inside), QColor(192, 192, 192)) << button->Caption().toStdString();
+    }
+    for (TPanel *lcdPanel : {LCD_DISPLAY->PA_TITLE, LCD_DISPLAY->PA_COM}) EXPECT_EQ(lcdPanel->Color(), QColor(192, 192, 192));
+    EXPECT_EQ(Form5->Panel1->Color(), QColor(192, 192, 192));
+
+    for (QToolButton *tool : {Form1->SBT_HELP, Form1->SBT_ABOUT}) {
+        const QImage picture = tool->icon().pixmap(tool->iconSize()).toImage();
+        int pictureTop = picture.height();
+        for (int y = 0; y < picture.height() && pictureTop == picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (qAlpha(picture.pixel(x, y)) > 0) pictureTop = y;
+        const QRect area(tool->mapTo(Form1, QPoint(0, 0)), tool->size());
+        const QColor face = panel.pixelColor(area.topLeft() + QPoint(1, 1));
+        int shownTop = -1;
+        for (int y = area.top(); y <= area.bottom() && shownTop < 0; ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (panel.pixelColor(x, y) != face) shownTop = y - area.top();
+        // The picture's last row lies one pixel above the button's bottom edge.
+        EXPECT_EQ(shownTop - pictureTop + tool->iconSize().height(), tool->height() - 1);
+    }
+    EXPECT_EQ(Form1->cursor().shape(), Qt::DragMoveCursor);
 }
 
 TEST_F(MainPanel, PressRenumbersCellsThatShufflePlayEmptied) {

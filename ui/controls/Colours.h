@@ -6,6 +6,7 @@
 inline const QColor kBlack(0, 0, 0);
 inline const QColor kWhite(255, 255, 255);
 inline const QColor kSilver(192, 192, 192);
+inline const QColor kButtonFace = kSilver;  // panels whose colour is not given
 inline const QColor kGrey(128, 128, 128);
 inline const QColor kGreen(0, 128, 0);   // a switch that is on; the powered track grid
 inline const QColor kLime(0, 255, 0);    // LCD-like fields

@@ -6,7 +6,7 @@
 
 WindowDragger::WindowDragger(QWidget *window) : QObject(window), m_window(window) {
     window->installEventFilter(this);
-    window->setCursor(Qt::SizeAllCursor);
+    window->setCursor(Qt::DragMoveCursor);
 }
 
 bool WindowDragger::eventFilter(QObject *watched, QEvent *event) {

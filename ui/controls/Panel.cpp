@@ -1,12 +1,15 @@
 #include "ui/controls/Panel.h"
 
 #include "ui/controls/Accessible.h"
+#include "ui/controls/Colours.h"
 
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 
-TPanel::TPanel(QWidget *parent) : QWidget(parent), m_color(palette().color(QPalette::Button)) {}
+// The face of a panel whose colour is not set is the classic desktop's button face, whatever the
+// desktop's palette: the white captions of the function buttons are drawn on it.
+TPanel::TPanel(QWidget *parent) : QWidget(parent), m_color(kButtonFace) {}
 
 void TPanel::setCaption(const QString &caption) {
     m_caption = caption;

@@ -39,7 +39,7 @@ QString TTrackGrid::CellText(int col, int row) const { return cp932::decode(Cell
 void TTrackGrid::clickCell(int col, int row) {
     setFocus(Qt::OtherFocusReason);
     setCurrent(col, row);
-    Q_EMIT mouseUp(Qt::LeftButton);
+    Q_EMIT pressed(Qt::LeftButton);
 }
 
 void TTrackGrid::setCurrent(int col, int row) {
@@ -111,11 +111,7 @@ void TTrackGrid::mousePressEvent(QMouseEvent *event) {
     int col = 0;
     int row = 0;
     if (event->button() == Qt::LeftButton && cellAt(event->position().toPoint(), col, row)) setCurrent(col, row);
-}
-
-void TTrackGrid::mouseReleaseEvent(QMouseEvent *event) {
-    Q_EMIT mouseUp(event->button());
-    if (event->button() != Qt::LeftButton) event->ignore();
+    Q_EMIT pressed(event->button());
 }
 
 void TTrackGrid::wheelEvent(QWheelEvent *event) {

@@ -11,7 +11,7 @@ class QScrollBar;
 // The panel's 10 x 10 grid of track numbers: cells of 16 x 12 pixels with one-pixel grid lines,
 // a vertical scroll bar, and the current cell drawn in the highlight colours whether or not the
 // grid has the focus. Cells hold code page 932 bytes. A left press makes the pressed cell current;
-// every release reports mouseUp.
+// every press then reports `pressed` (the release is left to the window's popup menu).
 class TTrackGrid : public QWidget {
     Q_OBJECT
 public:
@@ -42,12 +42,11 @@ public:
     int Tag = 0;
 
 Q_SIGNALS:
-    void mouseUp(Qt::MouseButton button);
+    void pressed(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 

@@ -128,7 +128,7 @@ TEST(DriveFactoryTest, DemoDriveOpensWithItsDiscAndAMissingDeviceSaysSo) {
     setenv("TUNEWICK_DEVICE", "/nonexistent/sr9", 1);
     std::unique_ptr<CdDrive> missing = createDriveFromEnvironment(description);
     EXPECT_FALSE(missing->open(reason));
-    EXPECT_NE(reason.find("no CD drive"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"), std::string::npos) << reason;
     unsetenv("TUNEWICK_DEVICE");
     unsetenv("TUNEWICK_AUDIO");
 }

@@ -136,8 +136,8 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
         std::string reasonHolds;
     };
     for (const Case &c :
-         {Case{path("data.cue"), "not an audio disc"}, Case{path("absent.cue"), "no CD drive or disc image"},
-          Case{path("disc.bin"), "not a disc image"}}) {
+         {Case{path("data.cue"), "音楽CDではありません"}, Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
+          Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"}}) {
         std::string reason;
         EXPECT_FALSE(CdioSource::create(c.image, reason)) << c.image;
         EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.image << ": " << reason;
