@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "desktop/MediaControls.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/Cp932.h"
@@ -91,5 +92,6 @@ void measureWhenAsked() {
 int main(int argc, char **argv) {
     logTitleLineWhenAsked();
     measureWhenAsked();
+    addDesktopService(&MediaControls::startOnSessionBus);
     return runApplication(argc, argv, &platform::createDriveFromEnvironment);
 }
