@@ -161,6 +161,14 @@ expect_ctl "$track" metadata xesam:trackNumber
 [ "$(ctl position | cut -d. -f1)" = 0 ] || fail "position after stop: $(ctl position)"
 wait_title CD-Tunewick32
 
+step "Raise brings back the panel that HIDE hid"
+xdotool mousemove --window "$panel" 274 31 click 1
+for _ in $(seq 30); do xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || break; sleep 0.1; done
+xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && fail "HIDE did not hide the panel"
+mpris org.mpris.MediaPlayer2.Raise >/dev/null || fail "Raise was not answered"
+for _ in $(seq 30); do xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || fail "Raise did not show the panel"
+
 step "Quit is the power button: settings saved, the player ends"
 ctl loop None   # endless play off, saved as LOOP=0 at the end
 expect_ctl None loop
