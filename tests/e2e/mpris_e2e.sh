@@ -72,7 +72,7 @@ start_player() {
     pids+=($pid)
     for _ in $(seq 300); do
       kill -0 "$pid" 2>/dev/null || break
-      panel=$(xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' 2>/dev/null | head -n1 || true)
+      panel=$(xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' 2>/dev/null | head -n1 || true)
       [ -n "$panel" ] && return 0
       sleep 0.1
     done
@@ -162,12 +162,14 @@ expect_ctl "$track" metadata xesam:trackNumber
 wait_title CD-Tunewick32
 
 step "Raise brings back the panel that HIDE hid"
+xdotool mousemove --window "$panel" 292 13 click 1   # DISPLAY: HIDE works while the LCD is shown
+sleep 0.4
 xdotool mousemove --window "$panel" 274 31 click 1
-for _ in $(seq 30); do xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || break; sleep 0.1; done
-xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && fail "HIDE did not hide the panel"
+for _ in $(seq 30); do xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || break; sleep 0.1; done
+xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && fail "HIDE did not hide the panel"
 mpris org.mpris.MediaPlayer2.Raise >/dev/null || fail "Raise was not answered"
-for _ in $(seq 30); do xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool search --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || fail "Raise did not show the panel"
+for _ in $(seq 30); do xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || fail "Raise did not show the panel"
 
 step "Quit is the power button: settings saved, the player ends"
 ctl loop None   # endless play off, saved as LOOP=0 at the end
