@@ -142,6 +142,17 @@ expect_ctl Stopped status
 expect_ctl Playlist loop   # the stop switched repeat off; endless play is on
 [ "$(rep_green)" = 0 ] || fail "REP still lit after Stop"
 
+step "stop runs the bar's Stop: back to the start of the current track"
+ctl play
+expect_ctl Playing status
+ctl next
+expect_ctl 3 metadata xesam:trackNumber
+playerctl -p cd_tunewick32 stop
+expect_ctl Stopped status
+expect_ctl 3 metadata xesam:trackNumber
+[ "$(ctl position | cut -d. -f1)" = 0 ] || fail "position after stop: $(ctl position)"
+wait_title CD-Tunewick32
+
 step "shuffle on: Next is off on the bar, so the desktop cannot go next"
 ctl shuffle On
 expect_ctl On shuffle
@@ -150,16 +161,6 @@ expect_ctl Playing status
 ctl shuffle Off
 expect_ctl Off shuffle
 [ "$(property CanGoNext)" = true ] || fail "CanGoNext after shuffle off"
-
-step "stop runs the bar's Stop: back to the start of the current track"
-ctl next
-expect_ctl Playing status
-track=$(ctl metadata xesam:trackNumber)
-playerctl -p cd_tunewick32 stop
-expect_ctl Stopped status
-expect_ctl "$track" metadata xesam:trackNumber
-[ "$(ctl position | cut -d. -f1)" = 0 ] || fail "position after stop: $(ctl position)"
-wait_title CD-Tunewick32
 
 step "Raise brings back the panel that HIDE hid"
 xdotool mousemove --window "$panel" 292 13 click 1   # DISPLAY: HIDE works while the LCD is shown
