@@ -91,6 +91,27 @@ xdotool mousemove --window "$panel" 32 19 click 1
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "power off did not end the player without a bus"
 
+step "with the bus name taken the player runs and says so once"
+/usr/bin/python3 -c '
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+              GLib.Variant("(su)", ("org.mpris.MediaPlayer2.cd_tunewick32", 4)), None, 0, -1)
+print("owned", flush=True)
+GLib.MainLoop().run()' >"$work/owner.log" 2>&1 &
+owner=$!
+pids+=($owner)
+for _ in $(seq 50); do grep -q owned "$work/owner.log" && break; sleep 0.1; done
+start_player "$work/program-taken.log"
+head -n1 "$work/program-taken.log" | grep -q '; media controls: off (org.mpris.MediaPlayer2.cd_tunewick32 is taken)$' ||
+  fail "start-up line: $(head -n1 "$work/program-taken.log")"
+sleep 1   # a few poll ticks without the controls
+kill -0 "$pid" 2>/dev/null || fail "the player ended with the name taken"
+xdotool mousemove --window "$panel" 32 19 click 1
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+wait "$pid" || fail "the player ended with status $? with the name taken"
+kill "$owner"
+
 step "playerctl sees the player"
 start_player "$work/program.log"
 head -n1 "$work/program.log" | grep -q '; media controls: org.mpris.MediaPlayer2.cd_tunewick32$' ||
