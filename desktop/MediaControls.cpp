@@ -47,7 +47,7 @@ void clickBar(TMPBtnType button) {
     runGuarded([button] { Form1->MediaPlayer1->click(button); });
 }
 
-void put(QVariantMap &changed, const char *name, const QVariant &now, const QVariant &before) {
+void putIfChanged(QVariantMap &changed, const char *name, const QVariant &now, const QVariant &before) {
     if (now != before) changed.insert(QString::fromLatin1(name), now);
 }
 
@@ -175,14 +175,14 @@ void MediaControls::refresh() {
     if (now == m_shown) return;
     const MediaSnapshot &was = m_shown;
     QVariantMap changed;
-    put(changed, "PlaybackStatus", playStateName(now.state), playStateName(was.state));
-    put(changed, "LoopStatus", loopModeName(now.loop), loopModeName(was.loop));
-    put(changed, "Shuffle", now.shuffle, was.shuffle);
-    put(changed, "CanGoNext", now.canGoNext, was.canGoNext);
-    put(changed, "CanGoPrevious", now.canGoPrevious, was.canGoPrevious);
-    put(changed, "CanPlay", now.canPlay, was.canPlay);
-    put(changed, "CanPause", now.canPause, was.canPause);
-    put(changed, "CanSeek", now.canSeek, was.canSeek);
+    putIfChanged(changed, "PlaybackStatus", playStateName(now.state), playStateName(was.state));
+    putIfChanged(changed, "LoopStatus", loopModeName(now.loop), loopModeName(was.loop));
+    putIfChanged(changed, "Shuffle", now.shuffle, was.shuffle);
+    putIfChanged(changed, "CanGoNext", now.canGoNext, was.canGoNext);
+    putIfChanged(changed, "CanGoPrevious", now.canGoPrevious, was.canGoPrevious);
+    putIfChanged(changed, "CanPlay", now.canPlay, was.canPlay);
+    putIfChanged(changed, "CanPause", now.canPause, was.canPause);
+    putIfChanged(changed, "CanSeek", now.canSeek, was.canSeek);
     if (!now.sameTrack(was)) changed.insert(QStringLiteral("Metadata"), metadataOf(now));
     m_shown = now;
     Q_EMIT propertiesChanged(kPlayerInterface, changed);
