@@ -13,6 +13,18 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <vector>
+
+namespace {
+
+std::vector<DesktopService> &desktopServices() {
+    static std::vector<DesktopService> services;
+    return services;
+}
+
+}  // namespace
+
+void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
 
 void createWindows() {
     installAccessibleInterfaces();
@@ -48,9 +60,10 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication::setWindowIcon(programIcon());
     std::string description;
     std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
+    createWindows();
+    for (DesktopService start : desktopServices()) description += "; " + start();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
-    createWindows();
     Form1->MediaPlayer1->setDrive(drive.get());
     Form1->show();
     int code = app.exec();

@@ -12,6 +12,11 @@ using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(std::string &descripti
 // process exit code.
 int runApplication(int argc, char **argv, DriveMaker makeDrive);
 
+// A service that the desktop reaches the player by, started once the windows exist and before the
+// main panel is shown. It returns what the start-up line says about it.
+using DesktopService = std::string (*)();
+void addDesktopService(DesktopService start);
+
 // Creates the five windows, hidden, in their fixed order, each held in its process-wide
 // variable; and destroys them again.
 void createWindows();

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "desktop/MediaControls.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/Cp932.h"
@@ -110,5 +111,6 @@ int main(int argc, char **argv) {
     if (std::optional<int> answered = answerCommandLine(argc, argv)) return *answered;
     logTitleLineWhenAsked();
     measureWhenAsked();
+    addDesktopService(&MediaControls::startOnSessionBus);
     return runApplication(argc, argv, &platform::createDriveFromEnvironment);
 }

@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# End to end: the desktop's media controls. The real program on a private session bus
+# (dbus-run-session) and a real X server with a window manager, driven by playerctl and dbus-send
+# as a desktop's media keys and sound applet would, and by xdotool on the panel's own buttons.
+#   mpris_e2e.sh PROGRAM DEMO_CATALOGUE [SCREENSHOT_DIR]
+set -euo pipefail
+# A bus of its own, gone with the test: re-run inside dbus-run-session.
+if [ -z "${MPRIS_E2E_BUS:-}" ]; then
+  MPRIS_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
+program=$1
+catalogue=$2
+shots=${3:-}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
+cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
+export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+step() { echo "--- $*"; }
+fail() {
+  echo "FAIL: $*"
+  [ -n "$shots" ] && mkdir -p "$shots" && import -window root "$shots/mpris-failure.png" 2>/dev/null || true
+  cat "$work"/program*.log 2>/dev/null || true
+  exit 1
+}
+wait_title() {
+  for _ in $(seq 30); do [ "$(xdotool getwindowname "$panel")" = "$1" ] && return 0; sleep 0.1; done
+  fail "panel title '$(xdotool getwindowname "$panel")', expected '$1'"
+}
+ctl() { playerctl -p cd_tunewick32 "$@" 2>/dev/null || true; }
+# Waits up to 5 s until `playerctl ARGS...` prints the expected text.
+expect_ctl() {
+  local want=$1; shift
+  for _ in $(seq 50); do
+    [ "$(ctl "$@")" = "$want" ] && return 0
+    sleep 0.1
+  done
+  fail "playerctl $* printed '$(ctl "$@")', expected '$want'"
+}
+mpris() {
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.cd_tunewick32 /org/mpris/MediaPlayer2 "$@"
+}
+property() {
+  mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player "string:$1" | tail -n1 | awk '{print $NF}'
+}
+# The text of catalogue line N (1: the disc title), in UTF-8.
+catalogue_line() { iconv -f CP932 -t UTF-8 "$catalogue" | sed -n "$1p" | tr -d '\r'; }
+
+# Starts the player with the given environment, output to $1; sets $pid and $panel. Only one copy
+# runs per user: while another test's copy runs, this one ends at once, so wait and try again.
+start_player() {
+  local log=$1; shift
+  for _ in $(seq 60); do
+    env "$@" "$program" >"$log" 2>&1 &
+    pid=$!
+    pids+=($pid)
+    for _ in $(seq 300); do
+      kill -0 "$pid" 2>/dev/null || break
+      panel=$(xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' 2>/dev/null | head -n1 || true)
+      [ -n "$panel" ] && return 0
+      sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "the main panel did not appear"
+    sleep 2
+  done
+  fail "the player did not start (another copy kept running?)"
+}
+
+step "without a session bus the player runs and says so once"
+start_player "$work/program-nobus.log" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+head -n1 "$work/program-nobus.log" | grep -q '^drive: .*; media controls: off (no session bus)$' ||
+  fail "start-up line: $(head -n1 "$work/program-nobus.log")"
+[ "$(grep -c 'media controls' "$work/program-nobus.log")" = 1 ] || fail "the missing bus is reported more than once"
+xdotool mousemove --window "$panel" 32 19 click 1
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "power off did not end the player without a bus"
+
+step "with the bus name taken the player runs and says so once"
+/usr/bin/python3 -c '
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+              GLib.Variant("(su)", ("org.mpris.MediaPlayer2.cd_tunewick32", 4)), None, 0, -1)
+print("owned", flush=True)
+GLib.MainLoop().run()' >"$work/owner.log" 2>&1 &
+owner=$!
+pids+=($owner)
+for _ in $(seq 50); do grep -q owned "$work/owner.log" && break; sleep 0.1; done
+start_player "$work/program-taken.log"
+head -n1 "$work/program-taken.log" | grep -q '; media controls: off (org.mpris.MediaPlayer2.cd_tunewick32 is taken)$' ||
+  fail "start-up line: $(head -n1 "$work/program-taken.log")"
+sleep 1   # a few poll ticks without the controls
+kill -0 "$pid" 2>/dev/null || fail "the player ended with the name taken"
+xdotool mousemove --window "$panel" 32 19 click 1
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+wait "$pid" || fail "the player ended with status $? with the name taken"
+kill "$owner"
+
+step "playerctl sees the player"
+start_player "$work/program.log"
+head -n1 "$work/program.log" | grep -q '; media controls: org.mpris.MediaPlayer2.cd_tunewick32$' ||
+  fail "start-up line: $(head -n1 "$work/program.log")"
+for _ in $(seq 50); do playerctl -l 2>/dev/null | grep -qx cd_tunewick32 && break; sleep 0.1; done
+playerctl -l 2>/dev/null | grep -qx cd_tunewick32 || fail "playerctl does not list the player"
+expect_ctl Stopped status
+# The first poll tick with the disc enables Play on the bar.
+for _ in $(seq 50); do [ "$(property CanPlay)" = true ] && break; sleep 0.1; done
+[ "$(property CanPlay)" = true ] || fail "Play is not offered once the disc is loaded"
+mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 string:Identity | tail -n1 |
+  grep -q 'string "CD-Tunewick32"$' || fail "Identity"
+
+step "play plays track 1 and shows its Japanese title"
+ctl play
+expect_ctl Playing status
+expect_ctl "$(catalogue_line 2)" metadata xesam:title
+expect_ctl "$(catalogue_line 1)" metadata xesam:album
+expect_ctl 1 metadata xesam:trackNumber
+
+step "next moves one track"
+ctl next
+expect_ctl 2 metadata xesam:trackNumber
+expect_ctl "$(catalogue_line 3)" metadata xesam:title
+wait_title "CD-Tunewick32 Track : 02"
+
+step "a seek moves within the track"
+ctl position 30
+for _ in $(seq 30); do [ "$(ctl position | cut -d. -f1)" -ge 30 ] 2>/dev/null && break; sleep 0.1; done
+p=$(ctl position | cut -d. -f1)
+[ "$p" -ge 30 ] && [ "$p" -le 33 ] || fail "position after the seek: $p"
+expect_ctl 2 metadata xesam:trackNumber
+
+step "loop Track lights REP on the panel"
+# REP's caption is green while repeat is on, white while it is off.
+rep_green() {
+  import -window "$panel" png:- 2>/dev/null | convert - -crop 35x15+257+41 txt:- | grep -c '#008000' || true
+}
+[ "$(rep_green)" = 0 ] || fail "REP is lit before loop Track"
+ctl loop Track
+expect_ctl Track loop
+for _ in $(seq 30); do [ "$(rep_green)" -gt 0 ] && break; sleep 0.1; done
+[ "$(rep_green)" -gt 0 ] || fail "REP is not lit after loop Track"
+[ -n "$shots" ] && mkdir -p "$shots" && import -window "$panel" "$shots/mpris-repeat.png"
+
+step "status follows a press on the panel's own Stop button"
+xdotool mousemove --window "$panel" 71 48 click 1
+expect_ctl Stopped status
+expect_ctl Playlist loop   # the stop switched repeat off; endless play is on
+[ "$(rep_green)" = 0 ] || fail "REP still lit after Stop"
+
+step "stop runs the bar's Stop: back to the start of the current track"
+ctl play
+expect_ctl Playing status
+ctl next
+expect_ctl 3 metadata xesam:trackNumber
+playerctl -p cd_tunewick32 stop
+expect_ctl Stopped status
+expect_ctl 3 metadata xesam:trackNumber
+[ "$(ctl position | cut -d. -f1)" = 0 ] || fail "position after stop: $(ctl position)"
+wait_title CD-Tunewick32
+
+step "shuffle on: Next is off on the bar, so the desktop cannot go next"
+ctl shuffle On
+expect_ctl On shuffle
+expect_ctl Playing status
+[ "$(property CanGoNext)" = false ] || fail "CanGoNext with shuffle on"
+ctl shuffle Off
+expect_ctl Off shuffle
+[ "$(property CanGoNext)" = true ] || fail "CanGoNext after shuffle off"
+
+step "Raise brings back the panel that HIDE hid"
+xdotool mousemove --window "$panel" 292 13 click 1   # DISPLAY: HIDE works while the LCD is shown
+sleep 0.4
+xdotool mousemove --window "$panel" 274 31 click 1
+for _ in $(seq 30); do xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || break; sleep 0.1; done
+xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && fail "HIDE did not hide the panel"
+mpris org.mpris.MediaPlayer2.Raise >/dev/null || fail "Raise was not answered"
+for _ in $(seq 30); do xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool search --all --onlyvisible --pid "$pid" --name '^CD-Tunewick32' >/dev/null 2>&1 || fail "Raise did not show the panel"
+
+step "Quit is the power button: settings saved, the player ends"
+ctl loop None   # endless play off, saved as LOOP=0 at the end
+expect_ctl None loop
+mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "Quit did not end the player"
+wait "$pid" || fail "the player ended with status $?"
+grep -q '^LOOP=0' "$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI" || fail "settings not saved: $(cat "$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI")"
+playerctl -l 2>/dev/null | grep -qx cd_tunewick32 && fail "the player is still on the bus"
+echo "PASS"
