@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/PlatformChoice.h"
 #include "app/SingleInstance.h"
 #include "catalogue/CatalogueEditor.h"
 #include "ui/AboutBox.h"
@@ -44,6 +45,7 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication::setWindowIcon(programIcon());
     std::string description;
     std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
+    description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
     createWindows();

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/Cp932.h"
@@ -89,6 +90,7 @@ void measureWhenAsked() {
 }  // namespace
 
 int main(int argc, char **argv) {
+    choosePlatformBeforeStart();
     logTitleLineWhenAsked();
     measureWhenAsked();
     return runApplication(argc, argv, &platform::createDriveFromEnvironment);

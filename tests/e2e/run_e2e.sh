@@ -115,6 +115,7 @@ fi
 step "DISPLAY shows the LCD, HIDE hides the panel, the LCD's panel button brings it back"
 click_at "$panel" 292 13
 lcd=$(wait_window '^DISPLAY$') || fail "DISPLAY did not show the LCD"
+xprop -id "$lcd" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the LCD is not kept above other windows"
 sleep 1
 shot "$lcd" lcd
 shot "$panel" panel
