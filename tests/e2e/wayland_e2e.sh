@@ -46,17 +46,29 @@ done
 # XWayland starts at the first X client: start it now, so that the program meets a running one.
 for _ in $(seq 100); do DISPLAY=$x_display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 DISPLAY=$x_display xdpyinfo >/dev/null 2>&1 || fail "XWayland did not answer on $x_display"
+# For a moment after its X window manager is made, weston places new X windows itself (the panel
+# came up at 32,32 in about one start in eight); a second later it keeps them where they asked.
+for _ in $(seq 100); do grep -q 'created wm' "$work/weston.log" && break; sleep 0.1; done
+grep -q 'created wm' "$work/weston.log" || fail "weston's X window manager did not start"
+sleep 1
 
-# Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
-for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
-
-# Starts the program with the given environment; its output goes to $work/$1.log.
+# Starts the program with the given environment; its output goes to $work/$1.log. Only one copy
+# runs per user: a copy that ends at once without a word met another one (another test, a
+# benchmark), so wait for that to end and start again.
 start() {
   local log=$work/$1.log; shift
-  env "$@" "$program" >"$log" 2>&1 &
-  program_pid=$!
-  pids+=($program_pid)
-  for _ in $(seq 100); do [ -s "$log" ] && break; sleep 0.1; done
+  for _ in $(seq 5); do
+    for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
+    env "$@" "$program" >"$log" 2>&1 &
+    program_pid=$!
+    pids+=($program_pid)
+    for _ in $(seq 100); do
+      [ -s "$log" ] && break
+      kill -0 "$program_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ -s "$log" ] && break
+  done
   first_line=$(grep -m1 '^drive: ' "$log" || true)
   echo "$first_line"
 }
@@ -77,13 +89,21 @@ wait_x_window() {
 place_of() { DISPLAY=$x_display xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x "," y}'; }
 
 step "Wayland session with XWayland: the program runs on X"
-start xwayland DISPLAY="$x_display" WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland
-[[ "$first_line" == *"; windows: xcb" ]] || fail "start-up line: $first_line"
-panel=$(wait_x_window '^CD-Tunewick32') || fail "the main panel is not on the X display"
-lcd=$(wait_x_window '^DISPLAY$') || fail "the LCD is not on the X display"
-sleep 0.3
-[ "$(place_of "$panel")" = "300,200" ] || fail "panel at $(place_of "$panel"), saved 300,200"
-[ "$(place_of "$lcd")" = "60,420" ] || fail "LCD at $(place_of "$lcd"), saved 60,420"
+# Weston now and then places an X window itself even though it asked for a place (about one start
+# in eight here, whatever the wait above); a program that places its windows does so every time,
+# so one more start settles it.
+for attempt in 1 2; do
+  start xwayland DISPLAY="$x_display" WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland
+  [[ "$first_line" == *"; windows: xcb" ]] || fail "start-up line: $first_line"
+  panel=$(wait_x_window '^CD-Tunewick32') || fail "the main panel is not on the X display"
+  lcd=$(wait_x_window '^DISPLAY$') || fail "the LCD is not on the X display"
+  sleep 0.3
+  placed="panel $(place_of "$panel"), LCD $(place_of "$lcd")"
+  [ "$placed" = "panel 300,200, LCD 60,420" ] && break
+  echo "$placed, saved panel 300,200, LCD 60,420"
+  [ "$attempt" = 2 ] && fail "the windows are not at their saved places"
+  stop
+done
 # An X window manager that knows the state keeps it on the window; weston's own does not know it.
 if DISPLAY=$x_display xprop -root _NET_SUPPORTED | grep -q _NET_WM_STATE_ABOVE; then
   DISPLAY=$x_display xprop -id "$lcd" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
