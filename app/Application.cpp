@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/PlatformChoice.h"
 #include "app/SingleInstance.h"
 #include "catalogue/CatalogueEditor.h"
 #include "ui/AboutBox.h"
@@ -62,6 +63,7 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
     createWindows();
     for (DesktopService start : desktopServices()) description += "; " + start();
+    description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
     Form1->MediaPlayer1->setDrive(drive.get());

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "desktop/MediaControls.h"
+#include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/Cp932.h"
@@ -109,6 +110,7 @@ void measureWhenAsked() {
 
 int main(int argc, char **argv) {
     if (std::optional<int> answered = answerCommandLine(argc, argv)) return *answered;
+    choosePlatformBeforeStart();
     logTitleLineWhenAsked();
     measureWhenAsked();
     addDesktopService(&MediaControls::startOnSessionBus);

@@ -4,6 +4,7 @@
 #include "platform/backends/CdioSource.h"
 #include "platform/backends/DemoDisc.h"
 #include "platform/backends/ExtractionDrive.h"
+#include "platform/backends/HotPlugSource.h"
 
 #include <cstdlib>
 
@@ -11,27 +12,9 @@ namespace platform {
 
 namespace {
 
-// The system has no CD drive: the drive is there but never holds a disc.
-class NoDiscSource : public SectorSource {
-public:
-    MediaState poll(TableOfContents &) override { return MediaState::NoDisc; }
-    bool read(int, int, uint8_t *) override { return false; }
-    bool hasDoor() const override { return false; }
-    MediaState knownAtStart(TableOfContents &) const override { return MediaState::NoDisc; }
-    std::string name() const override { return "none (no CD drive found)"; }
-};
-
 std::string environment(const char *name) {
     const char *value = std::getenv(name);
     return value ? value : "";
-}
-
-std::string defaultDevice() {
-    char *device = cdio_get_default_device(nullptr);
-    if (!device) return "";
-    std::string path = device;
-    std::free(device);
-    return path;
 }
 
 } // namespace
@@ -43,15 +26,14 @@ std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
     if (choice == "demo") {
         driveName = "demo disc";
         makeSource = [](std::string &) { return demo::makeSource(); };
+    } else if (choice.empty()) {
+        // No drive named: the system's drive, looked for again while there is none.
+        std::string path = HotPlugSource::defaultDrive();
+        driveName = path.empty() ? "none yet (looking for a CD drive)" : path;
+        makeSource = [path](std::string &reason) { return HotPlugSource::forSystemDrive(path, reason); };
     } else {
-        std::string path = choice.empty() ? defaultDevice() : choice;
-        if (path.empty()) {
-            driveName = "none (no CD drive found)";
-            makeSource = [](std::string &) { return std::make_shared<NoDiscSource>(); };
-        } else {
-            driveName = path;
-            makeSource = [path](std::string &reason) { return CdioSource::create(path, reason); };
-        }
+        driveName = choice;
+        makeSource = [choice](std::string &reason) { return CdioSource::create(choice, reason); };
     }
     std::string note;
     std::shared_ptr<AudioOutput> output = createOutput(environment("TUNEWICK_AUDIO"), note);

@@ -149,6 +149,7 @@ sleep 0.3
 menu_open || fail "no menu opened on the release"
 xdotool key Down Down Down Down Return  # ディスプレイ表示
 lcd=$(wait_window '^DISPLAY$') || fail "the menu's display item did not show the LCD"
+xprop -id "$lcd" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the LCD is not kept above other windows"
 sleep 1
 shot "$lcd" lcd
 shot "$panel" panel
