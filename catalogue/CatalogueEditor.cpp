@@ -4,7 +4,6 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
 #include "platform/Cp932.h"
-#include "platform/Errors.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -301,18 +300,8 @@ std::vector<std::string> TCD_Database::catalogueLines() const {
 // stays open with the edits.
 void TCD_Database::BitBtn2Click(QObject *) {
     SG1->commitEditor();
-    std::vector<std::string> lines = catalogueLines();
-    // Lines past the last track are not this disc's, but the file may be shared with another disc
-    // of the same length: they are written back as they were.
-    std::optional<std::vector<std::string>> stored;
-    try {
-        stored = catalogue::readFile(DiscFilePath);
-    } catch (const EInOutError &) {
-        // Unreadable: the write below reports why.
-    }
-    if (stored && stored->size() > lines.size())
-        lines.insert(lines.end(), stored->begin() + static_cast<std::ptrdiff_t>(lines.size()), stored->end());
-    catalogue::writeFile(DiscFilePath, lines);
+    // Exactly the disc title and one line per track: lines past the last track are dropped.
+    catalogue::writeFile(DiscFilePath, catalogueLines());
 }
 
 void TCD_Database::BitBtn1Click(QObject *) {

@@ -130,9 +130,8 @@ TEST_F(Editor, LinesNotEditedAreWrittenBackByteForByte) {
     CD_Database->SG1->setCurrentCell(2, 1);
     type(2, QStringLiteral("新"));
     CD_Database->BitBtn2->click();
-    // A line past the last track may belong to another disc of the same length: it is kept too.
-    EXPECT_EQ(fileBytes(lengthOf(disc)),
-              title + "\r\n" + first + "\r\n" + sjis("新") + "\r\n" + third + "\r\nbeyond the last track\r\n");
+    // Exactly one line per track: the line past the last track is dropped.
+    EXPECT_EQ(fileBytes(lengthOf(disc)), title + "\r\n" + first + "\r\n" + sjis("新") + "\r\n" + third + "\r\n");
     EXPECT_TRUE(errors.empty());
 }
 
