@@ -38,7 +38,7 @@ void TForm1::Timer1Timer(QObject *Sender) {
     if (device->Mode() == mpOpen || device->Mode() == mpNotReady) {
         if (device->Tag != 0)
             EjectCD(Sender);
-        else if (RepeatOn || ShuffleOn || CurrentTrack != 1)
+        else if (SG_TRACK->Tag == 1 || RepeatOn || ShuffleOn || CurrentTrack != 1)
             forgetDisc(Sender);
         LCD_DISPLAY->LB_OVER->Tag = 1;
         SG_TRACK->Tag = 0;
@@ -132,10 +132,11 @@ void TForm1::Timer1Timer(QObject *Sender) {
 
 // The disc went while the transport was reset (in the tick after the disc's end, or before the
 // poll had set the transport up), so no eject forgot it: its current track, repeat track or shuffle
-// order must not carry over to the next disc.
+// order must not carry over to the next disc, nor its numbers in the grid past a shorter disc's end.
 void TForm1::forgetDisc(QObject *Sender) {
     CurrentTrack = 1;
     ShownTrack = -1;
+    blankTrackGrid();
     PA_RepeatExit(Sender);
     PA_ShffExit(Sender);
     MediaPlayer1->setEnabledButtons(buttonSet({btEject}));

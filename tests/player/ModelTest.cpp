@@ -39,6 +39,8 @@ std::string invariantBroken(const platform::SimulatedDrive &drive) {
         for (int k = 0; k < TrackCount; ++k)
             if (entries[static_cast<size_t>(k)] != k + 1) return "shuffle order is no permutation";
     }
+    if (RepeatOn && loaded && (RepeatTrack < 1 || RepeatTrack > TrackCount))
+        return "repeat track " + std::to_string(RepeatTrack) + " of " + std::to_string(TrackCount);
     if (loaded && (CurrentTrack < 1 || CurrentTrack > TrackCount))
         return "current track " + std::to_string(CurrentTrack) + " of " + std::to_string(TrackCount);
     return {};

@@ -139,6 +139,8 @@ TEST_F(Poll, RepeatFollowsNextAndPrevious) {
     EXPECT_EQ(deviceTrack(), 3) << "the new repeated track plays on";
     Form1->MediaPlayer1->click(btPrev);  // back to the start of track 3
     Form1->MediaPlayer1->click(btPrev);  // within its first second: track 2
+    Form1->MediaPlayer1->click(btPrev);  // no tick yet: CurrentTrack still says 3
+    EXPECT_EQ(RepeatTrack, 1) << "the repeated track went below the first track";
     tick(2);
     EXPECT_EQ(RepeatTrack, 1);
     EXPECT_EQ(deviceTrack(), 1) << "repeat seeks to the track it now repeats";
