@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <limits>
 #include <optional>
 
 TCD_Database *CD_Database = nullptr;
@@ -30,9 +31,18 @@ QString characterAt(const QString &text, int at) {
     return text.mid(at, pair ? 2 : 1);
 }
 
+// A title is one line of the catalogue file: CR or LF would split it and move every later title
+// down a track, 0x1A would end the file there. Pasted text can hold them; every control character
+// becomes a blank.
+QString blankControls(QString text) {
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+    return text;
+}
+
 // For display only: every character that code page 932 cannot hold becomes '?'.
 std::string encodeForDisplay(const QString &text) {
-    QString shown = text;
+    QString shown = blankControls(text);
     for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
         shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
     return cp932::encode(shown).value_or(std::string());
@@ -54,6 +64,19 @@ void setTextColour(QWidget *widget, const QColor &colour) {
 
 bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.column() == 0; }
 
+// The title field and the grid's in-place editors: titles have no length limit, and control
+// characters are blanked as they come in (a paste), so the field shows what will be saved.
+void takeTitles(QLineEdit *edit) {
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        const QString blanked = blankControls(text);
+        if (blanked == text) return;
+        const int cursor = edit->cursorPosition();
+        edit->setText(blanked);
+        edit->setCursorPosition(cursor);
+    });
+}
+
 // Row 0 and column 0 are fixed: drawn lime and never edited.
 class CatalogueCellDelegate : public QStyledItemDelegate {
 public:
@@ -62,7 +85,9 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override {
         if (isFixedCell(index)) return nullptr;
-        return QStyledItemDelegate::createEditor(parent, option, index);
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) takeTitles(line);
+        return editor;
     }
 
 protected:
@@ -162,7 +187,7 @@ std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(cell->text());
+    return cp932::encode(blankControls(cell->text()));
 }
 
 std::string TCatalogueGrid::Cells(int col, int row) const {
@@ -184,11 +209,11 @@ void TCatalogueGrid::commitEditor() {
     if (QWidget *editor = indexWidget(currentIndex())) commitData(editor);
 }
 
-TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) {}
+TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); }
 
 std::optional<std::string> TTitleEdit::bytes() const {
     if (text() == m_shown) return m_bytes;
-    return cp932::encode(text());
+    return cp932::encode(blankControls(text()));
 }
 
 std::string TTitleEdit::Text() const {

@@ -137,6 +137,11 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
+    // An enhanced CD holds its data track in a second session, which starts 11400 sectors after
+    // the first session's lead-out (that lead-out, the next lead-in and the pregap).
+    lsn_t lastSession = 0;
+    if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS && lastSession > result.trackStart.front())
+        result.firstSessionLeadOut = lastSession - kSessionGap;
     toc = std::move(result);
     return true;
 }

@@ -13,6 +13,7 @@ namespace platform {
 class CdioSource : public SectorSource {
 public:
     static constexpr int kQuietSpeed = 4; // times CD speed: fast enough to keep up, and quiet
+    static constexpr int kSessionGap = 11400; // sectors from a session's lead-out to the next session's first track
 
     // Checks on the calling thread whether `path` can be used, without keeping a handle: a device
     // node must exist and be readable; an image is read once for its table of contents. Returns

@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
+#include "player/TimeFormat.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -46,6 +47,18 @@ std::string invariantBroken(const platform::SimulatedDrive &drive) {
     return {};
 }
 
+// A tick that began a new shuffle pass (the order's position went back while shuffle stayed on)
+// must play the new order's first entry from its start: every pass holds every track once.
+std::string newPassBroken(int orderPosBefore) {
+    if (!ShuffleOn || PlayOrderPos >= orderPosBefore) return {};
+    const uint32_t pos = Form1->MediaPlayer1->Position();
+    if (Form1->MediaPlayer1->Mode() == mpPlaying && tmsf::track(pos) == PlayOrder[1] && tmsf::minutes(pos) == 0 &&
+        tmsf::seconds(pos) == 0)
+        return {};
+    return "a new shuffle pass does not start at its first entry (" + std::to_string(PlayOrder[1]) + "), device at " +
+           std::to_string(tmsf::track(pos)) + " " + std::to_string(tmsf::seconds(pos)) + " s";
+}
+
 // Runs one sequence on fresh windows; returns what went wrong, or nothing.
 std::string runSequence(const std::vector<Step> &steps, std::vector<std::string> &errors, size_t *ran = nullptr) {
     platform::SimulatedDrive drive;
@@ -83,9 +96,11 @@ std::string runSequence(const std::vector<Step> &steps, std::vector<std::string>
         case Endless: guarded([] { Form1->PM_LOOPClick(Form1->PM_LOOP); }); break;
         case TimeModeClick: guarded([] { LCD_DISPLAY->PA_REMEINClick(LCD_DISPLAY->PA_REMEIN); }); break;
         case Ticks:
-            for (int k = 0; k <= s.arg % 12; ++k) {
+            for (int k = 0; k <= s.arg % 12 && broken.empty(); ++k) {
                 drive.advance(250);
+                const int orderPos = ShuffleOn ? PlayOrderPos : 0;
                 if (Form1->Timer1->Enabled()) guarded([] { Form1->Timer1Timer(Form1->Timer1); });
+                broken = newPassBroken(orderPos);
             }
             break;
         case GridPress:
@@ -93,7 +108,7 @@ std::string runSequence(const std::vector<Step> &steps, std::vector<std::string>
             guarded([] { Form1->SG_TRACKMouseUp(Form1->SG_TRACK, Qt::LeftButton); });
             break;
         }
-        broken = invariantBroken(drive);
+        if (broken.empty()) broken = invariantBroken(drive);
         if (broken.empty() && !errors.empty()) broken = "error shown: " + errors.front();
         if (!broken.empty()) broken += " after step " + std::to_string(i) + " (action " + std::to_string(s.action) + ")";
         if (ran) *ran = i + 1;
