@@ -221,7 +221,7 @@ TEST_F(Poll, EndlessShufflePlaysEveryTrackOfEachPassAndPlaysOn) {
     load(fourFramedTracks());
     Form1->PA_ShffClick(Form1->PA_Shff);
     int passes = 0;
-    std::vector<int> ticksPerEntry(4, 0);
+    std::vector<int> ticksPerEntry = {1, 0, 0, 0};  // the switch starts entry 1 as a jump would, a tick earlier
     for (int i = 0; i < 200; ++i) {
         int before = PlayOrderPos;
         tick();
