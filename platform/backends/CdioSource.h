@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/backends/DriveReadiness.h"
 #include "platform/backends/SectorSource.h"
 
 #include <cdio/cdio.h>
@@ -46,6 +47,7 @@ private:
     Handle m_handle{nullptr, &cdio_destroy};
     bool m_tocFresh = false; // m_toc belongs to the disc in the drive now
     TableOfContents m_toc;
+    ReadinessFilter m_readiness;
 };
 
 } // namespace platform
