@@ -6,7 +6,9 @@ namespace {
 constexpr uint8_t kSenseNotReady = 0x02;
 constexpr uint8_t kMediumNotPresent = 0x3A;
 constexpr uint8_t kTrayOpen = 0x02;  // ASCQ of "medium not present"
-constexpr auto kTransientFor = std::chrono::seconds(1);
+// Two failed checks a second apart: the worker checks about once a second, and a slow check may
+// take its time stamp late, so a little less than a second counts.
+constexpr auto kTransientFor = std::chrono::milliseconds(900);
 }  // namespace
 
 NotReadyReason notReadyReason(const uint8_t *sense, int length) {
