@@ -4,7 +4,6 @@
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
 #include "platform/Cp932.h"
-#include "platform/Errors.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -18,6 +17,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <limits>
 #include <optional>
 
 TCD_Database *CD_Database = nullptr;
@@ -33,9 +33,18 @@ QString characterAt(const QString &text, int at) {
     return text.mid(at, pair ? 2 : 1);
 }
 
+// A title is one line of the catalogue file: CR or LF would split it and move every later title
+// down a track, 0x1A would end the file there. Pasted text can hold them; every control character
+// becomes a blank.
+QString blankControls(QString text) {
+    for (QChar &c : text)
+        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
+    return text;
+}
+
 // For display only: every character that code page 932 cannot hold becomes '?'.
 std::string encodeForDisplay(const QString &text) {
-    QString shown = text;
+    QString shown = blankControls(text);
     for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
         shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
     return cp932::encode(shown).value_or(std::string());
@@ -57,6 +66,19 @@ void setTextColour(QWidget *widget, const QColor &colour) {
 
 bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.column() == 0; }
 
+// The title field and the grid's in-place editors: titles have no length limit, and control
+// characters are blanked as they come in (a paste), so the field shows what will be saved.
+void takeTitles(QLineEdit *edit) {
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        const QString blanked = blankControls(text);
+        if (blanked == text) return;
+        const int cursor = edit->cursorPosition();
+        edit->setText(blanked);
+        edit->setCursorPosition(cursor);
+    });
+}
+
 // Row 0 and column 0 are fixed: drawn lime and never edited.
 class CatalogueCellDelegate : public QStyledItemDelegate {
 public:
@@ -65,7 +87,9 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override {
         if (isFixedCell(index)) return nullptr;
-        return QStyledItemDelegate::createEditor(parent, option, index);
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) takeTitles(line);
+        return editor;
     }
 
 protected:
@@ -189,7 +213,7 @@ std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(cell->text());
+    return cp932::encode(blankControls(cell->text()));
 }
 
 std::string TCatalogueGrid::Cells(int col, int row) const {
@@ -262,11 +286,11 @@ void TCatalogueGrid::updateGeometries() {
     m_headerRow->setGeometry(area.left(), area.top() - kRowHeight, area.width(), kRowHeight);
 }
 
-TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) {}
+TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); }
 
 std::optional<std::string> TTitleEdit::bytes() const {
     if (text() == m_shown) return m_bytes;
-    return cp932::encode(text());
+    return cp932::encode(blankControls(text()));
 }
 
 std::string TTitleEdit::Text() const {
@@ -378,18 +402,8 @@ std::vector<std::string> TCD_Database::catalogueLines() const {
 // stays open with the edits.
 void TCD_Database::BitBtn2Click(QObject *) {
     SG1->commitEditor();
-    std::vector<std::string> lines = catalogueLines();
-    // Lines past the last track are not this disc's, but the file may be shared with another disc
-    // of the same length: they are written back as they were.
-    std::optional<std::vector<std::string>> stored;
-    try {
-        stored = catalogue::readFile(DiscFilePath);
-    } catch (const EInOutError &) {
-        // Unreadable: the write below reports why.
-    }
-    if (stored && stored->size() > lines.size())
-        lines.insert(lines.end(), stored->begin() + static_cast<std::ptrdiff_t>(lines.size()), stored->end());
-    catalogue::writeFile(DiscFilePath, lines);
+    // Exactly the disc title and one line per track: lines past the last track are dropped.
+    catalogue::writeFile(DiscFilePath, catalogueLines());
 }
 
 void TCD_Database::BitBtn1Click(QObject *) {

@@ -126,7 +126,8 @@ void ShowTrackTitle() {
     ShowScrollTitle(title.empty() ? kNoTrackTitle : title);
 }
 
-// Track lines beyond TrackCount are not shown; the next save, one line per track, drops them.
+// Track lines beyond TrackCount are not shown; the editor's next save writes exactly one line per
+// track and so drops them.
 void LoadCatalogueGrid() {
     std::optional<std::vector<std::string>> lines = catalogue::readFile(DiscFilePath);
     if (CD_Database->SG1->RowCount() < TrackCount + 1) CD_Database->SG1->setRowCount(TrackCount + 1);

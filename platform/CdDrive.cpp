@@ -9,10 +9,31 @@ int TableOfContents::trackAt(int sector) const {
     return track;
 }
 
-int TableOfContents::audioEndFrom(int track) const {
+namespace {
+
+// The last track of the run of audio tracks that holds `track`.
+int lastOfAudioRun(const TableOfContents &toc, int track) {
     int t = track;
-    while (t < lastTrack && !isData(t + 1)) ++t;
-    return endOf(t);
+    while (t < toc.lastTrack && !toc.isData(t + 1)) ++t;
+    return t;
+}
+
+bool endsFirstSession(const TableOfContents &toc, int lastAudio) {
+    return lastAudio < toc.lastTrack && toc.firstSessionLeadOut > toc.startOf(lastAudio) &&
+           toc.firstSessionLeadOut < toc.startOf(lastAudio + 1);
+}
+
+}  // namespace
+
+int TableOfContents::audioEndFrom(int track) const {
+    const int t = lastOfAudioRun(*this, track);
+    return endsFirstSession(*this, t) ? firstSessionLeadOut : endOf(t);
+}
+
+int TableOfContents::lastAudioTrack() const {
+    for (int t = lastTrack; t >= firstTrack && trackCount() > 0; --t)
+        if (!isData(t)) return t;
+    return 0;
 }
 
 }  // namespace platform

@@ -16,6 +16,9 @@ struct TableOfContents {
     std::vector<int> trackStart;  // trackStart[i] is the first sector of track firstTrack + i
     std::vector<bool> dataTrack;  // dataTrack[i] is true when track firstTrack + i holds data
     int leadOut = 0;              // first sector after the last track
+    // An enhanced CD (audio, then a data track in a second session): the first session's lead-out,
+    // where its audio ends; the sectors from there to the data track cannot be read. 0 otherwise.
+    int firstSessionLeadOut = 0;
 
     int trackCount() const { return lastTrack >= firstTrack && firstTrack > 0 ? lastTrack - firstTrack + 1 : 0; }
     bool hasTrack(int track) const { return track >= firstTrack && track <= lastTrack && trackCount() > 0; }
@@ -25,8 +28,11 @@ struct TableOfContents {
     bool isData(int track) const { return dataTrack.at(static_cast<size_t>(track - firstTrack)); }
     // Track that holds `sector`: the last track starting at or before it (firstTrack before the first).
     int trackAt(int sector) const;
-    // First sector after the run of audio tracks that contains `track` (a data track ends the run).
+    // First sector after the run of audio tracks that contains `track` (a data track ends the run,
+    // or the first session's lead-out before it).
     int audioEndFrom(int track) const;
+    // The highest-numbered audio track; 0 when the disc has none.
+    int lastAudioTrack() const;
 
     bool operator==(const TableOfContents &) const = default;
 };

@@ -23,6 +23,11 @@ TableOfContents SimulatedDisc::toc() const {
     toc.lastTrack = static_cast<int>(trackFrames.size());
     int sector = firstStart;
     for (size_t i = 0; i < trackFrames.size(); ++i) {
+        const bool data = i < dataTrack.size() && dataTrack[i];
+        if (data && sessionGap > 0 && i > 0 && !toc.dataTrack.back() && toc.firstSessionLeadOut == 0) {
+            toc.firstSessionLeadOut = sector;
+            sector += sessionGap;
+        }
         toc.trackStart.push_back(sector);
         toc.dataTrack.push_back(i < dataTrack.size() && dataTrack[i]);
         sector += trackFrames[i];

@@ -162,6 +162,15 @@ int CdAudioDevice::Tracks() {
     return toc.trackCount();
 }
 
+int CdAudioDevice::LastAudioTrack() {
+    requireOpen();
+    TableOfContents toc = m_drive->toc();
+    if (toc.trackCount() == 0) fail(kErrNotReady);
+    return toc.lastAudioTrack();
+}
+
+// The last track before a lead-out is one frame short. On an enhanced CD that is also the last
+// audio track, which ends at the first session's lead-out, not at the data track.
 uint32_t CdAudioDevice::TrackLength(int track) {
     requireOpen();
     TableOfContents toc = m_drive->toc();
@@ -169,9 +178,13 @@ uint32_t CdAudioDevice::TrackLength(int track) {
         fail(kErrOutOfRange);
         return 0;
     }
-    int frames = toc.endOf(track) - toc.startOf(track);
-    if (track == toc.lastTrack) frames -= 1;
-    return msf::fromFrames(frames);
+    int end = toc.endOf(track);
+    bool beforeLeadOut = track == toc.lastTrack;
+    if (!toc.isData(track) && toc.audioEndFrom(track) < end) {
+        end = toc.audioEndFrom(track);
+        beforeLeadOut = true;
+    }
+    return msf::fromFrames(end - toc.startOf(track) - (beforeLeadOut ? 1 : 0));
 }
 
 void CdAudioDevice::SetStartPos(uint32_t v) {

@@ -41,6 +41,7 @@ public:
     uint32_t Position() const;      // never raises; 0 when the status cannot be read
     uint32_t Length();              // closed raises; the whole disc
     int Tracks();                   // closed raises
+    int LastAudioTrack();           // closed raises; the last audio track, before any data track after it
     uint32_t TrackLength(int track);  // closed raises
 
     void SetStartPos(uint32_t tmsf);  // the one-shot start of the next Play

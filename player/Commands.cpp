@@ -12,6 +12,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 std::function<void(int)> &waitHook() {
@@ -33,19 +36,24 @@ void stopAndCloseDevice() {
     device->Close();
 }
 
+void keepRepeatTrackOnDisc(int tracks) { RepeatTrack = std::clamp(RepeatTrack, 1, std::max(tracks, 1)); }
+
 }  // namespace
 
 void setWaitHook(std::function<void(int)> hook) { waitHook() = std::move(hook); }
 
 void WaitMs(int ms) {
     if (waitHook()) return waitHook()(ms);
-    // The wait ends at the first check after the deadline: one millisecond past it.
+    // The wait ends at the first check after the deadline: one millisecond past it. The longest
+    // wait is one millisecond short of the largest count, so that adding that millisecond cannot
+    // overflow.
+    const int interval = std::clamp(ms, 0, std::numeric_limits<int>::max() - 1) + 1;
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(std::max(ms, 0) + 1);
+    deadline.start(interval);
     loop.exec();
 }
 
@@ -80,12 +88,17 @@ void PauseCD() {
     Form1->MediaPlayer1->Pause();
 }
 
+// CurrentTrack is refreshed only by the next tick, so two presses within a tick (or a press just
+// after the device ran on into another track) would move the repeated track past the disc's first
+// or last track: it is kept on the disc.
 void NextTrack() {
     if (RepeatOn) {
-        if (Form1->MediaPlayer1->Tracks() > RepeatTrack)
+        const int tracks = Form1->MediaPlayer1->Tracks();
+        if (tracks > RepeatTrack)
             RepeatTrack = RepeatTrack + 1;
         else
             RepeatTrack = CurrentTrack;
+        keepRepeatTrackOnDisc(tracks);
     }
     Form1->MediaPlayer1->Next();
 }
@@ -96,6 +109,7 @@ void PrevTrack() {
             RepeatTrack = RepeatTrack - 1;
         else
             RepeatTrack = CurrentTrack;
+        keepRepeatTrackOnDisc(Form1->MediaPlayer1->Tracks());
     }
     Form1->MediaPlayer1->Previous();
 }
@@ -107,9 +121,7 @@ void EjectCD(QObject *Sender) {
     setTransportMarks(false, false, false);
     CurrentTrack = 1;
     ShownTrack = -1;
-    Form1->SG_TRACK->setCurrent(0, 0);
-    Form1->SG_TRACK->setEnabled(false);
-    for (int i = 0; i < 100; ++i) Form1->SG_TRACK->setCell(i % 10, i / 10, " ");
+    blankTrackGrid();
     setApplicationTitle(QStringLiteral("CD-Tunewick32"));
     Form1->PA_RepeatExit(Sender);
     Form1->PA_ShffExit(Sender);
@@ -123,6 +135,12 @@ void EjectCD(QObject *Sender) {
     LCD_DISPLAY->LB_TITLE->setCaption("DISK");
     LCD_DISPLAY->LB_OVER->hide();
     Form5->BitBtn2Click(Sender);
+}
+
+void blankTrackGrid() {
+    Form1->SG_TRACK->setCurrent(0, 0);
+    Form1->SG_TRACK->setEnabled(false);
+    for (int i = 0; i < 100; ++i) Form1->SG_TRACK->setCell(i % 10, i / 10, " ");
 }
 
 // --- handlers of the main panel ---

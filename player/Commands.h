@@ -13,6 +13,8 @@ void PauseCD();
 void NextTrack();
 void PrevTrack();
 void EjectCD(QObject *Sender);
+// Leaves the track grid as an eject does: no selection but the first cell, disabled, every cell blank.
+void blankTrackGrid();
 
 // Waits `ms` milliseconds while handling the application's events, so ticks, clicks and menu
 // commands run inside the wait. Blocks for the next event or the deadline; never spins.

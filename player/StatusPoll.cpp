@@ -38,7 +38,7 @@ void TForm1::Timer1Timer(QObject *Sender) {
     if (device->Mode() == mpOpen || device->Mode() == mpNotReady) {
         if (device->Tag != 0)
             EjectCD(Sender);
-        else if (RepeatOn || ShuffleOn || CurrentTrack != 1)
+        else if (SG_TRACK->Tag == 1 || RepeatOn || ShuffleOn || CurrentTrack != 1)
             forgetDisc(Sender);
         LCD_DISPLAY->LB_OVER->Tag = 1;
         SG_TRACK->Tag = 0;
@@ -101,17 +101,22 @@ void TForm1::Timer1Timer(QObject *Sender) {
         LCD_DISPLAY->LB_TIME->setCaption(timeText);
         CurrentTrack = tmsf::track(time.pos);
     } else if (device->Tag != 2) {
-        // 7. Not playing and not paused: the end of the disc?
+        // 7. Not playing and not paused: the end of the disc? Play stops after the last audio
+        // track, also on a disc whose data track comes after it.
         setApplicationTitle(QStringLiteral("CD-Tunewick32"));
-        if (time.remaining <= 0 &&
-            (device->Tracks() == CurrentTrack || PlayOrder[std::clamp(device->Tracks(), 0, 100)] == CurrentTrack)) {
+        if (time.remaining <= 0 && (device->LastAudioTrack() == CurrentTrack ||
+                                    PlayOrder[std::clamp(device->Tracks(), 0, 100)] == CurrentTrack)) {
             discEnded = true;
             CurrentTrack = 1;
             ShownTrack = -1;
             device->Tag = 0;
             device->SetPosition(tmsf::pack(1, 0, 0, 0));
             SG_TRACK->setCurrent(0, 0);
-            if (EndlessOn) {
+            // Repeat, and a shuffle order with entries left, go on whether the device stopped at
+            // the disc's end or a tick caught the track's last fraction first: repeat seeks back
+            // below, the shuffle step plays the next entry.
+            const bool modeGoesOn = RepeatOn || (ShuffleOn && PlayOrderPos < device->Tracks());
+            if (EndlessOn || modeGoesOn) {
                 if (!ShuffleOn) PlayCD(Sender);
             } else {
                 StopCD(Sender);
@@ -132,10 +137,11 @@ void TForm1::Timer1Timer(QObject *Sender) {
 
 // The disc went while the transport was reset (in the tick after the disc's end, or before the
 // poll had set the transport up), so no eject forgot it: its current track, repeat track or shuffle
-// order must not carry over to the next disc.
+// order must not carry over to the next disc, nor its numbers in the grid past a shorter disc's end.
 void TForm1::forgetDisc(QObject *Sender) {
     CurrentTrack = 1;
     ShownTrack = -1;
+    blankTrackGrid();
     PA_RepeatExit(Sender);
     PA_ShffExit(Sender);
     MediaPlayer1->setEnabledButtons(buttonSet({btEject}));
@@ -145,9 +151,9 @@ void TForm1::shuffleStep(QObject *Sender, int remaining, bool discEnded) {
     TMediaPlayer *device = MediaPlayer1;
     int entry = PlayOrder[std::clamp(PlayOrderPos, 0, 100)];
     bool ranOut = entry < CurrentTrack || (remaining <= 0 && entry == CurrentTrack);
-    // The device stopped at the end of the disc in endless play: the entry has run out as well,
-    // and play goes on with the order instead of standing still.
-    if (discEnded && EndlessOn) ranOut = true;
+    // The device stopped at the end of the disc: the entry has run out as well, and play goes on
+    // with the order instead of standing still.
+    if (discEnded) ranOut = true;
     if (device->Tracks() >= PlayOrderPos && ranOut) {
         if (entry >= 1 && entry <= 100) SG_TRACK->setCell((entry - 1) % 10, (entry - 1) / 10, "");
         if (PlayOrderPos < device->Tracks()) {
@@ -172,6 +178,10 @@ void TForm1::endOfShuffle(QObject *Sender) {
     numberGrid(device->Tracks());
     ShownTrack = CurrentTrack;
     if (EndlessOn) {
+        // The last entry may still be in its final fraction of a second: a new order drawn while
+        // it plays would take it as its first entry and leave it at the next tick, unplayed. The
+        // new order is drawn as if stopped and starts at the start of its first entry.
+        device->Stop();
         PA_ShffExit(Sender);
         PA_ShffClick(Sender);
         return;

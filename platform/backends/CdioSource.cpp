@@ -1,6 +1,7 @@
 #include "platform/backends/CdioSource.h"
 
 #include <algorithm>
+#include <cdio/memory.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 #include <csignal>
@@ -53,6 +54,14 @@ bool readsSafely(const std::string &path, driver_id_t driver) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     return false;
+}
+
+NotReadyReason lastNotReadyReason(CdIo_t *cdio) {
+    cdio_mmc_request_sense_t *sense = nullptr;
+    const int length = mmc_last_cmd_sense(cdio, &sense);
+    const NotReadyReason reason = notReadyReason(reinterpret_cast<const uint8_t *>(sense), length);
+    cdio_free(sense);
+    return reason;
 }
 
 } // namespace
@@ -136,6 +145,11 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
+    // An enhanced CD holds its data track in a second session, which starts 11400 sectors after
+    // the first session's lead-out (that lead-out, the next lead-in and the pregap).
+    lsn_t lastSession = 0;
+    if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS && lastSession > result.trackStart.front())
+        result.firstSessionLeadOut = lastSession - kSessionGap;
     toc = std::move(result);
     return true;
 }
@@ -168,9 +182,15 @@ MediaState CdioSource::pollDevice() {
         return MediaState::TrayOpen;
     }
     if (mmc_test_unit_ready(m_handle.get(), 0) != DRIVER_OP_SUCCESS) {
+        // A transient not-ready keeps the disc that is known (m_toc); the drive's own word that
+        // no medium is present, or failures for a second, do not.
+        const MediaState said = m_readiness.failed(lastNotReadyReason(m_handle.get()), m_tocFresh,
+                                                   ReadinessFilter::Clock::now());
+        if (said == MediaState::Ready) return hasAudio(m_toc) ? MediaState::Ready : MediaState::NoDisc;
         m_tocFresh = false;
-        return MediaState::NoDisc;
+        return said;
     }
+    m_readiness.succeeded();
     if (!m_tocFresh) {
         // The driver keeps the table of contents it read when the handle was opened, so a disc that
         // came in since is read through a fresh handle. The drive forgets its speed with the disc.

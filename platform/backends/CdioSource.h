@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/backends/DriveReadiness.h"
 #include "platform/backends/SectorSource.h"
 
 #include <cdio/cdio.h>
@@ -13,6 +14,7 @@ namespace platform {
 class CdioSource : public SectorSource {
 public:
     static constexpr int kQuietSpeed = 4; // times CD speed: fast enough to keep up, and quiet
+    static constexpr int kSessionGap = 11400; // sectors from a session's lead-out to the next session's first track
 
     // Checks on the calling thread whether `path` can be used, without keeping a handle: a device
     // node must exist and be readable; an image is read once for its table of contents. Returns
@@ -45,6 +47,7 @@ private:
     Handle m_handle{nullptr, &cdio_destroy};
     bool m_tocFresh = false; // m_toc belongs to the disc in the drive now
     TableOfContents m_toc;
+    ReadinessFilter m_readiness;
 };
 
 } // namespace platform

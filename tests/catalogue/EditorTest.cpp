@@ -5,7 +5,10 @@
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QFile>
 #include <QImage>
 #include <QScrollBar>
@@ -150,9 +153,52 @@ TEST_F(Editor, LinesNotEditedAreWrittenBackByteForByte) {
     CD_Database->SG1->setCurrentCell(2, 1);
     type(2, QStringLiteral("新"));
     CD_Database->BitBtn2->click();
-    // A line past the last track may belong to another disc of the same length: it is kept too.
-    EXPECT_EQ(fileBytes(lengthOf(disc)),
-              title + "\r\n" + first + "\r\n" + sjis("新") + "\r\n" + third + "\r\nbeyond the last track\r\n");
+    // Exactly one line per track: the line past the last track is dropped.
+    EXPECT_EQ(fileBytes(lengthOf(disc)), title + "\r\n" + first + "\r\n" + sjis("新") + "\r\n" + third + "\r\n");
+    EXPECT_TRUE(errors.empty());
+}
+
+// A pasted line break or 0x1A would split the file's line or end the file: every control
+// character of a paste into the title field or a title cell becomes a blank, the field shows it,
+// and the file keeps one line per track. Lines not edited keep their bytes.
+TEST_F(Editor, PastedControlCharactersBecomeBlanksAndTheFileKeepsItsLines) {
+    const platform::SimulatedDisc disc = platform::SimulatedDisc::uniform(3, 60);
+    writeCatalogue(lengthOf(disc), {"Old", "a", "b\x7f\x01", "c"});
+    load(disc);
+    CD_Database->show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("ab\r\ncd\x1a\tef"));
+    const QString blanked = QStringLiteral("ab  cd  ef");
+    CD_Database->Edit1->QLineEdit::setText(QString());
+    CD_Database->Edit1->setFocus();
+    QTest::keyClick(CD_Database->Edit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(CD_Database->Edit1->text(), blanked);
+    TCatalogueGrid *grid = CD_Database->SG1;
+    grid->setCurrentCell(1, 1);
+    auto *editor = qobject_cast<QLineEdit *>(grid->indexWidget(grid->currentIndex()));
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(editor->text(), blanked);
+    CD_Database->BitBtn2->click();
+    EXPECT_EQ(fileBytes(lengthOf(disc)), "ab  cd  ef\r\nab  cd  ef\r\nb\x7f\x01\r\nc\r\n");
+    EXPECT_TRUE(errors.empty());
+}
+
+// Lines have no length limit: titles longer than a line edit's default 32,767 characters survive a
+// save without edits, in the title field and under the grid's in-place editor.
+TEST_F(Editor, LongTitlesAreSavedWhole) {
+    const platform::SimulatedDisc disc = platform::SimulatedDisc::uniform(2, 60);
+    const std::string longTitle(40000, 'T');
+    const std::string longTrack(50000, 'k');
+    writeCatalogue(lengthOf(disc), {longTitle, longTrack, "b"});
+    const std::string before = fileBytes(lengthOf(disc));
+    load(disc);
+    CD_Database->show();
+    CD_Database->SG1->setCurrentCell(1, 1);  // opens the in-place editor over the long title
+    CD_Database->SG1->commitEditor();
+    CD_Database->BitBtn2->click();
+    EXPECT_EQ(fileBytes(lengthOf(disc)), before);
+    EXPECT_EQ(DiscTitle.size(), longTitle.size());
     EXPECT_TRUE(errors.empty());
 }
 

@@ -9,8 +9,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -264,6 +266,24 @@ TEST_F(Commands, ExitInsideAMarqueeWaitLeavesTheOuterTickQuiet) {
     ASSERT_TRUE(exited);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(drive.log().back(), "close");
+}
+
+// The largest delay the settings can give must wait: an overflowing deadline made Qt refuse the
+// timer (a warning, and a wait that never ends). Run in a child: a warning ends it with 3, a timer
+// that fires during the wait with 0.
+TEST(WaitMsDeathTest, TheLargestDelayWaitsWithoutAnOverflow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setWaitHook({});
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &) {
+                if (type != QtDebugMsg && type != QtInfoMsg) std::_Exit(3);
+            });
+            QTimer::singleShot(50, [] { std::_Exit(0); });
+            WaitMs(std::numeric_limits<int>::max());
+            std::_Exit(4);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(WaitMs, HandlesAPostedEventAndReturns) {

@@ -65,7 +65,6 @@ TEST_F(Poll, EndOfTheDiscReplaysOrStopsAtTrackOne) {
         {"endless", true, false, mpPlaying, 1, false},
         {"not endless", false, false, mpStopped, 1, false},
         {"endless repeating the last track", true, true, mpPlaying, 3, true},
-        {"repeat without endless", false, true, mpStopped, 1, false},
     };
     for (const EndCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,6 +138,8 @@ TEST_F(Poll, RepeatFollowsNextAndPrevious) {
     EXPECT_EQ(deviceTrack(), 3) << "the new repeated track plays on";
     Form1->MediaPlayer1->click(btPrev);  // back to the start of track 3
     Form1->MediaPlayer1->click(btPrev);  // within its first second: track 2
+    Form1->MediaPlayer1->click(btPrev);  // no tick yet: CurrentTrack still says 3
+    EXPECT_EQ(RepeatTrack, 1) << "the repeated track went below the first track";
     tick(2);
     EXPECT_EQ(RepeatTrack, 1);
     EXPECT_EQ(deviceTrack(), 1) << "repeat seeks to the track it now repeats";
@@ -213,19 +214,101 @@ TEST_F(Poll, ShuffleWithoutEndlessPlaysTheOrderOnceThenStopsAtTrackOne) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(Poll, EndlessShuffleDrawsANewOrderAndPlaysOn) {
+// Every pass plays each track of its order from its start until its last fraction of a second
+// (3 s of 3 s and 37 frames: 12 ticks), the first entry included: the new order is not drawn while the last entry of the
+// previous one still plays its final fraction of a second.
+TEST_F(Poll, EndlessShufflePlaysEveryTrackOfEachPassAndPlaysOn) {
     load(fourFramedTracks());
     Form1->PA_ShffClick(Form1->PA_Shff);
     int passes = 0;
+    std::vector<int> ticksPerEntry = {1, 0, 0, 0};  // the switch starts entry 1 as a jump would, a tick earlier
     for (int i = 0; i < 200; ++i) {
         int before = PlayOrderPos;
         tick();
         ASSERT_TRUE(ShuffleOn);
         ASSERT_LE(PlayOrderPos, 4);
-        if (PlayOrderPos < before) ++passes;
+        if (PlayOrderPos < before) {
+            ++passes;
+            for (int ticks : ticksPerEntry) EXPECT_GE(ticks, 12) << "pass " << passes;
+            ticksPerEntry.assign(4, 0);
+        }
+        ++ticksPerEntry[static_cast<size_t>(PlayOrderPos - 1)];
+        EXPECT_EQ(deviceTrack(), PlayOrder[PlayOrderPos]) << "tick " << i;
         EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying) << "tick " << i;
     }
     EXPECT_GE(passes, 2);
+    EXPECT_TRUE(errors.empty());
+}
+
+// Without endless play the disc's last track, repeated or in the middle of a shuffle order, may
+// stop the device before a tick sees its last fraction of a second (no frame part, or one under
+// a quarter second): repeat must still repeat, and the order must go on to its end.
+TEST_F(Poll, WithoutEndlessTheLastTrackRepeatsAndTheShuffleOrderGoesOn) {
+    for (int frames : {0, 10}) {
+        SCOPED_TRACE(frames);
+        platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({2, 2, 2});
+        disc.trackFrames[2] += frames;
+        insert(disc);
+        if (Form1 == nullptr || Form1->PA_POWER->Tag == 0) startApp();
+        tick();
+        EndlessOn = false;
+
+        pressGridTrack(3);
+        Form1->PA_RepeatClick(Form1->PA_Repeat);
+        drive.advance(200);  // no tick falls into the track's last fraction of a second
+        std::set<int> heard;
+        for (int i = 0; i < 28; ++i) {  // 7 s: three passes
+            tick();
+            heard.insert(deviceTrack());
+        }
+        EXPECT_TRUE(RepeatOn);
+        EXPECT_EQ(heard, std::set<int>{3});
+        EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
+        EXPECT_TRUE(Form1->PM_Play->Checked());
+        Form1->PM_StopClick(Form1->PM_Stop);
+
+        pressGridTrack(3);
+        Form1->PA_ShffClick(Form1->PA_Shff);
+        const std::vector<int> order = {3, 1, 2};
+        std::copy(order.begin(), order.end(), PlayOrder + 1);
+        drive.advance(200);
+        std::vector<int> played;
+        for (int i = 0; i < 60 && ShuffleOn; ++i) {
+            tick();
+            if (ShuffleOn && (played.empty() || played.back() != deviceTrack())) played.push_back(deviceTrack());
+        }
+        EXPECT_EQ(played, order);
+        EXPECT_FALSE(ShuffleOn);
+        EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpStopped);
+        EXPECT_EQ(deviceTrack(), 1);
+        Form1->PM_StopClick(Form1->PM_Stop);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+// An enhanced CD: two audio tracks, then a data track in a second session. Play ends after the
+// last audio track, at the first session's lead-out; the end of the disc is found there.
+TEST_F(Poll, AnEnhancedCdEndsAfterItsLastAudioTrack) {
+    platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({2, 2, 60});
+    disc.dataTrack = {false, false, true};
+    disc.sessionGap = 11400;
+    for (bool endless : {true, false}) {
+        SCOPED_TRACE(endless);
+        insert(disc);
+        if (Form1 == nullptr || Form1->PA_POWER->Tag == 0) startApp();
+        tick();
+        EXPECT_EQ(Form1->MediaPlayer1->TrackLength(2), msf::fromFrames(2 * 75 - 1)) << "ends at the session's lead-out";
+        EXPECT_EQ(Form1->MediaPlayer1->Length(), msf::fromFrames(4 * 75 + 11400 + 60 * 75 - 1)) << "names the file";
+        EndlessOn = endless;
+        pressGridTrack(2);
+        tick(10);
+        EXPECT_EQ(Form1->MediaPlayer1->Mode(), endless ? mpPlaying : mpStopped);
+        EXPECT_EQ(deviceTrack(), 1);
+        EXPECT_EQ(CurrentTrack, 1);
+        EXPECT_EQ(Form1->PM_Play->Checked(), endless);
+        EXPECT_EQ(Form1->PM_Stop->Checked(), !endless);
+        Form1->PM_StopClick(Form1->PM_Stop);
+    }
     EXPECT_TRUE(errors.empty());
 }
 

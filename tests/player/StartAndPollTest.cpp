@@ -74,7 +74,8 @@ TEST_F(StartAndPoll, ShuffleDoesNothingWhileTheDoorIsOpen) {
 }
 
 // Found by the long random soak: a disc that goes while the transport is reset gets no eject, so
-// its current track (or modes) carried over to a shorter disc.
+// its current track (or modes) carried over to a shorter disc, and so did the grid's numbers past
+// the shorter disc's last track.
 TEST_F(StartAndPoll, ADiscThatGoesWithoutAnEjectLeavesNothingForTheNextOne) {
     insert(platform::SimulatedDisc::uniform(5, 60));
     startApp();
@@ -85,10 +86,13 @@ TEST_F(StartAndPoll, ADiscThatGoesWithoutAnEjectLeavesNothingForTheNextOne) {
     Form1->MediaPlayer1->Tag = 0;  // as the end-of-disc step leaves it
     drive.openDoor();
     tick();
+    EXPECT_FALSE(Form1->SG_TRACK->isEnabled());
     insert(platform::SimulatedDisc::uniform(2, 60));
     tick();
     EXPECT_EQ(TrackCount, 2);
     EXPECT_EQ(CurrentTrack, 1);
+    for (int t = 1; t <= 5; ++t)
+        EXPECT_EQ(Form1->SG_TRACK->Cells(t - 1, 0), t <= 2 ? "0" + std::to_string(t) : " ") << "track " << t;
     EXPECT_TRUE(errors.empty());
 }
 
