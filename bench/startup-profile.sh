@@ -19,6 +19,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+[ -n "${KEEP_PROFILES:-}" ] && cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; echo "profiles in $work" >&2; }
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done

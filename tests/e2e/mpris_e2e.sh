@@ -84,7 +84,7 @@ start_player() {
 
 step "without a session bus the player runs and says so once"
 start_player "$work/program-nobus.log" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-head -n1 "$work/program-nobus.log" | grep -q '^drive: .*; media controls: off (no session bus)(;|$)' ||
+head -n1 "$work/program-nobus.log" | grep -q '^drive: .*; media controls: off (no session bus)' ||
   fail "start-up line: $(head -n1 "$work/program-nobus.log")"
 [ "$(grep -c 'media controls' "$work/program-nobus.log")" = 1 ] || fail "the missing bus is reported more than once"
 xdotool mousemove --window "$panel" 32 19 click 1
@@ -103,7 +103,7 @@ owner=$!
 pids+=($owner)
 for _ in $(seq 50); do grep -q owned "$work/owner.log" && break; sleep 0.1; done
 start_player "$work/program-taken.log"
-head -n1 "$work/program-taken.log" | grep -q '; media controls: off (org.mpris.MediaPlayer2.cd_tunewick32 is taken)(;|$)' ||
+head -n1 "$work/program-taken.log" | grep -q '; media controls: off (org.mpris.MediaPlayer2.cd_tunewick32 is taken)' ||
   fail "start-up line: $(head -n1 "$work/program-taken.log")"
 sleep 1   # a few poll ticks without the controls
 kill -0 "$pid" 2>/dev/null || fail "the player ended with the name taken"
@@ -114,7 +114,7 @@ kill "$owner"
 
 step "playerctl sees the player"
 start_player "$work/program.log"
-head -n1 "$work/program.log" | grep -q '; media controls: org.mpris.MediaPlayer2.cd_tunewick32(;|$)' ||
+head -n1 "$work/program.log" | grep -q '; media controls: org.mpris.MediaPlayer2.cd_tunewick32' ||
   fail "start-up line: $(head -n1 "$work/program.log")"
 for _ in $(seq 50); do playerctl -l 2>/dev/null | grep -qx cd_tunewick32 && break; sleep 0.1; done
 playerctl -l 2>/dev/null | grep -qx cd_tunewick32 || fail "playerctl does not list the player"
