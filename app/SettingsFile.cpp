@@ -140,8 +140,7 @@ std::string_view lineEndOf(std::string_view text) {
 // A file whose last line has no line end keeps it that way: the new lines then go after a line end.
 std::string inserted(std::string_view text, std::size_t at, std::string_view lines) {
     const std::string_view eol = lineEndOf(text);
-    const bool unterminatedEnd = at == text.size() && text.size() > (text.starts_with(kByteOrderMark) ? 3u : 0u) &&
-                                 text.back() != '\n' && text.back() != '\r';
+    const bool unterminatedEnd = at == text.size() && !text.empty() && text.back() != '\n' && text.back() != '\r';
     std::string out(text.substr(0, at));
     if (unterminatedEnd) out.append(eol).append(lines);
     else out.append(lines).append(eol);
