@@ -39,7 +39,10 @@ LoadResult loadSettings(const QString &path, QByteArray &data) {
     QFile file(path);
     if (!info.isFile() || info.size() > kMaxSettingsBytes || !file.open(QIODevice::ReadOnly))
         return LoadResult::Failed;
-    data = file.read(kMaxSettingsBytes + 1);
+    // A buffer of the size the file had, one byte more to see whether it has grown since; only a
+    // file that grew is read on up to the limit.
+    data = file.read(info.size() + 1);
+    if (data.size() > info.size()) data.append(file.read(kMaxSettingsBytes + 1 - data.size()));
     if (file.error() != QFileDevice::NoError || data.size() > kMaxSettingsBytes) return LoadResult::Failed;
     return LoadResult::Loaded;
 }
