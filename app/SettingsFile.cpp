@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdint>
 #include <optional>
 
@@ -78,7 +79,7 @@ Line lineAt(std::string_view text, std::size_t begin) {
 struct Entry {
     enum Kind { None, Header, Key } kind = None;
     std::string_view name;
-    std::size_t valueBegin = 0, valueEnd = 0;  // the value's bytes within the line, blanks excluded
+    std::string_view value;  // blanks around it excluded; points into the line even when empty
 };
 
 Entry entryOf(std::string_view line) {
@@ -87,7 +88,7 @@ Entry entryOf(std::string_view line) {
     if (line[first] == '[') {
         const std::size_t close = line.find(']', first);
         if (close == std::string_view::npos) return {};
-        return {Entry::Header, trimmed(line.substr(first + 1, close - first - 1))};
+        return {Entry::Header, trimmed(line.substr(first + 1, close - first - 1)), {}};
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) return {};
@@ -95,16 +96,17 @@ Entry entryOf(std::string_view line) {
     if (name.empty()) return {};
     const std::size_t begin = std::min(line.size(), line.find_first_not_of(kBlanks, equals + 1));
     const std::size_t last = line.find_last_not_of(kBlanks);
-    return {Entry::Key, name, begin, last == std::string_view::npos || last < begin ? begin : last + 1};
+    return {Entry::Key, name, line.substr(begin, last == std::string_view::npos || last < begin ? 0 : last + 1 - begin)};
 }
 
-// Where a key stands: the first line that holds it under any header of its section (a section
-// written twice counts as one), and the line after which it goes when it is missing: the last key
-// line of the section's first copy, or that copy's header. Lines before the first header form the
-// section without a name.
+// Where a key stands: its value on the first line that holds it under any header of its section (a
+// section written twice counts as one), and the line after which it goes when it is missing: the
+// last key line of the section's first copy, or that copy's header, or else the file's last line.
+// Lines before the first header form the section without a name.
 struct Place {
-    std::optional<Line> key;
+    std::optional<std::string_view> value;
     std::optional<Line> anchor;
+    std::optional<Line> last;
 };
 
 Place placeOf(std::string_view text, std::string_view section, std::string_view key) {
@@ -112,9 +114,11 @@ Place placeOf(std::string_view text, std::string_view section, std::string_view 
     key = trimmed(key);
     Place place;
     bool inSection = section.empty(), inFirstCopy = inSection, sectionSeen = inSection;
-    const std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-    for (Line line = lineAt(text, start); line.begin < text.size(); line = lineAt(text, line.next)) {
-        const Entry entry = entryOf(text.substr(line.begin, line.end - line.begin));
+    for (Line line = lineAt(text, 0); line.begin < text.size(); line = lineAt(text, line.next)) {
+        place.last = line;
+        std::string_view content = text.substr(line.begin, line.end - line.begin);
+        if (line.begin == 0 && content.starts_with(kByteOrderMark)) content.remove_prefix(kByteOrderMark.size());
+        const Entry entry = entryOf(content);
         if (entry.kind == Entry::Header) {
             inSection = sameName(entry.name, section);
             inFirstCopy = inSection && !sectionSeen;
@@ -123,7 +127,7 @@ Place placeOf(std::string_view text, std::string_view section, std::string_view 
         } else if (entry.kind == Entry::Key && inSection) {
             if (inFirstCopy) place.anchor = line;
             if (sameName(entry.name, key)) {
-                place.key = line;
+                place.value = entry.value;
                 break;
             }
         }
@@ -139,15 +143,22 @@ std::string_view lineEndOf(std::string_view text) {
     return "\n";
 }
 
-// Inserts `lines` (joined by the file's line end) at `at`, a line boundary or the end of the file.
-// A file whose last line has no line end keeps it that way: the new lines then go after a line end.
-std::string inserted(std::string_view text, std::size_t at, std::string_view lines) {
-    const std::string_view eol = lineEndOf(text);
-    const bool unterminatedEnd = at == text.size() && !text.empty() && text.back() != '\n' && text.back() != '\r';
-    std::string out(text.substr(0, at));
-    if (unterminatedEnd) out.append(eol).append(lines);
-    else out.append(lines).append(eol);
-    return out.append(text.substr(at));
+// The text with new lines after the line `after` (at the end of an empty file when there is none).
+// They take that line's line end, which cannot join the bytes that follow it (a lone CR from
+// elsewhere in the file, put before an LF, would make one line end of two). After a last line
+// without a line end they take the file's first one, in front, and the file still ends without one.
+std::string withLinesAfter(std::string_view text, const std::optional<Line> &after,
+                           std::initializer_list<std::string_view> lines) {
+    const std::size_t at = after ? after->next : text.size();
+    const bool open = after && after->next == after->end;
+    const std::string_view eol = after && !open ? text.substr(after->end, after->next - after->end) : lineEndOf(text);
+    std::string block;
+    for (std::string_view line : lines) {
+        if (open) block.append(eol);
+        block.append(line);
+        if (!open) block.append(eol);
+    }
+    return std::string(text.substr(0, at)).append(block).append(text.substr(at));
 }
 
 // Text the INI syntax cannot hold as given: a line break would let a value start new keys or
@@ -253,25 +264,19 @@ int parseSettingsNumber(std::string_view text, int defaultValue) {
 }
 
 std::optional<std::string_view> iniValue(std::string_view text, std::string_view section, std::string_view key) {
-    const Place place = placeOf(text, section, key);
-    if (!place.key) return std::nullopt;
-    const std::string_view line = text.substr(place.key->begin, place.key->end - place.key->begin);
-    const Entry entry = entryOf(line);
-    return line.substr(entry.valueBegin, entry.valueEnd - entry.valueBegin);
+    return placeOf(text, section, key).value;
 }
 
 std::string withIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
     const Place place = placeOf(text, section, key);
-    if (place.key) {
-        const Entry entry = entryOf(text.substr(place.key->begin, place.key->end - place.key->begin));
-        std::string out(text);
-        return out.replace(place.key->begin + entry.valueBegin, entry.valueEnd - entry.valueBegin, value);
+    if (place.value) {
+        const auto at = static_cast<std::size_t>(place.value->data() - text.data());
+        return std::string(text).replace(at, place.value->size(), value);
     }
     const std::string keyLine = std::string(key) + '=' + std::string(value);
-    if (place.anchor) return inserted(text, place.anchor->next, keyLine);
-    const std::string header = '[' + std::string(section) + ']';
-    return inserted(text, text.size(), header + std::string(lineEndOf(text)) + keyLine);
+    if (place.anchor) return withLinesAfter(text, place.anchor, {keyLine});
+    return withLinesAfter(text, place.last, {'[' + std::string(section) + ']', keyLine});
 }
 
 SettingsFile::SettingsFile(const QString &fileName)

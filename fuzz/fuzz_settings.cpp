@@ -99,21 +99,22 @@ std::string withValue(std::string_view line, std::string_view value) {
 }
 
 // Whether `after` is `before` with exactly one line changed in its value part, one key line
-// inserted at a line boundary, or the section and key appended, in the file's own line ends.
+// inserted at a line boundary, or the section and key appended. New lines take the line end of the
+// line before them; after a last line without one, the file's first line end goes in front of them.
 bool isOneLineEdit(std::string_view before, std::string_view after, std::string_view section,
                    std::string_view keyLine) {
     const std::vector<Line> old = linesOf(before), now = linesOf(after);
-    const std::string_view eol = lineEndOf(before);
     std::size_t first = 0;
     while (first < std::min(old.size(), now.size()) && old[first].text == now[first].text) ++first;
-    // Lines added after the last one: it gets the file's line end if it had none, and the file
-    // keeps ending as it did.
-    const auto appended = [&](std::vector<std::string_view> added) {
+    const auto withLines = [&](std::size_t at, std::vector<std::string_view> added) {
         std::vector<Line> lines(old.begin(), old.end());
-        const bool open = !lines.empty() && lines.back().end.empty();
+        const bool open = at == lines.size() && !lines.empty() && lines.back().end.empty();
+        const std::string_view eol = at > 0 && !open ? old[at - 1].end : lineEndOf(before);
         if (open) lines.back().end = eol;
-        for (std::string_view text : added) lines.push_back({text, eol});
-        if (open) lines.back().end = {};
+        std::vector<Line> newLines;
+        for (std::string_view text : added) newLines.push_back({text, eol});
+        if (open) newLines.back().end = {};
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), newLines.begin(), newLines.end());
         return joined(lines);
     };
     if (now.size() == old.size()) {
@@ -126,15 +127,12 @@ bool isOneLineEdit(std::string_view before, std::string_view after, std::string_
     if (now.size() == old.size() + 1) {
         // An inserted line equal to the lines after it could stand in the place of any of them.
         for (std::size_t at = first;; ++at) {
-            if (at == old.size()) return appended({keyLine}) == after;
-            std::vector<Line> lines(old.begin(), old.end());
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{keyLine, eol});
-            if (joined(lines) == after) return true;
-            if (old[at].text != keyLine) return false;
+            if (withLines(at, {keyLine}) == after) return true;
+            if (at == old.size() || old[at].text != keyLine) return false;
         }
     }
     const std::string header = "[" + std::string(section) + "]";
-    return now.size() == old.size() + 2 && appended({header, keyLine}) == after;
+    return now.size() == old.size() + 2 && withLines(old.size(), {header, keyLine}) == after;
 }
 
 void checkNumberRules(std::string_view text) {

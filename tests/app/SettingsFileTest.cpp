@@ -86,9 +86,11 @@ TEST(SettingsLineEditorTest, ChangesOneLineAndNothingElse) {
         {"[Tunewick]\nPos(X)=1", "Tunewick", "Pos(Y)", "2", "[Tunewick]\nPos(X)=1\nPos(Y)=2"},
         {"[Tunewick]\r\nPos(X)=1", "LCD", "Visible", "1", "[Tunewick]\r\nPos(X)=1\r\n[LCD]\r\nVisible=1"},
         {"", "Tunewick", "Pos(X)", "-3", "[Tunewick]\nPos(X)=-3\n"},
-        // Blanks and another case in the header and the key; an empty value; a lone CR as line end.
+        // Blanks and another case in the header and the key; an empty value.
         {"  [ tuneWICK ] ; main\npos(x) =   \n", "Tunewick", "Pos(X)", "8", "  [ tuneWICK ] ; main\npos(x) =   8\n"},
-        {"[A]\rk=1\r", "A", "j", "2", "[A]\rk=1\rj=2\r"},
+        // Mixed line ends: a new line takes the one of the line before it, so that the file's first
+        // (a lone CR) cannot join the LF of the empty line after it.
+        {"[A]\rk=1\r\n\n[B]\r", "A", "j", "2", "[A]\rk=1\r\nj=2\r\n\n[B]\r"},
         // Lines that are neither header nor key open no section and hold no key.
         {"[Tunewick\n;Pos(X)=1\n=1\nPos(X)\n", "Tunewick", "Pos(X)", "4",
          "[Tunewick\n;Pos(X)=1\n=1\nPos(X)\n[Tunewick]\nPos(X)=4\n"},
