@@ -9,6 +9,16 @@ namespace platform {
 constexpr int kFramesPerSecond = 75;  // CD sectors ("frames") per second of audio
 constexpr int kSectorBytes = 2352;    // one sector of 16-bit stereo audio at 44.1 kHz
 
+// Titles that a disc carries itself (CD-Text, or the TITLE lines of a rip's cue sheet), in UTF-8.
+// Empty strings where the disc gives none.
+struct DiscText {
+    std::string title;
+    std::vector<std::string> trackTitles; // trackTitles[i] is the title of track firstTrack + i
+
+    bool empty() const;
+    bool operator==(const DiscText &) const = default;
+};
+
 // Table of contents. Sector numbers are logical block addresses (LBA 0 = MSF 00:02:00).
 struct TableOfContents {
     int firstTrack = 0;
@@ -16,6 +26,7 @@ struct TableOfContents {
     std::vector<int> trackStart;  // trackStart[i] is the first sector of track firstTrack + i
     std::vector<bool> dataTrack;  // dataTrack[i] is true when track firstTrack + i holds data
     int leadOut = 0;              // first sector after the last track
+    DiscText text;                // read with the table of contents, as a drive reads CD-Text
 
     int trackCount() const { return lastTrack >= firstTrack && firstTrack > 0 ? lastTrack - firstTrack + 1 : 0; }
     bool hasTrack(int track) const { return track >= firstTrack && track <= lastTrack && trackCount() > 0; }

@@ -14,6 +14,7 @@ struct SimulatedDisc {
     std::vector<int> trackFrames;  // length of each track in frames (1/75 s)
     std::vector<bool> dataTrack;   // empty, or one flag per track
     int firstStart = 0;
+    DiscText text;                 // titles the disc carries (CD-Text)
 
     // Tracks of whole seconds each.
     static SimulatedDisc ofSeconds(const std::vector<int> &seconds);

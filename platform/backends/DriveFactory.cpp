@@ -4,6 +4,7 @@
 #include "platform/backends/CdioSource.h"
 #include "platform/backends/DemoDisc.h"
 #include "platform/backends/ExtractionDrive.h"
+#include "platform/backends/RipSource.h"
 
 #include <cstdlib>
 
@@ -50,7 +51,11 @@ std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
             makeSource = [](std::string &) { return std::make_shared<NoDiscSource>(); };
         } else {
             driveName = path;
-            makeSource = [path](std::string &reason) { return CdioSource::create(path, reason); };
+            makeSource = [path](std::string &reason) -> std::shared_ptr<SectorSource> {
+                // A cue sheet is a rip: its FILE lines name the audio, in whatever format.
+                if (CdioSource::imageDriver(path) == DRIVER_BINCUE) return RipSource::create(path, reason);
+                return CdioSource::create(path, reason);
+            };
         }
     }
     std::string note;

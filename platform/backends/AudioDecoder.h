@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVPacket;
+struct AVFrame;
+
+namespace platform {
+
+// One audio file of a rip (FLAC, WAV, AIFF, APE, WavPack, TAK, ... through FFmpeg), decoded a
+// little at a time as it is read: memory stays the same whatever the file's length. Only 44.1 kHz
+// 16-bit stereo is taken, so that every sample is played as it was ripped. Timestamps keep the
+// count exact: a frame that does not decode leaves a hole of silence, and the samples after it
+// stay where they belong. One thread at a time.
+class AudioDecoder {
+public:
+    static constexpr int kRate = 44100;
+
+    // Opens `path` and checks its format. With `checkEnd`, also decodes its last second, so that a
+    // file cut short is refused now rather than found out while playing. Null and a reason for
+    // the user (naming the file and, for a refused format, the format) when it cannot be played.
+    static std::unique_ptr<AudioDecoder> open(const std::string &path, const std::string &shownName,
+                                              bool checkEnd, std::string &reason);
+    ~AudioDecoder();
+    AudioDecoder(const AudioDecoder &) = delete;
+    AudioDecoder &operator=(const AudioDecoder &) = delete;
+
+    // Stereo sample frames in the file, as its header (or a pass over its packets) gives them.
+    long long frames() const { return m_frames; }
+    // Fills `count` frames from `frame` on as 16-bit little-endian stereo. Frames past the end and
+    // frames of damaged parts are silence. Reading on from where the last read ended decodes on;
+    // anything else seeks.
+    void read(long long frame, int count, uint8_t *out);
+    // Where decoding last hit the end of the file, or -1 when it has not.
+    long long endFound() const { return m_endFound; }
+
+private:
+    AudioDecoder() = default;
+    bool openFile(const std::string &path, const std::string &shownName, std::string &reason);
+    long long countFrames();
+    void seek(long long frame);
+    void seekTo(long long frame);
+    bool decodeMore();
+    void append(const AVFrame *frame);
+    long long toFrames(int64_t timestamp) const;
+    void dropBefore(long long frame);
+
+    AVFormatContext *m_format = nullptr;
+    AVCodecContext *m_codec = nullptr;
+    AVPacket *m_packet = nullptr;
+    AVFrame *m_frame = nullptr;
+    int m_stream = -1;
+    long long m_frames = 0;
+    int64_t m_startTime = 0;
+
+    std::vector<int16_t> m_samples; // decoded and not yet read: interleaved left, right
+    long long m_samplesStart = 0;   // the frame of m_samples[0]
+    bool m_anchored = false;        // m_samplesStart is known (after a seek, once a frame decoded)
+    bool m_draining = false;        // the demuxer is at its end; the decoder gives what it holds
+    bool m_atEnd = false;
+    long long m_endFound = -1;
+    long long m_seekTarget = 0;
+};
+
+} // namespace platform
