@@ -1,5 +1,7 @@
 #include "platform/backends/CdioSource.h"
 
+#include "platform/backends/CdText.h"
+
 #include <algorithm>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
@@ -137,6 +139,7 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
+    result.text = readCdText(cdio, result.firstTrack, result.lastTrack);
     toc = std::move(result);
     return true;
 }
