@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 }
 
@@ -20,6 +21,7 @@ namespace {
 constexpr long long kFollowFrames = AudioDecoder::kRate;       // reading this far ahead decodes on
 constexpr long long kLongestHole = 10LL * AudioDecoder::kRate; // a longer hole is not filled in memory
 constexpr int kPacketsWithoutSound = 20000;                    // then the file counts as ended
+constexpr const char *kAudioContainers = "wav,w64,aiff,flac,ape,wv,tak,tta,ogg,mov,caf,matroska";
 
 void quietLibraries() {
     static std::once_flag once;
@@ -69,8 +71,14 @@ AudioDecoder::~AudioDecoder() {
 
 bool AudioDecoder::openFile(const std::string &path, const std::string &shownName, std::string &reason) {
     const std::string unreadable = "音声ファイルを読めません: " + shownName;
-    if (avformat_open_input(&m_format, path.c_str(), nullptr, nullptr) < 0 ||
-        avformat_find_stream_info(m_format, nullptr) < 0) {
+    // A local file in an audio container, and nothing else: a file that probes as a playlist or a
+    // concatenation must not make the demuxer open other files or the network.
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", kAudioContainers, 0);
+    const int opened = avformat_open_input(&m_format, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0 || avformat_find_stream_info(m_format, nullptr) < 0) {
         reason = unreadable;
         return false;
     }
