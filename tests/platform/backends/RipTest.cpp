@@ -56,15 +56,22 @@ protected:
                           "  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n"
                           "  TRACK 02 AUDIO\n    INDEX 00 00:05:00\n    INDEX 01 00:07:00\n"
                           "  TRACK 03 AUDIO\n    INDEX 00 00:10:00\n    INDEX 01 00:11:00\n");
-        // One FLAC for the disc; the silence before track 2 is the sheet's PREGAP, not in the file.
-        encodeFlac("album.flac", part(0, kSilence) + part(kTrack2, kLeadOut, true));
-        write("album.cue", "\xEF\xBB\xBFREM GENRE Test\nCATALOG 0000000000000\nTITLE \"Album\"\n"
-                           "FILE \"album.flac\" WAVE\n"
-                           "  TRACK 01 AUDIO\n    ISRC XX0000000001\n    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n"
-                           "  TRACK 02 AUDIO\n    FLAGS DCP\n    PREGAP 00:02:00\n    INDEX 01 00:05:00\n"
-                           "  TRACK 03 AUDIO\n    INDEX 00 00:08:00\n    INDEX 01 00:09:00\n");
-        // One file per track, names and titles in code page 932; track 3's gap ends file 2.
-        writeWav(sjis("01 序曲.wav"), part(0, kSilence));
+        // One file for the disc, as FLAC, AIFF and WavPack; the silence before track 2 is the sheet's
+        // PREGAP, not in the file.
+        const std::string album = part(0, kSilence) + part(kTrack2, kLeadOut, true);
+        encodeFlac("album.flac", album);
+        writeWav("album.wav", album);
+        run("sox -t raw -r 44100 -e signed-integer -b 16 -c 2 '" + path("pcm.raw") + "' '" + path("album.aiff") + "'");
+        run("wavpack -q -y '" + path("album.wav") + "' -o '" + path("album.wv") + "'");
+        for (const char *file : {"album.flac", "album.aiff", "album.wv"})
+            write(std::string(file) + ".cue",
+                  "\xEF\xBB\xBFREM GENRE Test\nCATALOG 0000000000000\nTITLE \"Album\"\nFILE \"" + std::string(file) + "\" WAVE\n"
+                  "  TRACK 01 AUDIO\n    ISRC XX0000000001\n    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n"
+                  "  TRACK 02 AUDIO\n    FLAGS DCP\n    PREGAP 00:02:00\n    INDEX 01 00:05:00\n"
+                  "  TRACK 03 AUDIO\n    INDEX 00 00:08:00\n    INDEX 01 00:09:00\n");
+        // One file per track, names and titles in code page 932 (the first file's name on disk in
+        // UTF-8, as an unpacked archive leaves it); track 3's gap ends file 2.
+        writeWav("01 序曲.wav", part(0, kSilence));
         encodeFlac("02.flac", part(kTrack2, kTrack3));
         encodeFlac("03.flac", part(kTrack3, kLeadOut, true));
         write("tracks.cue", sjis("TITLE \"テスト盤\"\r\nFILE \"01 序曲.wav\" WAVE\r\n"
@@ -94,10 +101,10 @@ protected:
     }
     static void encodeFlac(const std::string &name, const std::string &pcm) {
         write("pcm.raw", pcm);
-        const std::string command = "flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 "
-                                    "--bps=16 --sample-rate=44100 -o '" + path(name) + "' '" + path("pcm.raw") + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        run("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 --sample-rate=44100 -o '" +
+            path(name) + "' '" + path("pcm.raw") + "'");
     }
+    static void run(const std::string &command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
     // Everything the drive plays from `from` to the end of the disc.
     static std::vector<uint8_t> played(const ExtractionDrive::SourceMaker &make, int from) {
@@ -124,7 +131,7 @@ TEST_F(RipTest, EveryKindOfRipGivesTheBinsTableOfContentsAndPlaysItsSamplesBitFo
     ASSERT_EQ(reference.trackStart, (std::vector<int>{75, kTrack2, kTrack3}));
     ASSERT_EQ(reference.leadOut, kLeadOut);
 
-    for (const char *sheet : {"disc.cue", "album.cue", "tracks.cue"}) {
+    for (const char *sheet : {"disc.cue", "album.flac.cue", "album.aiff.cue", "album.wv.cue", "tracks.cue"}) {
         SCOPED_TRACE(sheet);
         auto rip = RipSource::create(path(sheet), reason);
         ASSERT_TRUE(rip) << reason;
@@ -147,7 +154,7 @@ TEST_F(RipTest, EveryKindOfRipGivesTheBinsTableOfContentsAndPlaysItsSamplesBitFo
 
 TEST_F(RipTest, SeeksInACompressedFileLandOnTheExactSample) {
     std::string reason;
-    auto rip = RipSource::create(path("album.cue"), reason);
+    auto rip = RipSource::create(path("album.flac.cue"), reason);
     ASSERT_TRUE(rip) << reason;
     std::vector<uint8_t> sector(3 * kSectorBytes);
     // Backwards, forwards past what a decoder reads ahead, across the PREGAP, and into the short end.
