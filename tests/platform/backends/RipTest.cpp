@@ -175,18 +175,19 @@ TEST_F(RipTest, SheetTitlesInCodePage932ComeWithTheTableOfContents) {
     EXPECT_EQ(toc.text.trackTitles, (std::vector<std::string>{"序曲", "", "終曲"}));
 }
 
-TEST_F(RipTest, ATocSheetsCdTextBlockGivesItsTitles) {
+TEST_F(RipTest, ATocSheetsCdTextBlockGivesItsTitlesAlsoInMsJis) {
     const std::string bin = path("disc.bin");
-    write("disc.toc", "CD_DA\nCD_TEXT {\n  LANGUAGE_MAP { 0 : 9 }\n  LANGUAGE 0 {\n    TITLE \"Album\"\n  }\n}\n"
+    write("disc.toc", "CD_DA\nCD_TEXT {\n  LANGUAGE_MAP { 0 : 105 }\n  LANGUAGE 0 {\n    TITLE \"" + sjis("テスト盤") + "\"\n  }\n}\n"
                       "TRACK AUDIO\nCD_TEXT {\n  LANGUAGE 0 {\n    TITLE \"First\"\n  }\n}\n"
-                      "FILE \"" + bin + "\" 0 00:05:00\nTRACK AUDIO\nFILE \"" + bin + "\" 00:05:00 00:05:00\n");
+                      "FILE \"" + bin + "\" 0 00:05:00\nTRACK AUDIO\nCD_TEXT {\n  LANGUAGE 0 {\n    TITLE \"Caf\xE9 \xE9t\xE9\"\n  }\n}\n"
+                      "FILE \"" + bin + "\" 00:05:00 00:05:00\n");
     std::string reason;
     auto image = CdioSource::create(path("disc.toc"), reason);
     ASSERT_TRUE(image) << reason;
     TableOfContents toc;
     ASSERT_EQ(image->poll(toc), MediaState::Ready);
-    EXPECT_EQ(toc.text.title, "Album");
-    EXPECT_EQ(toc.text.trackTitles, (std::vector<std::string>{"First", ""}));
+    EXPECT_EQ(toc.text.title, "テスト盤");
+    EXPECT_EQ(toc.text.trackTitles, (std::vector<std::string>{"First", "Café été"})) << "Latin letters stay as they are";
 }
 
 TEST_F(RipTest, BadRipsAreRefusedWithAReasonAndADamagedFramePlaysAsSilence) {
