@@ -198,6 +198,8 @@ TEST_F(RipTest, BadRipsAreRefusedWithAReasonAndADamagedFramePlaysAsSilence) {
     write("short.flac", flac.substr(0, flac.size() * 6 / 10));
     writeWav("dat.wav", std::string(48000 * 4, '\1'), 48000);
     write("huge.cue", std::string(10 << 20, ' '));
+    const std::vector<uint8_t> noise = patternOf(0, 2);
+    write("noise.flac", std::string(noise.begin(), noise.end()));
     write("empty.cue", "");
     write("data.cue", "FILE \"disc.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n");
     struct Case {
@@ -207,6 +209,7 @@ TEST_F(RipTest, BadRipsAreRefusedWithAReasonAndADamagedFramePlaysAsSilence) {
     } cases[] = {
         {"missing.cue", "FILE \"gone.flac\" WAVE", "見つかりません: gone.flac"},
         {"truncated.cue", "FILE \"short.flac\" WAVE", "途中で切れています"},
+        {"noise.cue", "FILE \"noise.flac\" WAVE", ": noise.flac"},
         {"outside.cue", "FILE \"../../etc/passwd\" WAVE", "フォルダーの外"},
         {"device.cue", "FILE \"dev\" WAVE", "普通のファイルではありません"},
         {"rate.cue", "FILE \"dat.wav\" WAVE", "48000 Hz"},
