@@ -168,11 +168,12 @@ private:
     bool index(const std::vector<std::string> &w) {
         if (m_sheet.tracks.empty()) return fail("INDEX の前に TRACK がありません");
         CueSheet::Track &track = m_sheet.tracks.back();
-        // A track whose INDEX 00 ends one file goes on in the next: its INDEX 01 is in the new file.
-        track.file = static_cast<int>(m_sheet.files.size()) - 1;
         const int number = w.size() >= 2 ? parseNumber(w[1], 0, 99) : -1;
         const int time = w.size() >= 3 ? parseTime(w[2]) : -1;
         if (number < 0 || time < 0) return fail("INDEX は「INDEX 番号 分:秒:フレーム」です");
+        // A track whose INDEX 00 ends one file goes on in the next: its INDEX 01 is in the new file.
+        // (Later indexes only mark places within the track and never move it.)
+        if (number <= 1) track.file = static_cast<int>(m_sheet.files.size()) - 1;
         if (number == 0) {
             track.index0 = time;
             m_index0File = track.file;
