@@ -362,6 +362,7 @@ void TCD_Database::FormCreate(QObject *) {
 // still cover every track of the last disc.
 void TCD_Database::FormActivate(QObject *) {
     LoadCatalogueGrid();
+    fillTitlesTheDiscCarries();
     SG1->setRowCount(TrackCount + 1);
     if (Form1->MediaPlayer1->Mode() == mpPlaying) {
         SG1->setFocus();

@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "platform/Cp932.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
@@ -105,6 +106,33 @@ void askPendingRegistration() {
     s_registrationPending = false;
     if (Form1->SG_TRACK->Tag != 1 || catalogueFileExists()) return;
     offerRegistration();
+}
+
+namespace {
+
+// A title that code page 932 cannot hold goes in as if typed, so that saving reports it as it
+// reports a typed one; until then the displays show it with a replacement character.
+void putTitle(int row, const std::string &utf8) {
+    const QString title = QString::fromStdString(utf8);
+    const std::optional<std::string> bytes = cp932::encode(title);
+    if (row == 0) {
+        if (bytes) CD_Database->Edit1->setText(*bytes);
+        else CD_Database->Edit1->QLineEdit::setText(title);
+        return;
+    }
+    CD_Database->SG1->setCell(1, row, bytes.value_or(std::string()));
+    if (!bytes) CD_Database->SG1->item(row, 1)->setText(title);
+}
+
+}  // namespace
+
+void fillTitlesTheDiscCarries() {
+    const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
+    if (!drive || catalogueFileExists()) return;
+    const platform::DiscText text = drive->toc().text;
+    if (!text.title.empty()) putTitle(0, text.title);
+    for (int k = 1; k <= TrackCount && k <= static_cast<int>(text.trackTitles.size()); ++k)
+        if (!text.trackTitles[static_cast<size_t>(k - 1)].empty()) putTitle(k, text.trackTitles[static_cast<size_t>(k - 1)]);
 }
 
 void ReadDiscTitle() {

@@ -12,6 +12,9 @@ void ReadDiscTitle();
 void ShowTrackTitle();
 // Reads the catalogue file into the editor's title field and title column.
 void LoadCatalogueGrid();
+// For a disc without a catalogue file: puts the titles the disc carries (its cue sheet's TITLE lines
+// or its CD-Text) into the editor's title field and title column. Called when the editor shows.
+void fillTitlesTheDiscCarries();
 // Asks the registration question that a disc change while the editor was on screen put off,
 // when that disc is still loaded and still has no catalogue file. Called after the editor closes.
 void askPendingRegistration();

@@ -1,6 +1,13 @@
 #include "platform/CdDrive.h"
 
+#include <algorithm>
+
 namespace platform {
+
+bool DiscText::empty() const {
+    return title.empty() &&
+           std::all_of(trackTitles.begin(), trackTitles.end(), [](const std::string &t) { return t.empty(); });
+}
 
 int TableOfContents::trackAt(int sector) const {
     int track = firstTrack;

@@ -9,6 +9,16 @@ namespace platform {
 constexpr int kFramesPerSecond = 75;  // CD sectors ("frames") per second of audio
 constexpr int kSectorBytes = 2352;    // one sector of 16-bit stereo audio at 44.1 kHz
 
+// Titles that a disc carries itself (CD-Text, or the TITLE lines of a rip's cue sheet), in UTF-8.
+// Empty strings where the disc gives none.
+struct DiscText {
+    std::string title;
+    std::vector<std::string> trackTitles; // trackTitles[i] is the title of track firstTrack + i
+
+    bool empty() const;
+    bool operator==(const DiscText &) const = default;
+};
+
 // Table of contents. Sector numbers are logical block addresses (LBA 0 = MSF 00:02:00).
 struct TableOfContents {
     int firstTrack = 0;
@@ -19,6 +29,7 @@ struct TableOfContents {
     // An enhanced CD (audio, then a data track in a second session): the first session's lead-out,
     // where its audio ends; the sectors from there to the data track cannot be read. 0 otherwise.
     int firstSessionLeadOut = 0;
+    DiscText text;                // read with the table of contents, as a drive reads CD-Text
 
     int trackCount() const { return lastTrack >= firstTrack && firstTrack > 0 ? lastTrack - firstTrack + 1 : 0; }
     bool hasTrack(int track) const { return track >= firstTrack && track <= lastTrack && trackCount() > 0; }

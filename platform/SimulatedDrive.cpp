@@ -33,6 +33,7 @@ TableOfContents SimulatedDisc::toc() const {
         sector += trackFrames[i];
     }
     toc.leadOut = sector;
+    toc.text = text;
     return toc;
 }
 

@@ -17,6 +17,7 @@ struct SimulatedDisc {
     // session's lead-out, the next lead-in and pregap: 11400 on an enhanced CD); 0 for one session.
     int sessionGap = 0;
     int firstStart = 0;
+    DiscText text;                 // titles the disc carries (CD-Text)
 
     // Tracks of whole seconds each.
     static SimulatedDisc ofSeconds(const std::vector<int> &seconds);

@@ -1,5 +1,7 @@
 #include "platform/backends/CdioSource.h"
 
+#include "platform/backends/CdText.h"
+
 #include <algorithm>
 #include <cdio/memory.h>
 #include <cdio/mmc.h>
@@ -150,6 +152,7 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     lsn_t lastSession = 0;
     if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS && lastSession > result.trackStart.front())
         result.firstSessionLeadOut = lastSession - kSessionGap;
+    result.text = readCdText(cdio, result.firstTrack, result.lastTrack);
     toc = std::move(result);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "platform/backends/DemoDisc.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/backends/HotPlugSource.h"
+#include "platform/backends/RipSource.h"
 
 #include <cstdlib>
 
@@ -33,7 +34,11 @@ std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
         makeSource = [path](std::string &reason) { return HotPlugSource::forSystemDrive(path, reason); };
     } else {
         driveName = choice;
-        makeSource = [choice](std::string &reason) { return CdioSource::create(choice, reason); };
+        makeSource = [choice](std::string &reason) -> std::shared_ptr<SectorSource> {
+            // A cue sheet is a rip: its FILE lines name the audio, in whatever format.
+            if (CdioSource::imageDriver(choice) == DRIVER_BINCUE) return RipSource::create(choice, reason);
+            return CdioSource::create(choice, reason);
+        };
     }
     std::string note;
     std::shared_ptr<AudioOutput> output = createOutput(environment("TUNEWICK_AUDIO"), note);

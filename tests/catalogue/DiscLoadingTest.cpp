@@ -233,6 +233,32 @@ TEST_F(DiscLoading, RegisteringWithoutSavingWritesTheTitleFieldAlone) {
     EXPECT_TRUE(errors.empty());
 }
 
+// The titles a disc carries (its sheet or CD-Text) fill the editor at registration; nothing is
+// written before a save, and a title code page 932 cannot hold is reported at the save, as a typed one.
+TEST_F(DiscLoading, RegistrationStartsFromTheTitlesTheDiscCarries) {
+    platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20, 30});
+    disc.text = {"テスト盤", {"序曲", "", "한"}};
+    answerModal = [&](QDialog *dialog) {
+        if (press(dialog, QStringLiteral("はい(&Y)"))) return 0;
+        CD_Database->show();
+        EXPECT_EQ(CD_Database->Edit1->text(), QStringLiteral("テスト盤"));
+        EXPECT_EQ(CD_Database->SG1->cellText(1, 1), QStringLiteral("序曲"));
+        EXPECT_EQ(CD_Database->SG1->cellText(1, 2), QString());
+        EXPECT_EQ(CD_Database->SG1->cellText(1, 3), QStringLiteral("한"));
+        EXPECT_EQ(fileBytes(lengthOf(disc)), "<none>");
+        CD_Database->BitBtn2->click();
+        EXPECT_EQ(fileBytes(lengthOf(disc)), "<none>") << "the unencodable title is refused, not replaced";
+        EXPECT_EQ(errors.size(), 1u);
+        CD_Database->SG1->item(3, 1)->setText(QStringLiteral("終"));
+        CD_Database->BitBtn2->click();
+        CD_Database->BitBtn1Click(CD_Database->BitBtn1);
+        return int(QDialog::Rejected);
+    };
+    load(disc);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(fileBytes(lengthOf(disc)), sjis("テスト盤\r\n序曲\r\n\r\n終\r\n"));
+}
+
 TEST_F(DiscLoading, AFailedRegistrationIsShownAndThePollRunsAgain) {
     const platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20});
     struct Case {

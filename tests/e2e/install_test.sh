@@ -11,6 +11,10 @@ for f in bin/cd-tunewick32 share/applications/cd-tunewick32.desktop \
          share/man/man1/cd-tunewick32.1; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
+# The rips' decoder is a module of its own, under the library folder (lib or lib/<triplet>).
+compgen -G "$prefix/lib*/cd-tunewick32/cd-tunewick32-ffmpeg.so" >/dev/null ||
+  compgen -G "$prefix/lib/*/cd-tunewick32/cd-tunewick32-ffmpeg.so" >/dev/null ||
+  { echo "missing after install: the decoding module"; exit 1; }
 desktop-file-validate "$prefix/share/applications/cd-tunewick32.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/io.github.cdtunewick32.metainfo.xml"
 grep -q 'id="context-1000"' "$prefix/share/cd-tunewick32/help/ROTOR.html"

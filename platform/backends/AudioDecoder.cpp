@@ -1,0 +1,58 @@
+#include "platform/backends/AudioDecoder.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+using OpenDecoder = AudioDecoder *(*)(const std::string &, const std::string &, bool, std::string &);
+
+constexpr const char *kModuleName = "cd-tunewick32-ffmpeg.so";
+
+std::string programFolder() {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return {};
+    std::string program(path, static_cast<size_t>(length));
+    return program.substr(0, program.rfind('/') + 1);
+}
+
+// Beside the program in a build, where it was installed, or where the build made it (for the tests,
+// whose programs lie in a folder of their own).
+OpenDecoder loadModule(std::string &error) {
+    for (const std::string &path : {programFolder() + kModuleName, std::string(TUNEWICK_DECODER_INSTALLED),
+                                    std::string(TUNEWICK_DECODER_BUILT)}) {
+        if (access(path.c_str(), R_OK) != 0) continue;
+        void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            error = dlerror();
+            continue;
+        }
+        if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoder"))) return open;
+        error = path + ": 入口がありません";
+    }
+    if (error.empty()) error = std::string(kModuleName) + " がありません";
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string &path, const std::string &shownName,
+                                                 bool checkEnd, std::string &reason) {
+    static std::once_flag once;
+    static OpenDecoder openDecoder = nullptr;
+    static std::string loadError;
+    std::call_once(once, [] { openDecoder = loadModule(loadError); });
+    if (!openDecoder) {
+        reason = "音声ファイルを読むモジュールを読み込めません (" + loadError + ")";
+        return nullptr;
+    }
+    return std::unique_ptr<AudioDecoder>(openDecoder(path, shownName, checkEnd, reason));
+}
+
+} // namespace platform
