@@ -136,16 +136,18 @@ private:
     void stateChanged(QWidget *window, const QWindowStateChangeEvent *event);
     bool closedByWindowManager(QWidget *window);
 
-    QPointer<TForm1> m_panel;
+    // Held as plain widgets: the filter still sees events of a window while it is being destroyed,
+    // when it is no longer a TForm1 or TForm5.
+    QPointer<QWidget> m_panel;
     QPointer<QWidget> m_lcd;
-    QPointer<TForm5> m_selector;
+    QPointer<QWidget> m_selector;
     QList<QPointer<QWidget>> m_minimisedWithEntry;
 };
 
 QList<QWidget *> WindowGroup::servedWindows() const {
     QList<QWidget *> windows;
     for (QWidget *window :
-         {static_cast<QWidget *>(m_panel), m_lcd.data(), static_cast<QWidget *>(m_selector)})
+         {m_panel.data(), m_lcd.data(), m_selector.data()})
         if (window) windows.push_back(window);
     return windows;
 }
@@ -156,7 +158,7 @@ bool WindowGroup::isServed(QObject *object) const {
 
 QWidget *WindowGroup::taskBarWindow() const {
     if (!m_panel || !m_lcd) return nullptr;
-    return m_panel->isVisible() ? static_cast<QWidget *>(m_panel) : m_lcd.data();
+    return m_panel->isVisible() ? m_panel.data() : m_lcd.data();
 }
 
 bool WindowGroup::onlyWindowOnScreen(QWidget *window) const {
@@ -166,7 +168,7 @@ bool WindowGroup::onlyWindowOnScreen(QWidget *window) const {
 }
 
 void WindowGroup::openMenu(QPoint at) {
-    if (m_panel) m_panel->PM1->popup(at);
+    if (auto *panel = qobject_cast<TForm1 *>(m_panel.data())) panel->PM1->popup(at);
 }
 
 bool WindowGroup::eventFilter(QObject *watched, QEvent *event) {
@@ -235,7 +237,8 @@ void WindowGroup::stateChanged(QWidget *entry, const QWindowStateChangeEvent *ev
 // The selector closes as its Close button closes it, so that the menu offers it again; the last
 // window on screen closing ends the program, as a close of the main panel does.
 bool WindowGroup::closedByWindowManager(QWidget *window) {
-    if (window == m_selector) runGuarded([this] { m_selector->BitBtn2Click(m_selector); });
+    if (auto *selector = qobject_cast<TForm5 *>(window); selector && window == m_selector)
+        runGuarded([selector] { selector->BitBtn2Click(selector); });
     if (onlyWindowOnScreen(window)) {
         m_panel->close();
         return true;
