@@ -19,13 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+. "$top/tests/support/x-session.sh"
+start_x_session
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/cd-tunewick32" "$XDG_DATA_HOME/cd-tunewick32"
 chmod 700 "$XDG_RUNTIME_DIR"

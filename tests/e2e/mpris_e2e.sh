@@ -24,13 +24,8 @@ mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RU
 cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+. "$(dirname "$0")/../support/x-session.sh"
+start_x_session
 
 step() { echo "--- $*"; }
 fail() {

@@ -20,13 +20,8 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=wav:$work/out.wav TUNEWICK_TITLE_LOG=$work/titles.log
 settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+. "$(dirname "$0")/../support/x-session.sh"
+start_x_session
 
 step() { echo "--- $*"; }
 fail() {

@@ -38,13 +38,8 @@ export LSAN_OPTIONS="suppressions=$top/tests/sanitizer/lsan.supp:print_suppressi
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:quarantine_size_mb=8"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+. "$top/tests/support/x-session.sh"
+start_x_session
 
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true; }
 report() { echo "$*" | tee -a "$out/summary.txt"; }
