@@ -172,7 +172,7 @@ QTableView *makeHeaderRowView(QTableWidget *grid) {
 
 }  // namespace
 
-TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent), m_headerRow(makeHeaderRowView(this)) {
+TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent) {
     setItemDelegate(new CatalogueCellDelegate(this));
     // Row 0 is shown only by the header row's view, in the margin above the scrolled rows.
     setRowHidden(0, true);
@@ -183,10 +183,7 @@ TCatalogueGrid::TCatalogueGrid(QWidget *parent) : QTableWidget(100, 3, parent), 
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    for (auto [column, width] : {std::pair{0, 40}, {1, 277}, {2, 73}}) {
-        setColumnWidth(column, width);
-        m_headerRow->setColumnWidth(column, width);
-    }
+    for (auto [column, width] : {std::pair{0, 40}, {1, 277}, {2, 73}}) setColumnWidth(column, width);
     setShowGrid(true);
     setWordWrap(false);
     setFont(makeFont(kGothic, 12, true));
@@ -282,8 +279,21 @@ void TCatalogueGrid::mousePressEvent(QMouseEvent *event) {
 void TCatalogueGrid::updateGeometries() {
     QTableWidget::updateGeometries();
     if (viewportMargins().top() != kRowHeight) setViewportMargins(0, kRowHeight, 0, 0);
+    if (!m_headerRow) return;
     const QRect area = viewport()->geometry();
     m_headerRow->setGeometry(area.left(), area.top() - kRowHeight, area.width(), kRowHeight);
+}
+
+// The header row's view is made when the grid is first shown: the editor is made at start and may
+// never be opened, and a second table view is a noticeable share of the start-up.
+void TCatalogueGrid::showEvent(QShowEvent *event) {
+    if (!m_headerRow) {
+        m_headerRow = makeHeaderRowView(this);
+        for (int column = 0; column < columnCount(); ++column) m_headerRow->setColumnWidth(column, columnWidth(column));
+        m_headerRow->show();
+        updateGeometries();
+    }
+    QTableWidget::showEvent(event);
 }
 
 TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); }
@@ -318,6 +328,10 @@ TCD_Database::TCD_Database(QWidget *parent)
 }
 
 void TCD_Database::createControls() {
+    // The title field lays out its text as it is made, before its own font is set: made under a
+    // parent in the title's face, it spares the start-up loading the desktop's default face, which
+    // nothing shown at start uses. The buttons below are made after the reset and keep that face.
+    setFont(makeFont(kPGothic, 13, true));
     Label1 = new QLabel(QStringLiteral("TITLE"), this);
     Label1->setGeometry(4, 12, 43, 13);
     Label1->setFont(makeFont(kGothic, 13, true));
@@ -332,6 +346,7 @@ void TCD_Database::createControls() {
     LB1->move(8, 226);
     LB1->setFont(makeFont(kGothic, 13, true));
     setTextColour(LB1, kNavy);
+    setFont(QFont());
     BitBtn2 = makeButton(QStringLiteral("保存(&S)"), saveGlyph, this);
     BitBtn2->setGeometry(245, 220, 83, 25);
     BitBtn1 = makeButton(QStringLiteral("閉じる(&C)"), closeGlyph, this);

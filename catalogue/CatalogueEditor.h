@@ -48,9 +48,10 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void updateGeometries() override;
+    void showEvent(QShowEvent *event) override;
 
 private:
-    QTableView *m_headerRow;
+    QTableView *m_headerRow = nullptr;
 };
 
 // The title field of the editor: holds the disc title as code page 932 bytes; the text shown is

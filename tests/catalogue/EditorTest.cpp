@@ -5,6 +5,7 @@
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QImage>
 #include <QScrollBar>
+#include <QApplication>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -103,6 +105,8 @@ TEST_F(Editor, TheHeaderRowStaysInViewOnALongDisc) {
     const QImage shown = grid->grab().toImage();
     const int titleColumnStart = grid->frameWidth() + 40 + 4;  // in the header's leading blanks
     EXPECT_EQ(shown.pixelColor(titleColumnStart, grid->frameWidth() + 2), QColor(0, 255, 0));
+    // The title field is made in the title's face; the buttons keep the desktop's.
+    EXPECT_EQ(CD_Database->BitBtn2->font(), QApplication::font(CD_Database->BitBtn2));
 }
 
 TEST_F(Editor, SavingAnEmptyTitleWritesAnEmptyLineAndClosingFillsTheField) {
