@@ -34,23 +34,6 @@ flac -s --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 -
 sed 's/FILE "tone.bin" BINARY/FILE "tone.flac" WAVE/' "$work/disc/tone.cue" >"$work/disc/tone-flac.cue"
 printf 'Tones\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$length.CDL"
 
-median() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-stop() {
-  kill "$1" 2>/dev/null || true
-  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
-wait_window() {
-  for _ in $(seq 100); do
-    kill -0 "$1" 2>/dev/null || return 1
-    for id in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true); do
-      xdotool getwindowname "$id" 2>/dev/null | grep -Eq -- "$2" && { echo "$id"; return 0; }
-    done
-    sleep 0.1
-  done
-  return 1
-}
 # Only one player runs per user: when another copy is running, try again a little later.
 start_player() {
   for _ in $(seq 30); do

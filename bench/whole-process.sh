@@ -54,30 +54,11 @@ long="$long $long $long"
 } >"$XDG_DATA_HOME/cd-tunewick32/$length.CDL"
 
 # --- helpers ---
-median() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # Processor time of every thread of a process, in nanoseconds.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
 # Voluntary and involuntary context switches of every thread: how often the process woke.
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {printf "%d\n", s}'; }
 peak_kib() { awk '/^VmHWM/ {print $2}' /proc/"$1"/status; }
-stop() {
-  kill "$1" 2>/dev/null || true
-  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
-# Waits up to 10 s for a visible window of process $1 whose name matches $2 (xdotool ignores
-# case, so the name is checked again); prints its id.
-wait_window() {
-  for _ in $(seq 100); do
-    kill -0 "$1" 2>/dev/null || return 1
-    for id in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true); do
-      xdotool getwindowname "$id" 2>/dev/null | grep -Eq -- "$2" && { echo "$id"; return 0; }
-    done
-    sleep 0.1
-  done
-  return 1
-}
 # Starts the player with the given environment and waits for its main panel; sets $pid and
 # $panel. Only one player runs per user: when another engineer's copy is running, this one ends
 # at once without a window, so wait and try again.

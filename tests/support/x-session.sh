@@ -2,6 +2,7 @@
 # folder the script removes at exit) and the array `pids` (processes the script ends at exit).
 #   start_x_session: an Xvfb server with the openbox window manager (without one, a window cannot
 #   be moved by the user, minimised or placed as a desktop would); exports DISPLAY.
+#   median, stop, wait_window: what the benchmarks measure with.
 start_x_session() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
   pids+=($!)
@@ -10,4 +11,26 @@ start_x_session() {
   openbox --sm-disable >/dev/null 2>&1 &
   pids+=($!)
   sleep 1
+}
+
+# Median of the numbers on standard input, one a line ("nan" for none).
+median() { sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+# Ends process $1, forcibly after 3 s.
+stop() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 30); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+# Waits up to 10 s for a visible window of process $1 whose name matches $2 (xdotool ignores
+# case, so the name is checked again); prints its id.
+wait_window() {
+  for _ in $(seq 100); do
+    kill -0 "$1" 2>/dev/null || return 1
+    for id in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true); do
+      xdotool getwindowname "$id" 2>/dev/null | grep -Eq -- "$2" && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
 }
