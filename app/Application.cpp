@@ -2,6 +2,7 @@
 
 #include "app/PlatformChoice.h"
 #include "app/SingleInstance.h"
+#include "app/Translation.h"
 #include "catalogue/CatalogueEditor.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
@@ -57,7 +58,8 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     if (!guard) return 0;
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);
-    installFontSubstitutions();
+    installInterfaceTranslation();
+    installFontSubstitutions(interfaceLanguage() == InterfaceLanguage::English);
     QApplication::setWindowIcon(programIcon());
     std::string description;
     std::unique_ptr<platform::CdDrive> drive = makeDrive(description);

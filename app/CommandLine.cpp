@@ -1,11 +1,16 @@
 #include "app/CommandLine.h"
 
+#include "app/Translation.h"
+
+#include <QTranslator>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
-const char usage[] =
+const char usage[] = QT_TRANSLATE_NOOP("CommandLine",
     "使い方: cd-tunewick32 [--help | --version]\n"
     "\n"
     "音楽CDとディスクイメージを再生するプレイヤーです。引数なしで起動します。\n"
@@ -23,7 +28,19 @@ const char usage[] =
     "\n"
     "設定は ~/.config/cd-tunewick32/ROTOR.INI、ディスクのタイトルは\n"
     "~/.local/share/cd-tunewick32/ に保存されます (XDG_CONFIG_HOME と\n"
-    "XDG_DATA_HOME に従います)。詳しくは man cd-tunewick32\n";
+    "XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です。Shift-JIS で\n"
+    "書けない文字のあるタイトルを保存すると、そのファイルは BOM 付きの UTF-8 に\n"
+    "なります。詳しくは man cd-tunewick32\n");
+
+// The usage in the interface language; the application object does not exist yet.
+std::string localUsage() {
+    QTranslator translator;
+    if (loadInterfaceTranslation(translator)) {
+        const QString translated = translator.translate("CommandLine", usage);
+        if (!translated.isEmpty()) return translated.toStdString();
+    }
+    return usage;
+}
 
 // A write that fails (a closed pipe, a full disk) must not end in a success status.
 int print(const char *text) {
@@ -35,7 +52,7 @@ int print(const char *text) {
 
 std::optional<int> answerCommandLine(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) return print(usage);
+        if (std::strcmp(argv[i], "--help") == 0) return print(localUsage().c_str());
         if (std::strcmp(argv[i], "--version") == 0) return print("cd-tunewick32 " TUNEWICK_VERSION "\n");
     }
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -291,7 +292,7 @@ std::string SettingsFile::ReadText(std::string_view section, std::string_view ke
 }
 
 void SettingsFile::WriteText(std::string_view section, std::string_view key, std::string_view text) {
-    const std::string message = QFileInfo(m_path).fileName().toStdString() + " に書き込めません";
+    const std::string message = QCoreApplication::translate("SettingsFile", "%1 に書き込めません").arg(QFileInfo(m_path).fileName()).toStdString();
     if (!storable(section, key, text)) throw EIniFileException(message);
     QByteArray data;
     if (loadSettings(m_path, data) == LoadResult::Failed) throw EIniFileException(message);

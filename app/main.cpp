@@ -4,7 +4,7 @@
 #include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "platform/ProcessClock.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -44,7 +44,7 @@ void logTitleLineWhenAsked() {
             appendToLog(QString::fromLocal8Bit(discLog), "ready " + QByteArray::number(monotonicMs(), 'f', 3));
         });
     setTitleLineObserver([=](const std::string &text) {
-        if (!titleLog.isEmpty()) appendToLog(titleLog, cp932::decode(text).toUtf8());
+        if (!titleLog.isEmpty()) appendToLog(titleLog, titles::decode(text).toUtf8());
         if (!discLog.isEmpty())
             appendToLog(QString::fromLocal8Bit(discLog), "title " + QByteArray::number(monotonicMs(), 'f', 3));
     });

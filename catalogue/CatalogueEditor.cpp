@@ -3,7 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -27,12 +27,6 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 15;
 
-// The character of `text` at `at`, a surrogate pair taken whole.
-QString characterAt(const QString &text, int at) {
-    const bool pair = text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate();
-    return text.mid(at, pair ? 2 : 1);
-}
-
 // A title is one line of the catalogue file: CR or LF would split it and move every later title
 // down a track, 0x1A would end the file there. Pasted text can hold them; every control character
 // becomes a blank.
@@ -40,21 +34,6 @@ QString blankControls(QString text) {
     for (QChar &c : text)
         if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
     return text;
-}
-
-// For display only: every character that code page 932 cannot hold becomes '?'.
-std::string encodeForDisplay(const QString &text) {
-    QString shown = blankControls(text);
-    for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
-        shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
-    return cp932::encode(shown).value_or(std::string());
-}
-
-[[noreturn]] void refuseTitle(const QString &which, const QString &text) {
-    const QString character = characterAt(text, cp932::firstUnencodable(text));
-    throw EUnencodableTitle((which + QStringLiteral("の「") + character +
-                             QStringLiteral("」は Shift-JIS で書けない文字のため、保存しませんでした"))
-                                .toStdString());
 }
 
 void setTextColour(QWidget *widget, const QColor &colour) {
@@ -203,24 +182,19 @@ QString TCatalogueGrid::cellText(int col, int row) const {
     return cell ? cell->text() : QString();
 }
 
-std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
+std::string TCatalogueGrid::Cells(int col, int row) const {
     const QTableWidgetItem *cell = item(row, col);
     if (!cell) return std::string();
     const QVariant bytes = cell->data(kBytesRole);
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
-    if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
+    if (bytes.isValid() && titles::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(blankControls(cell->text()));
-}
-
-std::string TCatalogueGrid::Cells(int col, int row) const {
-    if (std::optional<std::string> bytes = cellBytes(col, row)) return *bytes;
-    return encodeForDisplay(cellText(col, row));
+    return titles::encode(blankControls(cell->text()));
 }
 
 void TCatalogueGrid::setCell(int col, int row, const std::string &bytes) {
     if (row >= rowCount()) QTableWidget::setRowCount(row + 1);
-    auto *cell = new QTableWidgetItem(cp932::decode(bytes));
+    auto *cell = new QTableWidgetItem(titles::decode(bytes));
     cell->setData(kBytesRole, QByteArray::fromStdString(bytes));
     if (row == 0 || col == 0) cell->setFlags(Qt::ItemIsEnabled);
     setItem(row, col, cell);
@@ -298,19 +272,14 @@ void TCatalogueGrid::showEvent(QShowEvent *event) {
 
 TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); }
 
-std::optional<std::string> TTitleEdit::bytes() const {
-    if (text() == m_shown) return m_bytes;
-    return cp932::encode(blankControls(text()));
-}
-
 std::string TTitleEdit::Text() const {
-    if (std::optional<std::string> held = bytes()) return *held;
-    return encodeForDisplay(text());
+    if (text() == m_shown) return m_bytes;
+    return titles::encode(blankControls(text()));
 }
 
 void TTitleEdit::setText(const std::string &bytes) {
     m_bytes = bytes;
-    m_shown = cp932::decode(bytes);
+    m_shown = titles::decode(bytes);
     QLineEdit::setText(m_shown);
 }
 
@@ -347,9 +316,9 @@ void TCD_Database::createControls() {
     LB1->setFont(makeFont(kGothic, 13, true));
     setTextColour(LB1, kNavy);
     setFont(QFont());
-    BitBtn2 = makeButton(QStringLiteral("保存(&S)"), saveGlyph, this);
+    BitBtn2 = makeButton(tr("保存(&S)"), saveGlyph, this);
     BitBtn2->setGeometry(245, 220, 83, 25);
-    BitBtn1 = makeButton(QStringLiteral("閉じる(&C)"), closeGlyph, this);
+    BitBtn1 = makeButton(tr("閉じる(&C)"), closeGlyph, this);
     BitBtn1->setGeometry(328, 220, 83, 25);
     setTabOrder(Edit1, SG1);
     setTabOrder(SG1, BitBtn2);
@@ -393,24 +362,16 @@ void TCD_Database::layOutGrid() {
 
 void TCD_Database::writeHeaders() {
     SG1->setCell(0, 0, std::string());
-    SG1->setCell(1, 0, cp932::fromUtf8("   　    　   曲　     　目"));
-    SG1->setCell(2, 0, cp932::fromUtf8("  時  間"));
+    SG1->setCell(1, 0, titles::encode(tr("   　    　   曲　     　目")));
+    SG1->setCell(2, 0, titles::encode(tr("  時  間")));
     for (int i = 1; i <= TrackCount; ++i) SG1->setCell(0, i, "  " + twoDigits(i));
 }
 
-std::string TCD_Database::discTitleBytes() const {
-    std::optional<std::string> title = Edit1->bytes();
-    if (!title) refuseTitle(QStringLiteral("ディスクのタイトル"), Edit1->text());
-    return *title;
-}
+std::string TCD_Database::discTitleBytes() const { return Edit1->Text(); }
 
 std::vector<std::string> TCD_Database::catalogueLines() const {
     std::vector<std::string> lines{discTitleBytes()};
-    for (int i = 1; i <= TrackCount; ++i) {
-        std::optional<std::string> title = SG1->cellBytes(1, i);
-        if (!title) refuseTitle(QStringLiteral("トラック %1 のタイトル").arg(i), SG1->cellText(1, i));
-        lines.push_back(*title);
-    }
+    for (int i = 1; i <= TrackCount; ++i) lines.push_back(SG1->Cells(1, i));
     return lines;
 }
 

@@ -6,20 +6,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-// A title holds a character that code page 932 cannot hold; nothing was written. The message
-// (UTF-8) names the title and the character.
-class EUnencodableTitle : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The catalogue grid: three columns (track number, title, time); row 0 and column 0 are fixed.
-// Cells hold code page 932 bytes, shown decoded; a cell that is not edited keeps its bytes exactly.
+// Cells hold titles (code page 932 bytes, or marked UTF-8 for a title that code page 932 cannot
+// hold), shown decoded; a cell that is not edited keeps its bytes exactly.
 // The header row is drawn by a view of its own above the scrolled rows, so that it stays in view;
 // fixed cells never become current, and Tab leaves the grid.
 class TCatalogueGrid : public QTableWidget {
@@ -27,10 +19,8 @@ class TCatalogueGrid : public QTableWidget {
 public:
     explicit TCatalogueGrid(QWidget *parent = nullptr);
 
-    // The cell's bytes for display: a typed character that code page 932 cannot hold reads as '?'.
+    // The cell's title; an edited cell is encoded from its text.
     std::string Cells(int col, int row) const;
-    // The cell's bytes, or nothing when it holds a character that code page 932 cannot hold.
-    std::optional<std::string> cellBytes(int col, int row) const;
     // The text shown in the cell (as typed).
     QString cellText(int col, int row) const;
     void setCell(int col, int row, const std::string &bytes);
@@ -54,16 +44,13 @@ private:
     QTableView *m_headerRow = nullptr;
 };
 
-// The title field of the editor: holds the disc title as code page 932 bytes; the text shown is
-// its decoding. Text that the user typed is encoded on reading.
+// The title field of the editor: holds the disc title (code page 932 bytes, or marked UTF-8); the
+// text shown is its decoding. Text that the user typed is encoded on reading.
 class TTitleEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit TTitleEdit(QWidget *parent = nullptr);
-    // The title's bytes for display: a typed character that code page 932 cannot hold reads as '?'.
     std::string Text() const;
-    // The title's bytes, or nothing when it holds a character that code page 932 cannot hold.
-    std::optional<std::string> bytes() const;
     void setText(const std::string &bytes);
 
 private:
@@ -93,10 +80,8 @@ public:
     // Sets the grid to one row per track of the loaded disc plus the header row, with the headers
     // and the track numbers.
     void layOutGrid();
-    // The disc title's bytes; raises EUnencodableTitle when code page 932 cannot hold it.
     std::string discTitleBytes() const;
-    // The file's lines: the disc title, then one title per track; raises EUnencodableTitle naming
-    // the first title that code page 932 cannot hold.
+    // The file's lines: the disc title, then one title per track.
     std::vector<std::string> catalogueLines() const;
 
 protected:

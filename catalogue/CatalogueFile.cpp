@@ -1,7 +1,10 @@
 #include "catalogue/CatalogueFile.h"
 
+#include "platform/Cp932.h"
 #include "platform/Errors.h"
+#include "platform/TitleText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +27,7 @@ std::string utf8(const QString &text) {
 }
 
 [[noreturn]] void failWrite(const QString &path, const QString &reason) {
-    throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " に書き込めません: " + utf8(reason));
+    throw EInOutError(utf8(QCoreApplication::translate("CatalogueFile", "%1 に書き込めません: %2").arg(QDir::toNativeSeparators(path), reason)));
 }
 
 // QSaveFile writes into an unnamed file, links it as "<name>.XXXXXX" (six random letters and
@@ -84,24 +87,59 @@ std::string joinLines(const std::vector<std::string> &lines) {
     return content;
 }
 
+namespace {
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// A title in UTF-8 (read from a UTF-8 file, or typed) that code page 932 can hold after all goes
+// back into code page 932, so that a file whose titles all fit is code page 932 again.
+std::optional<std::string> inCodePage932(const std::string &title) {
+    if (!titles::isUtf8(title)) return title;
+    return cp932::encode(titles::decode(title));
+}
+
+bool needsUtf8(const std::string &title) { return !inCodePage932(title); }
+
+}  // namespace
+
+std::vector<std::string> titlesOfContent(std::string_view content) {
+    if (!titles::isUtf8(content)) return splitLines(content);
+    std::vector<std::string> lines = splitLines(content.substr(titles::kUtf8Mark.size()));
+    for (std::string &line : lines)
+        if (!isAscii(line)) line.insert(0, titles::kUtf8Mark);
+    return lines;
+}
+
+std::string contentOfTitles(const std::vector<std::string> &titles) {
+    const bool utf8 = std::any_of(titles.begin(), titles.end(), needsUtf8);
+    std::vector<std::string> lines;
+    lines.reserve(titles.size());
+    for (const std::string &title : titles) lines.push_back(utf8 ? titles::toUtf8(title) : *inCodePage932(title));
+    return utf8 ? std::string(titles::kUtf8Mark) + joinLines(lines) : joinLines(lines);
+}
+
 std::optional<std::vector<std::string>> readFile(const QString &path) {
     if (!QFileInfo::exists(path)) return std::nullopt;
     QFile file(path);
     if (!QFileInfo(path).isFile()) {
-        throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " を読み込めません: not a regular file");
+        throw EInOutError(utf8(QCoreApplication::translate("CatalogueFile", "%1 を読み込めません: %2")
+                                    .arg(QDir::toNativeSeparators(path), QStringLiteral("not a regular file"))));
     }
     QByteArray content;
     if (file.open(QIODevice::ReadOnly)) content = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " を読み込めません: " + utf8(file.errorString()));
-    return splitLines(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+        throw EInOutError(utf8(QCoreApplication::translate("CatalogueFile", "%1 を読み込めません: %2")
+                                    .arg(QDir::toNativeSeparators(path), file.errorString())));
+    return titlesOfContent(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
 }
 
 void writeFile(const QString &path, const std::vector<std::string> &lines) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) failWrite(path, QStringLiteral("cannot create the folder ") + folder);
     removeInterruptedSaves(path);
-    const std::string content = joinLines(lines);
+    const std::string content = contentOfTitles(lines);
     QSaveFile file(path);
     // Unbuffered: a buffered QSaveFile flushes inside commit(), which then replaces the target even
     // when that flush fell short (a full disk, a file size limit), leaving a cut-off file.

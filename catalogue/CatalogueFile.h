@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-// Catalogue files: one per disc, named by the disc's length value, holding code page 932 lines
-// that end in CR LF: line 1 the disc title, line 1 + k the title of track k. Lines are bytes and
-// are never converted here.
+// Catalogue files: one per disc, named by the disc's length value, holding lines that end in CR LF:
+// line 1 the disc title, line 1 + k the title of track k. A file is code page 932, its lines kept as
+// bytes and never converted; only when a title does not fit code page 932 is the file written in
+// UTF-8 behind the UTF-8 byte-order mark, and a file that starts with the mark is read as UTF-8.
+// Titles in memory are in the form of platform/TitleText.h.
 namespace catalogue {
 
 // "<decimal length value>.CDL"; the value is the packed MSF length of the whole disc, frames included.
@@ -23,6 +25,13 @@ QString catalogueFolder();
 std::vector<std::string> splitLines(std::string_view content);
 // CR LF after every line.
 std::string joinLines(const std::vector<std::string> &lines);
+
+// The titles that file contents hold: the lines of a code page 932 file as they are; those of a
+// file behind the byte-order mark in UTF-8, a line with other than ASCII marked as UTF-8.
+std::vector<std::string> titlesOfContent(std::string_view content);
+// The contents of a file holding `titles`: code page 932, the bytes of each title as they are, when
+// code page 932 can hold every title; otherwise the byte-order mark and every title in UTF-8.
+std::string contentOfTitles(const std::vector<std::string> &titles);
 
 // The lines of the file at `path`, or nothing when it does not exist. Raises EInOutError when it
 // exists but cannot be read.

@@ -2,13 +2,14 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/Modal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -30,11 +31,11 @@ bool catalogueFileExists() { return QFileInfo::exists(DiscFilePath); }
 // The registration question; true for Yes. Esc and the close box answer No.
 bool askToRegister() {
     // Two lines: Qt breaks a plain-text line at LF, not at a lone CR.
-    QMessageBox box(QMessageBox::Information, QStringLiteral("情報"),
-                    QStringLiteral("このＣＤのデータはありません。\nデータベースに登録しますか？"),
+    QMessageBox box(QMessageBox::Information, QCoreApplication::translate("DiscLoading", "情報"),
+                    QCoreApplication::translate("DiscLoading", "このＣＤのデータはありません。\nデータベースに登録しますか？"),
                     QMessageBox::NoButton, Form1);
-    QPushButton *yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    QPushButton *yes = box.addButton(QCoreApplication::translate("DiscLoading", "はい(&Y)"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QCoreApplication::translate("DiscLoading", "いいえ(&N)"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
     execModal(&box);
@@ -110,18 +111,10 @@ void askPendingRegistration() {
 
 namespace {
 
-// A title that code page 932 cannot hold goes in as if typed, so that saving reports it as it
-// reports a typed one; until then the displays show it with a replacement character.
 void putTitle(int row, const std::string &utf8) {
-    const QString title = QString::fromStdString(utf8);
-    const std::optional<std::string> bytes = cp932::encode(title);
-    if (row == 0) {
-        if (bytes) CD_Database->Edit1->setText(*bytes);
-        else CD_Database->Edit1->QLineEdit::setText(title);
-        return;
-    }
-    CD_Database->SG1->setCell(1, row, bytes.value_or(std::string()));
-    if (!bytes) CD_Database->SG1->item(row, 1)->setText(title);
+    const std::string title = titles::encode(QString::fromStdString(utf8));
+    if (row == 0) return CD_Database->Edit1->setText(title);
+    CD_Database->SG1->setCell(1, row, title);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include "catalogue/CatalogueEditor.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -143,7 +143,7 @@ QVariantMap metadataOf(const MediaSnapshot &s) {
     if (!s.trackTitle.isEmpty()) map.insert(QStringLiteral("xesam:title"), busSafeText(s.trackTitle));
     // Without a catalogue file the disc title is the display's placeholder, not a title.
     if (!s.discTitle.empty() && QFileInfo::exists(s.discFile))
-        map.insert(QStringLiteral("xesam:album"), busSafeText(cp932::decode(s.discTitle)));
+        map.insert(QStringLiteral("xesam:album"), busSafeText(titles::decode(s.discTitle)));
     return map;
 }
 

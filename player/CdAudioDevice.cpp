@@ -2,6 +2,8 @@
 
 #include "player/TimeFormat.h"
 
+#include <QCoreApplication>
+
 using platform::DriveState;
 using platform::TableOfContents;
 
@@ -9,18 +11,20 @@ namespace {
 constexpr int kErrNotReady = 1;
 constexpr int kErrOutOfRange = 2;
 constexpr int kErrRefused = 3;
-constexpr const char *kNoDevice = "MCI ﾃﾞﾊﾞｲｽがありません";
-constexpr const char *kUnknownError = "原因不明のｴﾗｰ";
+constexpr const char *kNoDevice = QT_TRANSLATE_NOOP("TMediaPlayer", "MCI ﾃﾞﾊﾞｲｽがありません");
+constexpr const char *kUnknownError = QT_TRANSLATE_NOOP("TMediaPlayer", "原因不明のｴﾗｰ");
+
+std::string translated(const char *text) { return QCoreApplication::translate("TMediaPlayer", text).toStdString(); }
 }  // namespace
 
 void CdAudioDevice::requireOpen() const {
-    if (!m_open || !m_drive) throw EMCIDeviceError(kNoDevice);
+    if (!m_open || !m_drive) throw EMCIDeviceError(translated(kNoDevice));
 }
 
 void CdAudioDevice::Open() {
     if (m_open) Close();
     std::string reason;
-    if (!m_drive || !m_drive->open(reason)) throw EMCIDeviceError(reason.empty() ? kUnknownError : reason);
+    if (!m_drive || !m_drive->open(reason)) throw EMCIDeviceError(reason.empty() ? translated(kUnknownError) : reason);
     m_open = true;
     m_deviceId = 1;
     m_lastError = 0;

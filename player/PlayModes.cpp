@@ -27,7 +27,7 @@ void TForm1::PA_RepeatClick(QObject *Sender) {
     if (!discListed()) return;
     if (RepeatOn) return PA_RepeatExit(Sender);
     PM_REPEAT->setCheckMark(true);
-    setSwitchLook(PA_Repeat, true, QStringLiteral("ﾘﾋﾟｰﾄ解除"));
+    setSwitchLook(PA_Repeat, true, TForm1::tr("ﾘﾋﾟｰﾄ解除"));
     PA_ShffExit(Sender);
     RepeatTrack = CurrentTrack;
     RepeatOn = true;
@@ -42,7 +42,7 @@ void TForm1::PA_ShffClick(QObject *Sender) {
     // With the door open the grid may still list the last disc, but there is nothing to shuffle:
     // an order drawn from no tracks would leave shuffle on with an order of no disc.
     if (MediaPlayer1->Tracks() < 1) return;
-    setSwitchLook(PA_Shff, true, QStringLiteral("ｼｬｯﾌﾙ解除"));
+    setSwitchLook(PA_Shff, true, TForm1::tr("ｼｬｯﾌﾙ解除"));
     PM_SHFF->setCheckMark(true);
     std::mt19937 random = clockSeededGenerator();
     int n = MediaPlayer1->Tracks();
@@ -61,7 +61,7 @@ void TForm1::PA_ShffClick(QObject *Sender) {
 }
 
 void TForm1::PA_RepeatExit(QObject *) {
-    setSwitchLook(PA_Repeat, false, QStringLiteral("ﾘﾋﾟｰﾄﾌﾟﾚｲ"));
+    setSwitchLook(PA_Repeat, false, TForm1::tr("ﾘﾋﾟｰﾄﾌﾟﾚｲ"));
     RepeatTrack = 0;
     RepeatOn = false;
     PM_REPEAT->setCheckMark(false);
@@ -69,7 +69,7 @@ void TForm1::PA_RepeatExit(QObject *) {
 }
 
 void TForm1::PA_ShffExit(QObject *) {
-    setSwitchLook(PA_Shff, false, QStringLiteral("ｼｬｯﾌﾙﾌﾟﾚｲ"));
+    setSwitchLook(PA_Shff, false, TForm1::tr("ｼｬｯﾌﾙﾌﾟﾚｲ"));
     ShuffleOn = false;
     PM_SHFF->setCheckMark(false);
     LCD_DISPLAY->LB_MODE->setCaption("");

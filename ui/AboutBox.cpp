@@ -1,6 +1,6 @@
 #include "ui/AboutBox.h"
 
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "ui/ToolGlyphs.h"
 #include "ui/controls/Fonts.h"
 
@@ -80,7 +80,7 @@ void TGlyphButton::paintEvent(QPaintEvent *) {
 TAboutBox::TAboutBox(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setFixedSize(214, 88);
     setFont(makeFont(kGothic, 13, true));
     Panel1 = new TPanel(this);
@@ -93,10 +93,10 @@ TAboutBox::TAboutBox(QWidget *parent)
     ProgramIcon = new QLabel(Panel2);
     ProgramIcon->setGeometry(4, 4, 33, 33);
     ProgramIcon->setPixmap(QPixmap::fromImage(programIconImage()));
-    ProductName = makeLabel(Panel1, {56, 6, 143, 16}, cp932::fromUtf8("ＣD-Ｔunewick32"), 16);
+    ProductName = makeLabel(Panel1, {56, 6, 143, 16}, titles::encode(tr("ＣD-Ｔunewick32")), 16);
     Version = makeLabel(Panel1, {116, 24, 85, 12}, "Version 1.20", 12);
-    Comments = makeLabel(Panel1, {54, 40, 148, 12}, cp932::fromUtf8("CDﾌﾟﾚｲﾔｰ for Linux"), 12);
-    OKButton = new TGlyphButton(checkGlyph(), QStringLiteral("Ｏ Ｋ      "), 60, this);
+    Comments = makeLabel(Panel1, {54, 40, 148, 12}, titles::encode(tr("CDﾌﾟﾚｲﾔｰ for Linux")), 12);
+    OKButton = new TGlyphButton(checkGlyph(), tr("Ｏ Ｋ      "), 60, this);
     OKButton->setGeometry(6, 60, 203, 23);
     OKButton->setFont(makeFont(kGothic, 13, true));
     OKButton->setDefault(true);

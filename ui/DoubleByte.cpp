@@ -1,13 +1,67 @@
 #include "ui/DoubleByte.h"
 
 #include "platform/Cp932.h"
+#include "platform/TitleText.h"
+
+#include <QList>
 
 #include <stdexcept>
 
 namespace {
 constexpr int kWindow = 28;
 bool lead(const std::string &s, int i) { return cp932::isLeadByte(static_cast<unsigned char>(s[i - 1])); }
+
+// Characters that a Japanese font draws at full width: Hangul Jamo, the CJK blocks with Kana and
+// Hangul syllables, compatibility ideographs and forms, full-width forms, the supplementary ideographs.
+bool isWide(char32_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// Stand-ins of the layout: a narrow character other than ASCII, and a wide one (a double-byte
+// character of code page 932).
+constexpr char kNarrow = '_';
+constexpr const char *kWide = "\x81\x40";
 }  // namespace
+
+TitleColumns::TitleColumns(const std::string &title) : m_utf8(titles::isUtf8(title)) {
+    if (!m_utf8) {
+        m_layout = title;
+        return;
+    }
+    for (const uint character : titles::decode(title).toUcs4()) append(static_cast<char32_t>(character));
+}
+
+void TitleColumns::append(char32_t character) {
+    m_characters.push_back(QString::fromUcs4(&character, 1).toStdString());
+    if (isWide(character)) {
+        m_layout += kWide;
+        m_characters.emplace_back();
+    } else {
+        m_layout += character < 0x80 ? static_cast<char>(character) : kNarrow;
+    }
+}
+
+std::string TitleColumns::shown(std::size_t from, std::size_t count) const {
+    if (!m_utf8) return m_layout.substr(from, count);
+    std::string text(titles::kUtf8Mark);
+    for (std::size_t column = from; column < from + count && column < m_characters.size(); ++column)
+        text += m_characters[column];
+    return text;
+}
+
+TitleColumns TitleColumns::scrolled() const {
+    TitleColumns both;
+    both.m_utf8 = m_utf8;
+    both.m_layout = m_layout + " >> " + m_layout;
+    if (m_utf8) {
+        both.m_characters = m_characters;
+        for (char c : std::string(" >> ")) both.m_characters.emplace_back(1, c);
+        both.m_characters.insert(both.m_characters.end(), m_characters.begin(), m_characters.end());
+    }
+    return both;
+}
 
 bool IsTrailByte(const std::string &s, int i) {
     if (i < 1 || i > static_cast<int>(s.size())) throw std::out_of_range("Illegal Index");
@@ -31,21 +85,30 @@ std::string CopyChars(const std::string &s, int index, int count) {
 }
 
 std::string titleHead(const std::string &s) {
-    if (s.size() < kWindow + 1) return s;
-    return s.substr(0, IsTrailByte(s, kWindow + 1) ? kWindow - 1 : kWindow);
+    const TitleColumns title(s);
+    const std::string &columns = title.layout();
+    if (columns.size() < kWindow + 1) return s;
+    return title.shown(0, IsTrailByte(columns, kWindow + 1) ? kWindow - 1 : kWindow);
+}
+
+bool beginsWithStopMark(const std::string &shown) {
+    if (titles::isUtf8(shown)) return shown.substr(titles::kUtf8Mark.size(), 2) == ">>";
+    return CopyChars(shown, 1, 2).substr(0, 2) == ">>";
 }
 
 std::vector<std::string> marqueeWindows(const std::string &s) {
     std::vector<std::string> shown;
-    if (s.size() < kWindow) return shown;
-    std::string t = s + " >> " + s;
+    const TitleColumns title(s);
+    if (title.layout().size() < kWindow) return shown;
+    const TitleColumns scroll = title.scrolled();
+    const std::string &t = scroll.layout();
     std::string line = titleHead(s);
     for (int p = 1;; ++p) {
         if (!IsTrailByte(t, p)) {
-            line = t.substr(static_cast<size_t>(p - 1), IsTrailByte(t, p + kWindow) ? kWindow - 1 : kWindow);
+            line = scroll.shown(static_cast<size_t>(p - 1), IsTrailByte(t, p + kWindow) ? kWindow - 1 : kWindow);
             shown.push_back(line);
         }
-        if (CopyChars(line, 1, 2).substr(0, 2) == ">>") break;
+        if (beginsWithStopMark(line)) break;
     }
     return shown;
 }

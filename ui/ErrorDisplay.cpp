@@ -31,6 +31,6 @@ void runGuarded(const std::function<void()> &handler) {
     } catch (const std::exception &e) {
         showException(e);
     } catch (...) {
-        showException(std::runtime_error("原因不明のｴﾗｰ"));
+        showException(std::runtime_error(QCoreApplication::translate("TMediaPlayer", "原因不明のｴﾗｰ").toStdString()));
     }
 }

@@ -141,23 +141,23 @@ void TForm1::createControls() {
     LB_Tunewick->setColor(kSilver);
     LB_Tunewick->setFontColor(kGrey);
     LB_Tunewick->setFont(makeFont(QStringLiteral("Arial"), 11));
-    SBT_ABOUT = makeToolButton(PA_SUTTER, {60, 1, 20, 16}, aboutGlyph(), {12, 12}, QStringLiteral("バージョン情報"));
-    SBT_DATA = makeToolButton(PA_SUTTER, {5, 1, 25, 16}, dataGlyph(), {16, 16}, QStringLiteral("ﾃﾞｰﾀﾍﾞｰｽ編集"));
-    SBT_HELP = makeToolButton(PA_SUTTER, {39, 1, 20, 16}, helpGlyph(), {12, 12}, QStringLiteral("ヘルプを表示"));
+    SBT_ABOUT = makeToolButton(PA_SUTTER, {60, 1, 20, 16}, aboutGlyph(), {12, 12}, tr("バージョン情報"));
+    SBT_DATA = makeToolButton(PA_SUTTER, {5, 1, 25, 16}, dataGlyph(), {16, 16}, tr("ﾃﾞｰﾀﾍﾞｰｽ編集"));
+    SBT_HELP = makeToolButton(PA_SUTTER, {39, 1, 20, 16}, helpGlyph(), {12, 12}, tr("ヘルプを表示"));
 
     Panel2 = new TPanel(this);
     Panel2->setGeometry(254, 2, 77, 57);
-    PA_DISP = makeFunctionButton(Panel2, {3, 4, 71, 15}, QStringLiteral("DISPLAY"), QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ表示"));
-    PA_ICON = makeFunctionButton(Panel2, {3, 22, 35, 15}, QStringLiteral("HIDE"), QStringLiteral("Tunewickを隠す"));
-    PA_Repeat = makeFunctionButton(Panel2, {3, 39, 35, 15}, QStringLiteral("REP"), QStringLiteral("ﾘﾋﾟｰﾄﾌﾟﾚｲ"));
+    PA_DISP = makeFunctionButton(Panel2, {3, 4, 71, 15}, QStringLiteral("DISPLAY"), tr("ﾃﾞｨｽﾌﾟﾚｲ表示"));
+    PA_ICON = makeFunctionButton(Panel2, {3, 22, 35, 15}, QStringLiteral("HIDE"), tr("Tunewickを隠す"));
+    PA_Repeat = makeFunctionButton(Panel2, {3, 39, 35, 15}, QStringLiteral("REP"), tr("ﾘﾋﾟｰﾄﾌﾟﾚｲ"));
     PA_Repeat->hide();
-    PA_Shff = makeFunctionButton(Panel2, {39, 39, 35, 15}, QStringLiteral("SHF"), QStringLiteral("ｼｬｯﾌﾙﾌﾟﾚｲ"));
+    PA_Shff = makeFunctionButton(Panel2, {39, 39, 35, 15}, QStringLiteral("SHF"), tr("ｼｬｯﾌﾙﾌﾟﾚｲ"));
     PA_Shff->hide();
-    PA_MINI = makeFunctionButton(Panel2, {39, 22, 35, 15}, QStringLiteral("ICON"), QStringLiteral("最小化する"));
+    PA_MINI = makeFunctionButton(Panel2, {39, 22, 35, 15}, QStringLiteral("ICON"), tr("最小化する"));
     for (QWidget *w : {static_cast<QWidget *>(Panel1), static_cast<QWidget *>(Panel2), static_cast<QWidget *>(Panel3)})
         w->setCursor(Qt::ArrowCursor);
     for (TPanel *button : {PA_POWER, PA_DISP, PA_Repeat, PA_Shff}) markAsSwitch(button);
-    PA_SUTTER->setAccessibleName(QStringLiteral("シャッター"));
+    PA_SUTTER->setAccessibleName(tr("シャッター"));
 
     Timer1 = new TTimer(this);
     Timer1->setInterval(250);
@@ -176,28 +176,28 @@ void TForm1::createMenu() {
         PM1->addAction(action);
         return action;
     };
-    PM_RESIZE = item(QStringLiteral("Tunewick を表示"));
+    PM_RESIZE = item(tr("Tunewick を表示"));
     PM_RESIZE->setVisible(false);
-    PM_SEL = item(QStringLiteral("TrackSelecter を表示"));
+    PM_SEL = item(tr("TrackSelecter を表示"));
     PM_LINE = separator();
-    PM_Play = item(QStringLiteral("再　　　生　（Ｐｌａｙ）"));
-    PM_Pause = item(QStringLiteral("一時停止　（Ｐａｕｓｅ）"));
-    PM_Stop = item(QStringLiteral("停　　　止　（Ｓｔｏｐ） "));
+    PM_Play = item(tr("再　　　生　（Ｐｌａｙ）"));
+    PM_Pause = item(tr("一時停止　（Ｐａｕｓｅ）"));
+    PM_Stop = item(tr("停　　　止　（Ｓｔｏｐ） "));
     PM_Stop->setCheckMark(true);
-    PM_EJECT = item(QStringLiteral("取  出  し　（Ｅｊｅｃｔ）"));
+    PM_EJECT = item(tr("取  出  し　（Ｅｊｅｃｔ）"));
     PM_N3 = separator();
-    PM_REPEAT = item(QStringLiteral("リピートプレイ"));
+    PM_REPEAT = item(tr("リピートプレイ"));
     PM_REPEAT->setEnabled(false);
-    PM_SHFF = item(QStringLiteral("シャッフルプレイ"));
+    PM_SHFF = item(tr("シャッフルプレイ"));
     PM_SHFF->setEnabled(false);
     N1 = separator();
-    PM_DISP = item(QStringLiteral("ディスプレイ表示"));
-    PM_LOOP = item(QStringLiteral("エンドレス再生"));
+    PM_DISP = item(tr("ディスプレイ表示"));
+    PM_LOOP = item(tr("エンドレス再生"));
     N2 = separator();
-    PM_HELP = item(QStringLiteral("ヘルプ表示"));
-    PM_VER = item(QStringLiteral("バージョン情報"));
+    PM_HELP = item(tr("ヘルプ表示"));
+    PM_VER = item(tr("バージョン情報"));
     N4 = separator();
-    PM_EXIT = item(QStringLiteral("CD-Tunewick 終了"));
+    PM_EXIT = item(tr("CD-Tunewick 終了"));
 }
 
 void TForm1::connectHandlers() {
@@ -253,7 +253,7 @@ void TForm1::PA_DISPClick(QObject *) {
     if (!LcdVisible) {
         PA_DISP->setBevelInner(bvLowered);
         PA_DISP->setFontColor(kGreen);
-        PA_DISP->setHint(QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ消去"));
+        PA_DISP->setHint(tr("ﾃﾞｨｽﾌﾟﾚｲ消去"));
         PA_ICON->setEnabled(true);
         PA_ICON->setFontColor(kWhite);
         PA_ICON->setShowHint(true);
@@ -263,7 +263,7 @@ void TForm1::PA_DISPClick(QObject *) {
     } else {
         PA_DISP->setBevelInner(bvNone);
         PA_DISP->setFontColor(kWhite);
-        PA_DISP->setHint(QStringLiteral("ﾃﾞｨｽﾌﾟﾚｲ表示"));
+        PA_DISP->setHint(tr("ﾃﾞｨｽﾌﾟﾚｲ表示"));
         PA_ICON->setEnabled(false);
         PA_ICON->setFontColor(kGrey);
         PA_ICON->setShowHint(false);

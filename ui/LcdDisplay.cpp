@@ -86,10 +86,10 @@ void TLCD_DISPLAY::createControls() {
     LB_TIME = makeLabel(Panel2, {316, 15}, {59, 17}, "", kNavy, 16, false, false);
     LB_TIME->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    PA_TITLE = makeSmallPanel(Panel1, 6, 41, QStringLiteral("タイトル表示の変更"));
-    PA_REMEIN = makeSmallPanel(Panel1, 50, 41, QStringLiteral("時間表示の変更"));
-    Panel3 = makeSmallPanel(Panel1, 295, 41, QStringLiteral("Track Selecter を表示"));
-    PA_COM = makeSmallPanel(Panel1, 341, 42, QStringLiteral("Tunewick表示"));
+    PA_TITLE = makeSmallPanel(Panel1, 6, 41, tr("タイトル表示の変更"));
+    PA_REMEIN = makeSmallPanel(Panel1, 50, 41, tr("時間表示の変更"));
+    Panel3 = makeSmallPanel(Panel1, 295, 41, tr("Track Selecter を表示"));
+    PA_COM = makeSmallPanel(Panel1, 341, 42, tr("Tunewick表示"));
     for (TPanel *panel : {PA_TITLE, PA_REMEIN, PA_COM}) panel->HelpContext = 1000;
 }
 

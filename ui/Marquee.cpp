@@ -30,19 +30,23 @@ void ShowScrollTitle(const std::string &S) {
     over->Tag = over->Tag + 1;
     showOnTitleLine(titleHead(S));
     over->hide();
-    if (S.size() >= kWindowBytes) {
-        const std::string T = S + " >> " + S;
+    // Lengths and positions count the title line's columns: bytes of a code page 932 title.
+    const TitleColumns title(S);
+    const bool scrolls = title.layout().size() >= kWindowBytes;
+    if (scrolls) {
+        const TitleColumns scroll = title.scrolled();
+        const std::string &T = scroll.layout();
         for (int p = 1;; ++p) {
             if (Form1->PA_POWER->Tag == 0) break;
             if (!IsTrailByte(T, p)) {
-                showOnTitleLine(T.substr(static_cast<size_t>(p - 1), IsTrailByte(T, p + kWindowBytes) ? 27 : 28));
+                showOnTitleLine(scroll.shown(static_cast<size_t>(p - 1), IsTrailByte(T, p + kWindowBytes) ? 27 : 28));
                 WaitMs(ScrollDelay);
             }
-            if (CopyChars(LCD_DISPLAY->LB_NAME->Caption(), 1, 2).substr(0, 2) == ">>") break;
+            if (beginsWithStopMark(LCD_DISPLAY->LB_NAME->Caption())) break;
             if (over->Tag != 1) break;
         }
     }
-    if (S.size() >= kWindowBytes && over->Tag != 0) {
+    if (scrolls && over->Tag != 0) {
         over->show();
         showOnTitleLine(titleHead(S));
     }

@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/DiscLoading.h"
+#include "platform/TitleText.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/ErrorDisplay.h"
@@ -45,7 +46,7 @@ QPushButton *makeButton(QWidget *parent, QRect geometry, const QString &caption,
     return button;
 }
 
-std::string titleField(int track) { return " " + CD_Database->SG1->Cells(1, track); }
+std::string titleField(int track) { return titles::encode(QLatin1Char(' ') + titles::decode(CD_Database->SG1->Cells(1, track))); }
 
 }  // namespace
 
@@ -71,8 +72,8 @@ void TForm5::createControls() {
     TrackBar1->setTickInterval(1);
     TrackBar1->setPageStep(1);
     TrackBar1->setFocusPolicy(Qt::NoFocus);
-    BitBtn2 = makeButton(Panel1, {218, 27, 70, 18}, QStringLiteral("Close"), QStringLiteral("TrackSelecterを閉じる"));
-    BitBtn1 = makeButton(Panel1, {218, 5, 70, 18}, QStringLiteral("Do Play"), QStringLiteral("Track再生"));
+    BitBtn2 = makeButton(Panel1, {218, 27, 70, 18}, QStringLiteral("Close"), tr("TrackSelecterを閉じる"));
+    BitBtn1 = makeButton(Panel1, {218, 5, 70, 18}, QStringLiteral("Do Play"), tr("Track再生"));
     setTabOrder(BitBtn2, BitBtn1);
     // Until the first refresh with a loaded disc there is no track to offer.
     TrackBar1->setEnabled(false);

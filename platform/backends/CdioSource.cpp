@@ -1,5 +1,6 @@
 #include "platform/backends/CdioSource.h"
 
+#include "platform/Messages.h"
 #include "platform/backends/CdText.h"
 
 #include <algorithm>
@@ -78,37 +79,39 @@ driver_id_t CdioSource::imageDriver(const std::string &path) {
 std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::string &reason) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
-        reason = "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません: " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません: %1"), {path});
         return nullptr;
     }
     bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
     if (access(path.c_str(), R_OK) != 0) {
         if (device)
-            reason = "CDﾄﾞﾗｲﾌﾞ " + path + " を読む権限がありません: ｸﾞﾙｰﾌﾟ \"" + groupName(info.st_gid) +
-                     "\" に入り (sudo adduser $USER " + groupName(info.st_gid) + ")、ﾛｸﾞｲﾝし直してください";
+            reason = message(QT_TRANSLATE_NOOP("platform", "CDﾄﾞﾗｲﾌﾞ %1 を読む権限がありません: ｸﾞﾙｰﾌﾟ \"%2\" に入り "
+                                                   "(sudo adduser $USER %2)、ﾛｸﾞｲﾝし直してください"),
+                             {path, groupName(info.st_gid)});
         else
-            reason = "ﾃﾞｨｽｸｲﾒｰｼﾞ " + path + " を読む権限がありません";
+            reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞ %1 を読む権限がありません"), {path});
         return nullptr;
     }
     if (device) return std::shared_ptr<CdioSource>(new CdioSource(path, true, {}));
     // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
     if (imageDriver(path) == DRIVER_UNKNOWN) {
-        reason = "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): %1"),
+                         {path});
         return nullptr;
     }
 
     if (!readsSafely(path, imageDriver(path))) {
-        reason = "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
     Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
     if (!probe || !readToc(probe.get(), toc)) {
-        reason = "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
     if (!hasAudio(toc)) {
-        reason = "音楽CDではありません: " + path + " にはﾃﾞｰﾀﾄﾗｯｸしかありません";
+        reason = message(QT_TRANSLATE_NOOP("platform", "音楽CDではありません: %1 にはﾃﾞｰﾀﾄﾗｯｸしかありません"), {path});
         return nullptr;
     }
     return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc));

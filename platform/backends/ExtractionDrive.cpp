@@ -1,5 +1,6 @@
 #include "platform/backends/ExtractionDrive.h"
 
+#include "platform/Messages.h"
 #include "platform/backends/SectorReader.h"
 
 #include <algorithm>
@@ -391,7 +392,7 @@ bool ExtractionDrive::open(std::string &reason) {
     if (m_lingering) {
         std::unique_lock lock(m_lingering->mutex);
         if (!m_lingering->done) {
-            reason = "ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください";
+            reason = message(QT_TRANSLATE_NOOP("platform", "ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください"));
             return false;
         }
         lock.unlock();

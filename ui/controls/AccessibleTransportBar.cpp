@@ -2,6 +2,7 @@
 
 #include "ui/controls/Accessible.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace {
@@ -65,15 +66,15 @@ private:
 
 QString transportButtonName(TMPBtnType kind) {
     switch (kind) {
-    case btPlay: return QStringLiteral("再生");
-    case btPause: return QStringLiteral("一時停止");
-    case btStop: return QStringLiteral("停止");
-    case btNext: return QStringLiteral("次の曲");
-    case btPrev: return QStringLiteral("前の曲");
-    case btStep: return QStringLiteral("コマ送り");
-    case btBack: return QStringLiteral("コマ戻し");
-    case btRecord: return QStringLiteral("録音");
-    case btEject: return QStringLiteral("取り出し");
+    case btPlay: return QCoreApplication::translate("TMediaPlayer", "再生");
+    case btPause: return QCoreApplication::translate("TMediaPlayer", "一時停止");
+    case btStop: return QCoreApplication::translate("TMediaPlayer", "停止");
+    case btNext: return QCoreApplication::translate("TMediaPlayer", "次の曲");
+    case btPrev: return QCoreApplication::translate("TMediaPlayer", "前の曲");
+    case btStep: return QCoreApplication::translate("TMediaPlayer", "コマ送り");
+    case btBack: return QCoreApplication::translate("TMediaPlayer", "コマ戻し");
+    case btRecord: return QCoreApplication::translate("TMediaPlayer", "録音");
+    case btEject: return QCoreApplication::translate("TMediaPlayer", "取り出し");
     }
     return {};
 }

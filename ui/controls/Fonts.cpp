@@ -6,12 +6,14 @@ const QString kGothic = QStringLiteral("ＭＳ ゴシック");
 const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 const QString kSystemFont = QStringLiteral("System");
 
-void installFontSubstitutions() {
+void installFontSubstitutions(bool latinTexts) {
     QFont::insertSubstitutions(kGothic, {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
                                          QStringLiteral("DejaVu Sans Mono")});
-    QFont::insertSubstitutions(kPGothic, {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
-                                          QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(kSystemFont, {QStringLiteral("IPAPGothic"), QStringLiteral("DejaVu Sans")});
+    const QStringList proportional = latinTexts
+        ? QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")}
+        : QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("DejaVu Sans")};
+    QFont::insertSubstitutions(kPGothic, proportional);
+    QFont::insertSubstitutions(kSystemFont, {proportional.front(), QStringLiteral("DejaVu Sans")});
 }
 
 QFont makeFont(const QString &family, int pixelHeight, bool bold, bool underline) {

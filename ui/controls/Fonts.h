@@ -4,7 +4,9 @@
 
 // The Japanese face names that the windows ask for, mapped to installed faces of the same kind:
 // "ＭＳ ゴシック" (fixed-pitch Gothic), "ＭＳ Ｐゴシック" (proportional Gothic) and "System".
-void installFontSubstitutions();
+// `latinTexts`: the interface speaks a language in Latin letters; its proportional texts then take
+// a Latin face first (Japanese characters in them still come from the Japanese face).
+void installFontSubstitutions(bool latinTexts = false);
 
 extern const QString kGothic;        // "ＭＳ ゴシック"
 extern const QString kPGothic;       // "ＭＳ Ｐゴシック"

@@ -2,7 +2,7 @@
 
 #include "ui/controls/Accessible.h"
 
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 
 #include <QEvent>
 #include <QMetaMethod>
@@ -14,7 +14,7 @@ TLabel::TLabel(QWidget *parent) : QWidget(parent) {}
 void TLabel::setCaption(const std::string &bytes) {
     if (bytes == m_caption) return;
     m_caption = bytes;
-    m_text = cp932::decode(bytes);
+    m_text = titles::decode(bytes);
     fitToText();
     update();
     accessibleNameChanged(this);

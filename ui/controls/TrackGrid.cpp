@@ -2,7 +2,7 @@
 
 #include "ui/controls/AccessibleTrackGrid.h"
 
-#include "platform/Cp932.h"
+#include "platform/TitleText.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,7 +34,7 @@ void TTrackGrid::setCell(int col, int row, const std::string &text) {
     accessibleGridCellChanged(this, col, row);
 }
 
-QString TTrackGrid::CellText(int col, int row) const { return cp932::decode(Cells(col, row)); }
+QString TTrackGrid::CellText(int col, int row) const { return titles::decode(Cells(col, row)); }
 
 void TTrackGrid::clickCell(int col, int row) {
     setFocus(Qt::OtherFocusReason);
@@ -92,7 +92,7 @@ void TTrackGrid::paintEvent(QPaintEvent *) {
             if (current) painter.fillRect(r, pal.color(QPalette::Active, QPalette::Highlight));
             painter.setPen(current ? pal.color(QPalette::Active, QPalette::HighlightedText) : QColor(192, 192, 192));
             painter.drawText(r.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                             cp932::decode(Cells(col, row)));
+                             titles::decode(Cells(col, row)));
         }
     }
     painter.setPen(Qt::black);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class QTranslator;
+
+// The interface language. The program's own texts are Japanese; an English translation is loaded
+// for a desktop that speaks any other language.
+enum class InterfaceLanguage { Japanese, English };
+
+// The language for a locale given as its environment variables (LANGUAGE, LC_ALL, LC_MESSAGES,
+// LANG). Japanese when the messages locale is unset, C or POSIX (as gettext, which then also
+// ignores LANGUAGE), or names Japanese; English for every other language.
+InterfaceLanguage interfaceLanguageFor(const QString &language, const QString &lcAll, const QString &lcMessages,
+                                       const QString &lang);
+// The same for this process's environment.
+InterfaceLanguage interfaceLanguage();
+
+// Loads the translation for this process's language into `translator`: false for Japanese (no
+// translation) and when the translation file cannot be found. Needs no application object.
+bool loadInterfaceTranslation(QTranslator &translator);
+
+// Installs the translation into the application, before any window is made.
+void installInterfaceTranslation();

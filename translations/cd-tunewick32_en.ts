@@ -1,0 +1,334 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>CatalogueFile</name>
+    <message>
+        <source>%1 に書き込めません: %2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 を読み込めません: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>使い方: cd-tunewick32 [--help | --version]
+
+音楽CDとディスクイメージを再生するプレイヤーです。引数なしで起動します。
+ほかの引数は無視されます。
+
+  --help     この説明を表示して終了します
+  --version  バージョンを表示して終了します
+
+環境変数:
+  TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
+                   デバイス (/dev/sr1 など)、ディスクイメージ (.cue .toc .nrg)、
+                   demo (デモディスク)
+  TUNEWICK_AUDIO   音の出力先。未設定なら ALSA の default、null (鳴らさない)、
+                   wav:パス (WAV ファイルに書き出す)
+
+設定は ~/.config/cd-tunewick32/ROTOR.INI、ディスクのタイトルは
+~/.local/share/cd-tunewick32/ に保存されます (XDG_CONFIG_HOME と
+XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です。Shift-JIS で
+書けない文字のあるタイトルを保存すると、そのファイルは BOM 付きの UTF-8 に
+なります。詳しくは man cd-tunewick32
+</source>
+        <translation>Usage: cd-tunewick32 [--help | --version]
+
+A player for audio CDs and disc images. Start it without arguments;
+other arguments are ignored.
+
+  --help     show this help and exit
+  --version  show the version and exit
+
+Environment:
+  TUNEWICK_DEVICE  the drive to play. Unset: the system&apos;s default CD drive;
+                   a device (/dev/sr1 and so on), a disc image (.cue .toc .nrg),
+                   demo (the demo disc)
+  TUNEWICK_AUDIO   where the sound goes. Unset: ALSA&apos;s default; null (silent),
+                   wav:PATH (written to a WAV file)
+
+Settings are kept in ~/.config/cd-tunewick32/ROTOR.INI, disc titles in
+~/.local/share/cd-tunewick32/ (following XDG_CONFIG_HOME and XDG_DATA_HOME).
+Title files are Shift-JIS; saving a title with characters that Shift-JIS
+cannot hold makes that file UTF-8 with a byte-order mark. See man cd-tunewick32
+</translation>
+    </message>
+</context>
+<context>
+    <name>DiscLoading</name>
+    <message>
+        <source>情報</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>このＣＤのデータはありません。
+データベースに登録しますか？</source>
+        <translation>There are no titles for this CD.
+Add it to the database?</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsFile</name>
+    <message>
+        <source>%1 に書き込めません</source>
+        <translation>Cannot write %1</translation>
+    </message>
+</context>
+<context>
+    <name>TAboutBox</name>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>ＣD-Ｔunewick32</source>
+        <translation>CD-Tunewick32</translation>
+    </message>
+    <message>
+        <source>CDﾌﾟﾚｲﾔｰ for Linux</source>
+        <translation>CD player for Linux</translation>
+    </message>
+    <message>
+        <source>Ｏ Ｋ      </source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>TCD_Database</name>
+    <message>
+        <source>保存(&amp;S)</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>   &#x3000;    &#x3000;   曲&#x3000;     &#x3000;目</source>
+        <translation>                   Title</translation>
+    </message>
+    <message>
+        <source>  時  間</source>
+        <translation>  Time</translation>
+    </message>
+</context>
+<context>
+    <name>TForm1</name>
+    <message>
+        <source>ﾘﾋﾟｰﾄ解除</source>
+        <translation>Repeat off</translation>
+    </message>
+    <message>
+        <source>ｼｬｯﾌﾙ解除</source>
+        <translation>Shuffle off</translation>
+    </message>
+    <message>
+        <source>ﾘﾋﾟｰﾄﾌﾟﾚｲ</source>
+        <translation>Repeat play</translation>
+    </message>
+    <message>
+        <source>ｼｬｯﾌﾙﾌﾟﾚｲ</source>
+        <translation>Shuffle play</translation>
+    </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｰﾀﾍﾞｰｽ編集</source>
+        <translation>Edit the database</translation>
+    </message>
+    <message>
+        <source>ヘルプを表示</source>
+        <translation>Show the help</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽﾌﾟﾚｲ表示</source>
+        <translation>Show the display</translation>
+    </message>
+    <message>
+        <source>Tunewickを隠す</source>
+        <translation>Hide Tunewick</translation>
+    </message>
+    <message>
+        <source>最小化する</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>シャッター</source>
+        <translation>Shutter</translation>
+    </message>
+    <message>
+        <source>Tunewick を表示</source>
+        <translation>Show Tunewick</translation>
+    </message>
+    <message>
+        <source>TrackSelecter を表示</source>
+        <translation>Show TrackSelecter</translation>
+    </message>
+    <message>
+        <source>再&#x3000;&#x3000;&#x3000;生&#x3000;（Ｐｌａｙ）</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>一時停止&#x3000;（Ｐａｕｓｅ）</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停&#x3000;&#x3000;&#x3000;止&#x3000;（Ｓｔｏｐ） </source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>取  出  し&#x3000;（Ｅｊｅｃｔ）</source>
+        <translation>Eject</translation>
+    </message>
+    <message>
+        <source>リピートプレイ</source>
+        <translation>Repeat play</translation>
+    </message>
+    <message>
+        <source>シャッフルプレイ</source>
+        <translation>Shuffle play</translation>
+    </message>
+    <message>
+        <source>ディスプレイ表示</source>
+        <translation>Display</translation>
+    </message>
+    <message>
+        <source>エンドレス再生</source>
+        <translation>Endless play</translation>
+    </message>
+    <message>
+        <source>ヘルプ表示</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>CD-Tunewick 終了</source>
+        <translation>Exit CD-Tunewick</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽﾌﾟﾚｲ消去</source>
+        <translation>Hide the display</translation>
+    </message>
+</context>
+<context>
+    <name>TForm5</name>
+    <message>
+        <source>TrackSelecterを閉じる</source>
+        <translation>Close TrackSelecter</translation>
+    </message>
+    <message>
+        <source>Track再生</source>
+        <translation>Play the track</translation>
+    </message>
+</context>
+<context>
+    <name>TLCD_DISPLAY</name>
+    <message>
+        <source>タイトル表示の変更</source>
+        <translation>Switch the title shown</translation>
+    </message>
+    <message>
+        <source>時間表示の変更</source>
+        <translation>Switch the time shown</translation>
+    </message>
+    <message>
+        <source>Track Selecter を表示</source>
+        <translation>Show Track Selecter</translation>
+    </message>
+    <message>
+        <source>Tunewick表示</source>
+        <translation>Show Tunewick</translation>
+    </message>
+</context>
+<context>
+    <name>TMediaPlayer</name>
+    <message>
+        <source>MCI ﾃﾞﾊﾞｲｽがありません</source>
+        <translation>No MCI device</translation>
+    </message>
+    <message>
+        <source>原因不明のｴﾗｰ</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>再生</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>一時停止</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>次の曲</source>
+        <translation>Next track</translation>
+    </message>
+    <message>
+        <source>前の曲</source>
+        <translation>Previous track</translation>
+    </message>
+    <message>
+        <source>コマ送り</source>
+        <translation>Step forward</translation>
+    </message>
+    <message>
+        <source>コマ戻し</source>
+        <translation>Step back</translation>
+    </message>
+    <message>
+        <source>録音</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>取り出し</source>
+        <translation>Eject</translation>
+    </message>
+</context>
+<context>
+    <name>platform</name>
+    <message>
+        <source>CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません: %1</source>
+        <translation>No CD drive or disc image: %1</translation>
+    </message>
+    <message>
+        <source>CDﾄﾞﾗｲﾌﾞ %1 を読む権限がありません: ｸﾞﾙｰﾌﾟ &quot;%2&quot; に入り (sudo adduser $USER %2)、ﾛｸﾞｲﾝし直してください</source>
+        <translation>No permission to read the CD drive %1: join the group &quot;%2&quot; (sudo adduser $USER %2) and log in again</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽｸｲﾒｰｼﾞ %1 を読む権限がありません</source>
+        <translation>No permission to read the disc image %1</translation>
+    </message>
+    <message>
+        <source>ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): %1</source>
+        <translation>Not a disc image (give a .cue, .toc or .nrg file): %1</translation>
+    </message>
+    <message>
+        <source>読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1</source>
+        <translation>Unreadable disc image (.cue, .toc, .nrg): %1</translation>
+    </message>
+    <message>
+        <source>音楽CDではありません: %1 にはﾃﾞｰﾀﾄﾗｯｸしかありません</source>
+        <translation>Not an audio CD: %1 has only data tracks</translation>
+    </message>
+    <message>
+        <source>ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください</source>
+        <translation>The drive has not finished reading: try again in a moment</translation>
+    </message>
+</context>
+</TS>
