@@ -1,5 +1,6 @@
 #include "catalogue/CatalogueFile.h"
 #include "platform/Errors.h"
+#include "platform/TitleText.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +49,54 @@ std::string bytes(const char *data, std::size_t size) {
 }
 
 }  // namespace
+
+// Which encoding a file gets and what a file gives back. Titles in memory are code page 932 bytes,
+// or UTF-8 behind the mark when code page 932 cannot hold them (platform/TitleText.h).
+TEST(CatalogueEncodingTest, CodePage932UnlessATitleDoesNotFit) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string sjisDisc = "\x98\x61\x89\xB9\x87\x40";  // 和音① (① an NEC special character)
+    const std::string sjisTrack = "\x8F\x98\x8B\xC8";            // 序曲
+    const std::string oddBytes = "\xA0\xFD\x80";                  // bytes that decode to no character
+    struct Case {
+        const char *name;
+        Lines titles;
+        std::string content;
+    } cases[] = {
+        {"Japanese and odd bytes stay code page 932, byte for byte", {sjisDisc, sjisTrack, oddBytes, ""},
+         sjisDisc + "\r\n" + sjisTrack + "\r\n" + oddBytes + "\r\n\r\n"},
+        {"é and Hangul turn the whole file UTF-8", {titles::encode(QStringLiteral("Beyoncé")), sjisTrack, "ABC",
+                                                     titles::encode(QStringLiteral("한국어"))},
+         bom + "Beyoncé\r\n序曲\r\nABC\r\n한국어\r\n"},
+        {"a UTF-8 title that fits goes back to code page 932", {titles::encode(QStringLiteral("和音①")) , bom + "x"},
+         sjisDisc + "\r\nx\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(catalogue::contentOfTitles(c.titles), c.content);
+    }
+    const Lines read = catalogue::titlesOfContent(bom + "Beyoncé\r\n序曲\r\nABC\r\n\r\n\xFF\xFE\r\n\x1A");
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(titles::decode(read[0]), QStringLiteral("Beyoncé"));
+    EXPECT_EQ(titles::decode(read[1]), QStringLiteral("序曲"));
+    EXPECT_EQ(read[2], "ABC");
+    EXPECT_EQ(read[3], "");
+    EXPECT_EQ(read[4], bom + "\xFF\xFE") << "broken UTF-8 is kept as it is";
+    EXPECT_EQ(catalogue::contentOfTitles(read), bom + "Beyoncé\r\n序曲\r\nABC\r\n\r\n\xFF\xFE\r\n");
+    EXPECT_EQ(catalogue::titlesOfContent(sjisDisc + "\r\n"), Lines{sjisDisc});
+}
+
+TEST(CatalogueEncodingTest, TitlesInAnyScriptAreWrittenAndReadBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("1234.CDL"));
+    const Lines lines = {titles::encode(QStringLiteral("Sigur Rós")), titles::encode(QStringLiteral("Café")),
+                         titles::encode(QStringLiteral("아리랑")), titles::encode(QStringLiteral("夜明け"))};
+    writeFile(path, lines);
+    EXPECT_TRUE(readAll(path).startsWith("\xEF\xBB\xBFSigur R\xC3\xB3s\r\n"));
+    const auto back = readFile(path);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), lines.size());
+    for (std::size_t k = 0; k < lines.size(); ++k) EXPECT_EQ(titles::decode((*back)[k]), titles::decode(lines[k])) << k;
+}
 
 TEST(CatalogueLinesTest, SplitsByTheReadingRules) {
     struct Case {

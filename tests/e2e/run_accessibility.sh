@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # End to end with a real screen-reader client: the program under Xvfb on its own D-Bus session
-# with the accessibility bus, driven through AT-SPI by tests/e2e/accessibility.py.
-#   run_accessibility.sh PROGRAM
+# with the accessibility bus, driven through AT-SPI by tests/e2e/accessibility.py (or the client
+# script given).
+#   run_accessibility.sh PROGRAM [CLIENT_SCRIPT]
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
+client=${2:-$here/accessibility.py}
 for tool in Xvfb dbus-run-session /usr/libexec/at-spi-bus-launcher; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps"; exit 1; }
 done
@@ -22,6 +24,8 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$wo
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# The texts checked are the Japanese ones: no locale, whatever the desktop running the tests speaks.
+unset LANGUAGE LC_ALL LC_MESSAGES LANG
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
@@ -45,4 +49,4 @@ dbus-run-session -- bash -c '
   kill "$launcher" 2>/dev/null || true
   [ "$status" -eq 0 ] || { echo "--- program output"; cat "$2/program.log"; }
   exit "$status"
-' accessibility "$program" "$work" "$here/accessibility.py"
+' accessibility "$program" "$work" "$client"

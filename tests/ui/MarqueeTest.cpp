@@ -1,11 +1,13 @@
 #include "tests/support/AppFixture.h"
 
+#include "platform/TitleText.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "ui/DoubleByte.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 
+#include <numeric>
 #include <stdexcept>
 
 namespace {
@@ -164,6 +166,46 @@ TEST(DoubleByte, IsTrailByteChecksItsIndex) {
     const bool expected[] = {false, false, true, false, true, false};
     for (int i = 1; i <= static_cast<int>(s.size()); ++i) EXPECT_EQ(IsTrailByte(s, i), expected[i - 1]) << i;
     EXPECT_FALSE(IsTrailByte(kGeki, 1));
+}
+
+// A title in UTF-8 moves one character per step, whatever its bytes: "é" (two bytes) is one narrow
+// step, a Hangul syllable (three bytes) one wide step, as a double-byte character is; no window
+// is wider than the line's 28 columns, and the scroll ends when the separator reaches the edge.
+TEST_F(Marquee, ATitleInUtf8ScrollsByCharacters) {
+    const struct {
+        const char *name;
+        QString title;
+    } cases[] = {
+        {"Latin with accents", QStringLiteral("Beyoncé, Motörhead, Sigur Rós, Café")},
+        {"Hangul", QStringLiteral("가나다라마바사아자차카타파하거너더러머버")},
+    };
+    auto columns = [](const QString &text) {
+        return std::accumulate(text.begin(), text.end(), 0, [](int sum, QChar c) {
+            return sum + (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3 ? 2 : 1);
+        });
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string title = titles::encode(c.title);
+        ASSERT_TRUE(titles::isUtf8(title));
+        const std::vector<std::string> windows = scroll(title);
+        ASSERT_EQ(windows.size(), static_cast<size_t>(c.title.size() + 2));
+        const QString both = c.title + QStringLiteral(" >> ") + c.title;
+        for (size_t k = 0; k < windows.size(); ++k) {
+            const QString shown = titles::decode(windows[k]);
+            EXPECT_TRUE(both.mid(static_cast<qsizetype>(k)).startsWith(shown)) << k;
+            EXPECT_GE(columns(shown), 27) << k;
+            EXPECT_LE(columns(shown), 28) << k;
+        }
+        EXPECT_TRUE(titles::decode(windows.back()).startsWith(QStringLiteral(">> ")));
+        EXPECT_EQ(windows, marqueeWindows(title));
+        EXPECT_EQ(LCD_DISPLAY->LB_NAME->Caption(), titleHead(title));
+        EXPECT_TRUE(overShown());
+    }
+    const std::string shortTitle = titles::encode(QStringLiteral("Café"));
+    EXPECT_TRUE(scroll(shortTitle).empty());
+    EXPECT_EQ(LCD_DISPLAY->LB_NAME->Text(), QStringLiteral("Café"));
+    EXPECT_FALSE(overShown());
 }
 
 TEST(DoubleByte, CopyCharsCountsADoubleByteCharacterAsOne) {
