@@ -1,12 +1,16 @@
-// Catalogue files under arbitrary contents.
+// Catalogue files under arbitrary contents, in code page 932 and in UTF-8 behind the byte-order mark.
 //
-// Input: the file's bytes. Reading the file gives what splitting the bytes gives; joining the lines
-// and splitting again gives every line back byte for byte; writing the lines and reading the file
-// again does too, and the write leaves nothing but the file in its folder.
+// Input: the file's bytes. Joining split lines and splitting again gives every line back byte for
+// byte. Reading the file gives the titles of its contents; a code page 932 file is written back
+// byte for byte (up to its end mark and line ends), any file is written again as it was written
+// once (the encoding choice is stable), and the write leaves nothing but the file in its folder.
 #include "catalogue/CatalogueFile.h"
 #include "fuzz/FuzzSupport.h"
+#include "platform/TitleText.h"
 
 #include <QDir>
+
+#include <algorithm>
 
 namespace {
 constexpr std::size_t kMaxInput = 64 * 1024;
@@ -28,14 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
         body.find_first_of('\r') == body.size() - 2)
         FUZZ_CHECK(joined == body);
 
+    const std::vector<std::string> titles = catalogue::titlesOfContent(input);
+    const std::string content = catalogue::contentOfTitles(titles);
+    const bool utf8 = titles::isUtf8(content);
+    const bool anyUtf8Title = std::any_of(titles.begin(), titles.end(), [](const std::string &t) { return titles::isUtf8(t); });
+    if (!titles::isUtf8(input)) FUZZ_CHECK(titles == lines);
+    if (!anyUtf8Title) FUZZ_CHECK(content == catalogue::joinLines(titles));
+    if (utf8) FUZZ_CHECK(anyUtf8Title);
+    FUZZ_CHECK(catalogue::contentOfTitles(catalogue::titlesOfContent(content)) == content);
+
     const QDir folder(fuzz::scratchFolder());
     const QString path = folder.filePath(QStringLiteral("1.CDL"));
     fuzz::writeBytes(path, input);
     const auto read = catalogue::readFile(path);
-    FUZZ_CHECK(read && *read == lines);
-    catalogue::writeFile(path, lines);
-    FUZZ_CHECK(fuzz::readBytes(path) == joined);
-    FUZZ_CHECK(catalogue::readFile(path) == lines);
+    FUZZ_CHECK(read && *read == titles);
+    catalogue::writeFile(path, titles);
+    FUZZ_CHECK(fuzz::readBytes(path) == content);
+    FUZZ_CHECK(catalogue::contentOfTitles(*catalogue::readFile(path)) == content);
     FUZZ_CHECK(folder.entryList(QDir::Files | QDir::Hidden | QDir::System) == QStringList{QStringLiteral("1.CDL")});
     return 0;
 }

@@ -2,9 +2,11 @@
 //
 // Input: a title's bytes. For every position IsTrailByte answers without throwing and agrees with a
 // left-to-right walk of the characters; CopyChars never cuts a character and its pieces add up to
-// the whole; titleHead and every marquee window begin and end on character boundaries.
+// the whole; titleHead and every marquee window begin and end on character boundaries. A title in
+// UTF-8 (behind the byte-order mark) scrolls through whole characters, 27 or 28 columns a window.
 #include "fuzz/FuzzSupport.h"
 #include "platform/Cp932.h"
+#include "platform/TitleText.h"
 #include "ui/DoubleByte.h"
 
 #include <stdexcept>
@@ -82,6 +84,28 @@ void checkMarquee(const std::string &s) {
     }
 }
 
+// A title in UTF-8 scrolls by characters over the same 28 columns.
+void checkMarqueeInUtf8(const std::string &s) {
+    const QString title = titles::decode(s);
+    FUZZ_CHECK(title.startsWith(titles::decode(titleHead(s))));
+    FUZZ_CHECK(TitleColumns(titleHead(s)).layout().size() <= 28);
+    const std::vector<std::string> windows = marqueeWindows(s);
+    if (TitleColumns(s).layout().size() < 28) {
+        FUZZ_CHECK(windows.empty());
+        return;
+    }
+    const QString scroll = title + QStringLiteral(" >> ") + title;
+    FUZZ_CHECK(!windows.empty() && windows.size() <= static_cast<std::size_t>(scroll.size()));
+    qsizetype from = 0;
+    for (const std::string &window : windows) {
+        const std::size_t columns = TitleColumns(window).layout().size();
+        FUZZ_CHECK(columns == 27 || columns == 28);
+        const qsizetype at = scroll.indexOf(titles::decode(window), from);
+        FUZZ_CHECK(at >= 0);
+        from = at + 1;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
@@ -92,6 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::vector<bool> starts = characterStarts(s);
     checkTrailBytes(s, starts);
     checkCopyChars(s, starts, split);
-    checkMarquee(s);
+    if (titles::isUtf8(s))
+        checkMarqueeInUtf8(s);
+    else
+        checkMarquee(s);
     return 0;
 }

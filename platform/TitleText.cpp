@@ -2,6 +2,8 @@
 
 #include "platform/Cp932.h"
 
+#include <QStringDecoder>
+
 namespace titles {
 
 bool isUtf8(std::string_view title) { return title.substr(0, kUtf8Mark.size()) == kUtf8Mark; }
@@ -9,7 +11,9 @@ bool isUtf8(std::string_view title) { return title.substr(0, kUtf8Mark.size()) =
 QString decode(std::string_view title) {
     if (!isUtf8(title)) return cp932::decode(title);
     title.remove_prefix(kUtf8Mark.size());
-    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    // A second mark right after the first is a character of the title (U+FEFF), not a mark to drop.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(title.data(), static_cast<qsizetype>(title.size())));
 }
 
 std::string encode(const QString &text) {

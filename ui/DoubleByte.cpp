@@ -3,8 +3,6 @@
 #include "platform/Cp932.h"
 #include "platform/TitleText.h"
 
-#include <QList>
-
 #include <stdexcept>
 
 namespace {
@@ -30,11 +28,17 @@ TitleColumns::TitleColumns(const std::string &title) : m_utf8(titles::isUtf8(tit
         m_layout = title;
         return;
     }
-    for (const uint character : titles::decode(title).toUcs4()) append(static_cast<char32_t>(character));
+    const QString text = titles::decode(title);
+    for (qsizetype at = 0; at < text.size();) {
+        const bool pair = text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
+        const char32_t character = pair ? QChar::surrogateToUcs4(text[at], text[at + 1]) : text[at].unicode();
+        append(character, text.mid(at, pair ? 2 : 1).toStdString());
+        at += pair ? 2 : 1;
+    }
 }
 
-void TitleColumns::append(char32_t character) {
-    m_characters.push_back(QString::fromUcs4(&character, 1).toStdString());
+void TitleColumns::append(char32_t character, std::string utf8) {
+    m_characters.push_back(std::move(utf8));
     if (isWide(character)) {
         m_layout += kWide;
         m_characters.emplace_back();

@@ -31,7 +31,7 @@ public:
 
 private:
     TitleColumns() = default;
-    void append(char32_t character);
+    void append(char32_t character, std::string utf8);
 
     bool m_utf8 = false;
     std::string m_layout;

@@ -8,7 +8,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/cd-tunewick32 share/applications/cd-tunewick32.desktop \
          share/metainfo/io.github.cdtunewick32.metainfo.xml \
          share/icons/hicolor/scalable/apps/cd-tunewick32.svg share/cd-tunewick32/help/ROTOR.html \
-         share/man/man1/cd-tunewick32.1; do
+         share/man/man1/cd-tunewick32.1 share/cd-tunewick32/translations/cd-tunewick32_en.qm; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 # The rips' decoder is a module of its own, under the library folder (lib or lib/<triplet>).

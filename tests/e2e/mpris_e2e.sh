@@ -4,6 +4,9 @@
 # as a desktop's media keys and sound applet would, and by xdotool on the panel's own buttons.
 #   mpris_e2e.sh PROGRAM DEMO_CATALOGUE [SCREENSHOT_DIR]
 set -euo pipefail
+# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
 # A bus of its own, gone with the test: re-run inside dbus-run-session.
 if [ -z "${MPRIS_E2E_BUS:-}" ]; then
   MPRIS_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"

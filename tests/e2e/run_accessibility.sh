@@ -24,8 +24,9 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$wo
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-# The texts checked are the Japanese ones: no locale, whatever the desktop running the tests speaks.
-unset LANGUAGE LC_ALL LC_MESSAGES LANG
+# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!

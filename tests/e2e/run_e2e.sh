@@ -3,6 +3,9 @@
 # like a user would, and checked from outside (window titles and places, files, the sound file).
 #   run_e2e.sh PROGRAM SCREENSHOT_DIR [TONE_CHECK]
 set -euo pipefail
+# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
 program=$1
 shots=$2
 tone_check=${3:-}

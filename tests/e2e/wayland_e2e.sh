@@ -5,6 +5,9 @@
 # start-up line what it cannot do there.
 #   wayland_e2e.sh PROGRAM DEMO_CATALOGUE_DIR
 set -euo pipefail
+# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
 program=$1
 demo_titles=$2
 work=$(mktemp -d)
