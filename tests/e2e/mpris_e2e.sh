@@ -23,6 +23,9 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$wo
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
 cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=mpris-$$
 
 . "$(dirname "$0")/../support/x-session.sh"
 start_x_session
@@ -57,8 +60,8 @@ property() {
 # The text of catalogue line N (1: the disc title), in UTF-8.
 catalogue_line() { iconv -f CP932 -t UTF-8 "$catalogue" | sed -n "$1p" | tr -d '\r'; }
 
-# Starts the player with the given environment, output to $1; sets $pid and $panel. Only one copy
-# runs per user: while another test's copy runs, this one ends at once, so wait and try again.
+# Starts the player with the given environment, output to $1; sets $pid and $panel. While the copy
+# this script stopped last still holds the guard, the new one ends at once: wait and try again.
 start_player() {
   local log=$1; shift
   for _ in $(seq 60); do
