@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
+#include "catalogue/TitleText.h"
 #include "platform/Cp932.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
@@ -33,18 +34,9 @@ QString characterAt(const QString &text, int at) {
     return text.mid(at, pair ? 2 : 1);
 }
 
-// A title is one line of the catalogue file: CR or LF would split it and move every later title
-// down a track, 0x1A would end the file there. Pasted text can hold them; every control character
-// becomes a blank.
-QString blankControls(QString text) {
-    for (QChar &c : text)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
-    return text;
-}
-
 // For display only: every character that code page 932 cannot hold becomes '?'.
 std::string encodeForDisplay(const QString &text) {
-    QString shown = blankControls(text);
+    QString shown = catalogue::blankControlCharacters(text);
     for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
         shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
     return cp932::encode(shown).value_or(std::string());
@@ -71,7 +63,7 @@ bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.co
 void takeTitles(QLineEdit *edit) {
     edit->setMaxLength(std::numeric_limits<int>::max());
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
-        const QString blanked = blankControls(text);
+        const QString blanked = catalogue::blankControlCharacters(text);
         if (blanked == text) return;
         const int cursor = edit->cursorPosition();
         edit->setText(blanked);
@@ -210,7 +202,7 @@ std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(blankControls(cell->text()));
+    return cp932::encode(catalogue::blankControlCharacters(cell->text()));
 }
 
 std::string TCatalogueGrid::Cells(int col, int row) const {
@@ -300,7 +292,7 @@ TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); 
 
 std::optional<std::string> TTitleEdit::bytes() const {
     if (text() == m_shown) return m_bytes;
-    return cp932::encode(blankControls(text()));
+    return cp932::encode(catalogue::blankControlCharacters(text()));
 }
 
 std::string TTitleEdit::Text() const {
