@@ -36,10 +36,7 @@ QString characterAt(const QString &text, int at) {
 
 // For display only: every character that code page 932 cannot hold becomes '?'.
 std::string encodeForDisplay(const QString &text) {
-    QString shown = catalogue::blankControlCharacters(text);
-    for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
-        shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
-    return cp932::encode(shown).value_or(std::string());
+    return cp932::encodeReplacing(catalogue::blankControlCharacters(text), '?');
 }
 
 [[noreturn]] void refuseTitle(const QString &which, const QString &text) {
