@@ -77,7 +77,10 @@ public:
                           const QModelIndex &index) const override {
         if (isFixedCell(index)) return nullptr;
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto *line = qobject_cast<QLineEdit *>(editor)) takeTitles(line);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            takeTitles(line);
+            line->setAccessibleName(QStringLiteral("トラック %1 のタイトル").arg(index.row()));
+        }
         return editor;
     }
 
@@ -326,10 +329,12 @@ void TCD_Database::createControls() {
     Label1->setFont(makeFont(kGothic, 13, true));
     setTextColour(Label1, kNavy);
     Edit1 = new TTitleEdit(this);
+    Label1->setBuddy(Edit1);  // a screen reader names the field by its label
     Edit1->setGeometry(48, 8, 365, 21);
     Edit1->setFont(makeFont(kPGothic, 13, true));
     setTextColour(Edit1, kNavy);
     SG1 = new TCatalogueGrid(this);
+    SG1->setAccessibleName(QStringLiteral("トラックのタイトル"));
     SG1->setGeometry(2, 36, 413, 180);
     LB1 = new QLabel(this);
     LB1->move(8, 226);

@@ -74,6 +74,7 @@ QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, 
     button->setIcon(icon);
     button->setIconSize(iconSize);
     button->setToolTip(hint);
+    deferAccessibleClicks(button);     // the version box and the editor are modal
     button->setAccessibleName(hint);  // a picture alone says nothing to a screen reader
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
@@ -125,6 +126,7 @@ void TForm1::createControls() {
     SG_TRACK->setColor(Qt::black);
     SG_TRACK->setEnabled(false);
     SG_TRACK->setFocusPolicy(Qt::ClickFocus);
+    SG_TRACK->setAccessibleName(QStringLiteral("トラック番号"));
 
     Panel3 = new TPanel(this);
     Panel3->setGeometry(1, 38, 253, 21);
