@@ -90,8 +90,11 @@ TEST(DeemphasisTest, UnflaggedTracksAndTheSwitchedOffFilterPassBitForBit) {
 
     std::vector<uint8_t> out = in;
     TrackDeemphasis stage;
-    for (long at = 0; at < frames; at += 1000) stage.apply(disc({false, true}), at, out.data() + at * 4, std::min(1000L, frames - at), true);
-    const auto bytesOfTrack = [](int track) { return std::pair{(track - 1) * 10L * kSectorBytes, track * 10L * kSectorBytes}; };
+    for (long at = 0; at < frames; at += 1000)
+        stage.apply(disc({false, true}), at, out.data() + at * 4, std::min(1000L, frames - at), true);
+    const auto bytesOfTrack = [](int track) {
+        return std::pair{(track - 1) * 10L * kSectorBytes, track * 10L * kSectorBytes};
+    };
     for (int track : {1, 3}) {
         auto [from, to] = bytesOfTrack(track);
         EXPECT_TRUE(std::equal(in.begin() + from, in.begin() + to, out.begin() + from)) << "track " << track;
