@@ -30,8 +30,8 @@ void press(QAccessibleInterface *iface) {
 class Accessible : public AppFixture {
 protected:
     // The panel on screen with a 12-track disc loaded whose catalogue names it in double-byte text.
-    void showWithDisc() {
-        insert(twelveTrackDisc());
+    void showWithDisc(const platform::SimulatedDisc &disc = twelveTrackDisc()) {
+        insert(disc);
         createApp();
         Form1->show();
         writeCatalogue(Form1->MediaPlayer1->Length(), {kDoubleByteTitle});
@@ -153,14 +153,18 @@ TEST_F(Accessible, TransportButtonsFollowTheEnabledSetAndClickThroughTheBar) {
 }
 
 TEST_F(Accessible, TrackGridIsATableOfTheListedTracks) {
-    showWithDisc();
+    platform::SimulatedDisc disc = twelveTrackDisc();
+    disc.preemphasis.assign(12, false);
+    disc.preemphasis[11] = true;
+    showWithDisc(disc);
     QAccessibleInterface *grid = ifaceOf(Form1->SG_TRACK);
     ASSERT_EQ(grid->role(), QAccessible::Table);
     QAccessibleTableInterface *table = grid->tableInterface();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->columnCount(), 10);
     EXPECT_EQ(table->rowCount(), 2);
-    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("12"));
+    EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("01"));
+    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("12 プリエンファシス")) << "a flagged track";
     EXPECT_EQ(table->cellAt(2, 0), nullptr);
     EXPECT_EQ(grid->indexOfChild(table->cellAt(1, 1)), 11);
 
