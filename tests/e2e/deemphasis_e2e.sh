@@ -18,6 +18,7 @@ fail() {
   exit 1
 }
 
+export TUNEWICK_TEST_GUARD=deemphasis-$$
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 6 sine 10000 vol 0.5
