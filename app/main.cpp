@@ -4,7 +4,7 @@
 #include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "platform/ProcessClock.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"

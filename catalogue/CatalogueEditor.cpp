@@ -3,13 +3,15 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
-#include "platform/TitleText.h"
+#include "catalogue/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/controls/Fonts.h"
 #include "ui/controls/Colours.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -27,15 +29,6 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 15;
 
-// A title is one line of the catalogue file: CR or LF would split it and move every later title
-// down a track, 0x1A would end the file there. Pasted text can hold them; every control character
-// becomes a blank.
-QString blankControls(QString text) {
-    for (QChar &c : text)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
-    return text;
-}
-
 void setTextColour(QWidget *widget, const QColor &colour) {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::WindowText, colour);
@@ -50,7 +43,7 @@ bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.co
 void takeTitles(QLineEdit *edit) {
     edit->setMaxLength(std::numeric_limits<int>::max());
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
-        const QString blanked = blankControls(text);
+        const QString blanked = catalogue::blankControlCharacters(text);
         if (blanked == text) return;
         const int cursor = edit->cursorPosition();
         edit->setText(blanked);
@@ -67,7 +60,10 @@ public:
                           const QModelIndex &index) const override {
         if (isFixedCell(index)) return nullptr;
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto *line = qobject_cast<QLineEdit *>(editor)) takeTitles(line);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            takeTitles(line);
+            line->setAccessibleName(QCoreApplication::translate("TCD_Database", "トラック %1 のタイトル").arg(index.row()));
+        }
         return editor;
     }
 
@@ -189,7 +185,7 @@ std::string TCatalogueGrid::Cells(int col, int row) const {
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && titles::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return titles::encode(blankControls(cell->text()));
+    return titles::encode(catalogue::blankControlCharacters(cell->text()));
 }
 
 void TCatalogueGrid::setCell(int col, int row, const std::string &bytes) {
@@ -274,7 +270,7 @@ TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); 
 
 std::string TTitleEdit::Text() const {
     if (text() == m_shown) return m_bytes;
-    return titles::encode(blankControls(text()));
+    return titles::encode(catalogue::blankControlCharacters(text()));
 }
 
 void TTitleEdit::setText(const std::string &bytes) {
@@ -306,10 +302,12 @@ void TCD_Database::createControls() {
     Label1->setFont(makeFont(kGothic, 13, true));
     setTextColour(Label1, kNavy);
     Edit1 = new TTitleEdit(this);
+    Label1->setBuddy(Edit1);  // a screen reader names the field by its label
     Edit1->setGeometry(48, 8, 365, 21);
     Edit1->setFont(makeFont(kPGothic, 13, true));
     setTextColour(Edit1, kNavy);
     SG1 = new TCatalogueGrid(this);
+    SG1->setAccessibleName(tr("トラックのタイトル"));
     SG1->setGeometry(2, 36, 413, 180);
     LB1 = new QLabel(this);
     LB1->move(8, 226);

@@ -11,7 +11,7 @@
 // line 1 the disc title, line 1 + k the title of track k. A file is code page 932, its lines kept as
 // bytes and never converted; only when a title does not fit code page 932 is the file written in
 // UTF-8 behind the UTF-8 byte-order mark, and a file that starts with the mark is read as UTF-8.
-// Titles in memory are in the form of platform/TitleText.h.
+// Titles in memory are in the form of platform/TitleEncoding.h.
 namespace catalogue {
 
 // "<decimal length value>.CDL"; the value is the packed MSF length of the whole disc, frames included.

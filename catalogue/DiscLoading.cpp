@@ -2,7 +2,8 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
-#include "platform/TitleText.h"
+#include "catalogue/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/Form1.h"
@@ -111,8 +112,9 @@ void askPendingRegistration() {
 
 namespace {
 
+// Control characters become blanks, as they do in a typed title.
 void putTitle(int row, const std::string &utf8) {
-    const std::string title = titles::encode(QString::fromStdString(utf8));
+    const std::string title = titles::encode(catalogue::blankControlCharacters(QString::fromStdString(utf8)));
     if (row == 0) return CD_Database->Edit1->setText(title);
     CD_Database->SG1->setCell(1, row, title);
 }

@@ -6,7 +6,7 @@
 // once (the encoding choice is stable), and the write leaves nothing but the file in its folder.
 #include "catalogue/CatalogueFile.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 
 #include <QDir>
 

@@ -6,7 +6,7 @@
 // UTF-8 (behind the byte-order mark) scrolls through whole characters, 27 or 28 columns a window.
 #include "fuzz/FuzzSupport.h"
 #include "platform/Cp932.h"
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "ui/DoubleByte.h"
 
 #include <stdexcept>

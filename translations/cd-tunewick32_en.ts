@@ -123,6 +123,14 @@ Add it to the database?</translation>
         <source>  時  間</source>
         <translation>  Time</translation>
     </message>
+    <message>
+        <source>トラック %1 のタイトル</source>
+        <translation>Title of track %1</translation>
+    </message>
+    <message>
+        <source>トラックのタイトル</source>
+        <translation>Track titles</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -221,6 +229,18 @@ Add it to the database?</translation>
     <message>
         <source>ﾃﾞｨｽﾌﾟﾚｲ消去</source>
         <translation>Hide the display</translation>
+    </message>
+    <message>
+        <source>トラック番号</source>
+        <translation>Track numbers</translation>
+    </message>
+    <message>
+        <source>プリエンファシス補正</source>
+        <translation>De-emphasis</translation>
+    </message>
+    <message>
+        <source>プリエンファシス</source>
+        <translation>Pre-emphasis</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,6 @@
 #include "ui/AboutBox.h"
 
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "ui/ToolGlyphs.h"
 #include "ui/controls/Fonts.h"
 

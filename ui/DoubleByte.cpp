@@ -1,7 +1,7 @@
 #include "ui/DoubleByte.h"
 
 #include "platform/Cp932.h"
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 
 #include <stdexcept>
 

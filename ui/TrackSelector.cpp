@@ -3,7 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/DiscLoading.h"
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "ui/ErrorDisplay.h"

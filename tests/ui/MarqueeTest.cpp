@@ -1,6 +1,6 @@
 #include "tests/support/AppFixture.h"
 
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "ui/DoubleByte.h"

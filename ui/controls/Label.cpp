@@ -2,7 +2,7 @@
 
 #include "ui/controls/Accessible.h"
 
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 
 #include <QEvent>
 #include <QMetaMethod>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-// A one-line text label. Its caption is a title (platform/TitleText.h), decoded only for drawing. With
+// A one-line text label. Its caption is a title (platform/TitleEncoding.h), decoded only for drawing. With
 // AutoSize it takes the width and height of its text; otherwise it keeps its size and aligns.
 class TLabel : public QWidget {
     Q_OBJECT

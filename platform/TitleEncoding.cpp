@@ -1,4 +1,4 @@
-#include "platform/TitleText.h"
+#include "platform/TitleEncoding.h"
 
 #include "platform/Cp932.h"
 
