@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 #include "platform/TitleEncoding.h"
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -37,9 +38,13 @@ TitleColumns::TitleColumns(const std::string &title) : m_utf8(titles::isUtf8(tit
     }
 }
 
+// A character that code page 932 holds takes as many columns as it has bytes there (Cyrillic and
+// Greek are double-byte, as the Japanese face draws them); any other by its East Asian width.
 void TitleColumns::append(char32_t character, std::string utf8) {
+    const std::optional<std::string> bytes = cp932::encode(QString::fromStdString(utf8));
+    const bool wide = bytes ? bytes->size() == 2 : isWide(character);
     m_characters.push_back(std::move(utf8));
-    if (isWide(character)) {
+    if (wide) {
         m_layout += kWide;
         m_characters.emplace_back();
     } else {

@@ -15,9 +15,10 @@ bool IsTrailByte(const std::string &s, int i);
 std::string CopyChars(const std::string &s, int index, int count);
 
 // A title laid out in the title line's columns. A title in code page 932 is its own layout: a byte
-// is a column. A title in UTF-8 (platform/TitleEncoding.h) gets a stand-in of the same kind: a wide
-// character (Kanji, Kana, Hangul, full-width forms) takes a lead and a trail column as a double-byte
-// character does, any other character one, so the rules that count bytes work unchanged on it.
+// is a column. A title in UTF-8 (platform/TitleEncoding.h) gets a stand-in of the same kind: a
+// character that is double-byte in code page 932, and a wide one that code page 932 lacks (Hangul),
+// takes a lead and a trail column, any other character one, so the rules that count bytes work
+// unchanged on it.
 class TitleColumns {
 public:
     explicit TitleColumns(const std::string &title);
