@@ -15,6 +15,7 @@ int main(int argc, char **argv) {
     int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
     int track = argc > 2 ? std::atoi(argv[2]) : 1;
     auto output = std::make_shared<NullOutput>();
+    output->keepChecksum(true);
     ExtractionDrive drive([](std::string &) { return demo::makeSource(); }, output);
     std::string reason;
     if (!drive.open(reason)) {
