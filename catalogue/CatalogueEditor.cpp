@@ -319,6 +319,7 @@ TCD_Database::TCD_Database(QWidget *parent)
                           Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("CD_Database"));
     setFixedSize(417, 247);
+    setFont(makeFont(kPGothic, 12));
     createControls();
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn2Click(BitBtn2); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn1Click(BitBtn1); }); });
@@ -326,23 +327,18 @@ TCD_Database::TCD_Database(QWidget *parent)
     runGuarded([this] { FormCreate(this); });
 }
 
-namespace {
-
-QFont titleFace() { return makeFont(kPGothic, 13, true); }
-
-} // namespace
-
 void TCD_Database::createControls() {
-    // The title field lays out its text as it is made and whenever its face changes, and so loads
-    // the face. It is made in the desktop's default face, which the track selector loads at start
-    // anyway, and takes the title's face when the editor is first shown (showEvent): a run that
-    // never opens the editor never loads that face (a tenth of the start-up).
+    // The title field lays out its text as it is made, before its own font is set: made under a
+    // parent in the title's face, it spares the start-up loading the desktop's default face, which
+    // nothing shown at start uses. The buttons below are made after the reset and keep that face.
+    setFont(makeFont(kPGothic, 13, true));
     Label1 = new QLabel(QStringLiteral("TITLE"), this);
     Label1->setGeometry(4, 12, 43, 13);
     Label1->setFont(makeFont(kGothic, 13, true));
     setTextColour(Label1, kNavy);
     Edit1 = new TTitleEdit(this);
     Edit1->setGeometry(48, 8, 365, 21);
+    Edit1->setFont(makeFont(kPGothic, 13, true));
     setTextColour(Edit1, kNavy);
     SG1 = new TCatalogueGrid(this);
     SG1->setGeometry(2, 36, 413, 180);
@@ -350,6 +346,7 @@ void TCD_Database::createControls() {
     LB1->move(8, 226);
     LB1->setFont(makeFont(kGothic, 13, true));
     setTextColour(LB1, kNavy);
+    setFont(QFont());
     BitBtn2 = makeButton(QStringLiteral("保存(&S)"), saveGlyph, this);
     BitBtn2->setGeometry(245, 220, 83, 25);
     BitBtn1 = makeButton(QStringLiteral("閉じる(&C)"), closeGlyph, this);
@@ -360,7 +357,6 @@ void TCD_Database::createControls() {
 }
 
 void TCD_Database::showEvent(QShowEvent *event) {
-    Edit1->setFont(titleFace()); // nothing when it has the face already
     QDialog::showEvent(event);
     // A window restored by the window system is no new showing: the edits stay.
     if (!event->spontaneous()) runGuarded([this] { FormActivate(this); });
