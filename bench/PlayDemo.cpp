@@ -44,5 +44,6 @@ int main(int argc, char **argv) {
     std::printf("played %.2f s of audio; heard sector %d; checksum %016llx\n", played, status.sector,
                 static_cast<unsigned long long>(output->checksum()));
     std::printf("processor seconds: %.4f\n", cpu);
+    std::printf("gaps in the sound: %lld\n", output->gaps());
     return 0;
 }

@@ -24,7 +24,9 @@ ClockedOutput::ClockedOutput(double speed, int bufferMs)
 void ClockedOutput::advance() {
     Clock::time_point now = Clock::now();
     if (m_queued == 0) {
-        // Nothing queued: the clock of this run starts again with the next write.
+        // Nothing queued: the clock of this run starts again with the next write. A run that had
+        // played something out has run dry.
+        if (m_playedSinceAnchor > 0) m_ranDry = true;
         m_anchor = now;
         m_playedSinceAnchor = 0;
         return;
@@ -32,6 +34,7 @@ void ClockedOutput::advance() {
     double seconds = std::chrono::duration<double>(now - m_anchor).count();
     long long due = static_cast<long long>(seconds * kSampleRate * m_speed) - m_playedSinceAnchor;
     long long frames = std::min<long long>(due, queuedFrames());
+    if (due > frames) m_ranDry = true;
     if (frames <= 0) return;
     playOut(static_cast<size_t>(frames) * kFrameBytes);
     m_playedSinceAnchor += frames;
@@ -58,6 +61,8 @@ bool ClockedOutput::write(const uint8_t *data, int frames) {
             std::this_thread::sleep_for(std::chrono::duration<double>(wanted / (kSampleRate * m_speed)));
             continue;
         }
+        if (m_ranDry) ++m_gaps;
+        m_ranDry = false;
         size_t bytes = static_cast<size_t>(std::min<long>(space, frames)) * kFrameBytes;
         size_t tail = (m_head + m_queued) % m_ring.size();
         size_t first = std::min(bytes, m_ring.size() - tail);
@@ -87,12 +92,20 @@ long ClockedOutput::drop() {
     advance();
     long dropped = queuedFrames();
     m_head = m_queued = 0;
+    m_ranDry = false;
+    m_anchor = Clock::now();
+    m_playedSinceAnchor = 0;
     return dropped;
 }
 
 long long ClockedOutput::consumedFrames() const {
     std::lock_guard lock(m_mutex);
     return m_consumed;
+}
+
+long long ClockedOutput::gaps() const {
+    std::lock_guard lock(m_mutex);
+    return m_gaps;
 }
 
 NullOutput::NullOutput(double speed, int bufferMs) : ClockedOutput(speed, bufferMs) {}

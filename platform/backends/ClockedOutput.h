@@ -26,6 +26,9 @@ public:
 
     // Frames played out so far; any thread.
     long long consumedFrames() const;
+    // Times the clock ran past everything queued and more sound followed without a drop() between:
+    // the gaps a listener would have heard. The end of a play, or a pause, is none. Any thread.
+    long long gaps() const;
 
 protected:
     // Receives the bytes the clock has just played out, in order; called with the lock held.
@@ -48,6 +51,8 @@ private:
     Clock::time_point m_anchor; // when the present run of continuous play began
     long long m_playedSinceAnchor = 0;
     long long m_consumed = 0;
+    bool m_ranDry = false; // the clock has passed the end of the queue since the last write or drop
+    long long m_gaps = 0;
 };
 
 // TUNEWICK_AUDIO=null: plays out in real time (or faster, for tests) into nothing, or into a
