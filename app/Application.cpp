@@ -23,6 +23,15 @@ std::vector<DesktopService> &desktopServices() {
     return services;
 }
 
+// The single-instance guard's name. Test runs set TUNEWICK_TEST_GUARD to a word of their own, so
+// that a test run neither ends at the developer's running player nor stops another test run;
+// nothing else reads the variable, and without it every copy the user starts shares one guard.
+QString singleInstanceName() {
+    const QByteArray testGuard = qgetenv("TUNEWICK_TEST_GUARD");
+    if (testGuard.isEmpty()) return QStringLiteral("Trotor");
+    return QStringLiteral("Trotor-test-") + QString::fromLocal8Bit(testGuard);
+}
+
 }  // namespace
 
 void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
@@ -53,7 +62,7 @@ void destroyWindows() {
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication app(argc, argv);
     // Another copy runs: end at once, showing nothing and writing nothing.
-    std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(QStringLiteral("Trotor"));
+    std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
     if (!guard) return 0;
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);

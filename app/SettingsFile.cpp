@@ -1,13 +1,11 @@
 #include "app/SettingsFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Errors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -174,39 +172,6 @@ bool storable(std::string_view section, std::string_view key, std::string_view t
     return true;
 }
 
-// QSaveFile links its unnamed file as "<name>.XXXXXX" (six letters and digits) just before it
-// renames it over the target; a process killed in between leaves that file behind. Only one copy of
-// the program runs, so such a file is a leftover and goes before the next save.
-void removeInterruptedSaves(const QString &path) {
-    const QFileInfo target(path);
-    QDir folder = target.absoluteDir();
-    const QString prefix = target.fileName() + QLatin1Char('.');
-    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) continue;
-        const QString suffix = name.mid(prefix.size());
-        if (std::all_of(suffix.begin(), suffix.end(), [](QChar c) { return c.unicode() < 128 && c.isLetterOrNumber(); })
-            && !QFileInfo(folder.filePath(name)).isSymLink())
-            folder.remove(name);
-    }
-}
-
-bool saveAtomically(const QString &path, const std::string &text) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    removeInterruptedSaves(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    // A write smaller than the file's buffer only fills the buffer; on a full disk it fails when
-    // the buffer goes out, and commit() then still replaces the file (with an empty one). So the
-    // buffer is flushed and the data synced here, where a failure can still cancel the save.
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.flush() || ::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
-}
-
 std::string truncated(std::string_view text) {
     return std::string(text.substr(0, kMaxTextLength));
 }
@@ -296,7 +261,7 @@ void SettingsFile::WriteText(std::string_view section, std::string_view key, std
     QByteArray data;
     if (loadSettings(m_path, data) == LoadResult::Failed) throw EIniFileException(message);
     const std::string_view old(data.constData(), static_cast<std::size_t>(data.size()));
-    if (!saveAtomically(m_path, withIniValue(old, section, key, text))) throw EIniFileException(message);
+    if (platform::replaceFileAtomically(m_path, withIniValue(old, section, key, text))) throw EIniFileException(message);
 }
 
 int SettingsFile::ReadNumber(std::string_view section, std::string_view key, int defaultValue) const {

@@ -2,6 +2,7 @@
 // it is first shown, and the end of the run when it closes.
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
+#include "platform/Deemphasis.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -39,6 +40,8 @@ void TForm1::FormCreate(QObject *) {
     LcdVisible = settings.ReadFlag("LCD", "Visible", false);
     ScrollDelay = settings.ReadNumber("LCD", "Delay", 250);
     if (EndlessOn) PM_LOOP->setCheckMark(true);
+    platform::setDeemphasisEnabled(settings.ReadFlag("Tunewick", "Deemphasis", true));
+    PM_DEEMPH->setCheckMark(platform::deemphasisEnabled());
 }
 
 void TForm1::FormShow(QObject *Sender) {

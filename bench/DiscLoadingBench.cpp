@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
 #include "platform/SimulatedDrive.h"
@@ -54,6 +55,22 @@ void BM_LoadDiscFullCatalogue(benchmark::State &state) {
     destroyWindows();
 }
 BENCHMARK(BM_LoadDiscFullCatalogue)->Unit(benchmark::kMicrosecond);
+
+// A track title pasted into the editor that code page 932 cannot hold (Hangul), as the LCD reads
+// it at each track change: every character becomes '?'.
+void BM_TrackTitleNotInTheCodePage(benchmark::State &state) {
+    TTimer::holdAllTimers(true);
+    setModalHook([](QDialog *) { return int(QDialog::Rejected); });
+    createWindows();
+    CD_Database->SG1->setRowCount(2);
+    CD_Database->SG1->setCell(1, 1, std::string());
+    CD_Database->SG1->item(1, 1)->setText(QString(static_cast<qsizetype>(state.range(0)), QChar(0xD55C)));
+    std::size_t size = 0;
+    for (auto _ : state) size = CD_Database->SG1->Cells(1, 1).size();
+    if (size != static_cast<std::size_t>(state.range(0))) state.SkipWithError("the title was not replaced character by character");
+    destroyWindows();
+}
+BENCHMARK(BM_TrackTitleNotInTheCodePage)->Arg(16000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,8 +1,11 @@
-// Plays the demo disc through the extraction drive into the null output for a while, for
-// whole-process measurements (bench/play-cpu.sh). Usage: play_demo [seconds] [track]
+// Plays the demo disc (or a rip's sheet or a disc image) through the extraction drive into the
+// null output for a while, for whole-process measurements (bench/play-cpu.sh).
+// Usage: play_demo [seconds] [track] [sheet.cue | image.toc]
+#include "platform/backends/CdioSource.h"
 #include "platform/backends/ClockedOutput.h"
 #include "platform/backends/DemoDisc.h"
 #include "platform/backends/ExtractionDrive.h"
+#include "platform/backends/RipSource.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,10 +19,17 @@ int main(int argc, char **argv) {
     int track = argc > 2 ? std::atoi(argv[2]) : 1;
     auto output = std::make_shared<NullOutput>();
     output->keepChecksum(true);
-    ExtractionDrive drive([](std::string &) { return demo::makeSource(); }, output);
+    const std::string image = argc > 3 ? argv[3] : "";
+    ExtractionDrive drive(
+        [image](std::string &reason) -> std::shared_ptr<SectorSource> {
+            if (image.empty()) return demo::makeSource();
+            if (CdioSource::imageDriver(image) == DRIVER_BINCUE) return RipSource::create(image, reason);
+            return CdioSource::create(image, reason);
+        },
+        output);
     std::string reason;
     if (!drive.open(reason)) {
-        std::fprintf(stderr, "cannot open the demo drive: %s\n", reason.c_str());
+        std::fprintf(stderr, "cannot open the drive: %s\n", reason.c_str());
         return 1;
     }
     TableOfContents toc = drive.toc();

@@ -39,6 +39,8 @@ trap cleanup EXIT
 . "$top/tests/support/x-session.sh"
 start_x_session
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+# A single-instance guard of this run's own, apart from a player the user runs.
+export TUNEWICK_TEST_GUARD=bench-$$
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/cd-tunewick32" "$XDG_DATA_HOME/cd-tunewick32"
 chmod 700 "$XDG_RUNTIME_DIR"
 # The LCD is shown from the start.

@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
+#include "catalogue/TitleText.h"
 #include "platform/Cp932.h"
 #include "player/PlayerState.h"
 #include "ui/ErrorDisplay.h"
@@ -33,21 +34,9 @@ QString characterAt(const QString &text, int at) {
     return text.mid(at, pair ? 2 : 1);
 }
 
-// A title is one line of the catalogue file: CR or LF would split it and move every later title
-// down a track, 0x1A would end the file there. Pasted text can hold them; every control character
-// becomes a blank.
-QString blankControls(QString text) {
-    for (QChar &c : text)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
-    return text;
-}
-
 // For display only: every character that code page 932 cannot hold becomes '?'.
 std::string encodeForDisplay(const QString &text) {
-    QString shown = blankControls(text);
-    for (int at = cp932::firstUnencodable(shown); at >= 0; at = cp932::firstUnencodable(shown))
-        shown.replace(at, characterAt(shown, at).size(), QLatin1Char('?'));
-    return cp932::encode(shown).value_or(std::string());
+    return cp932::encodeReplacing(catalogue::blankControlCharacters(text), '?');
 }
 
 [[noreturn]] void refuseTitle(const QString &which, const QString &text) {
@@ -71,7 +60,7 @@ bool isFixedCell(const QModelIndex &index) { return index.row() == 0 || index.co
 void takeTitles(QLineEdit *edit) {
     edit->setMaxLength(std::numeric_limits<int>::max());
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
-        const QString blanked = blankControls(text);
+        const QString blanked = catalogue::blankControlCharacters(text);
         if (blanked == text) return;
         const int cursor = edit->cursorPosition();
         edit->setText(blanked);
@@ -88,7 +77,10 @@ public:
                           const QModelIndex &index) const override {
         if (isFixedCell(index)) return nullptr;
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto *line = qobject_cast<QLineEdit *>(editor)) takeTitles(line);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            takeTitles(line);
+            line->setAccessibleName(QStringLiteral("トラック %1 のタイトル").arg(index.row()));
+        }
         return editor;
     }
 
@@ -210,7 +202,7 @@ std::optional<std::string> TCatalogueGrid::cellBytes(int col, int row) const {
     // A cell whose shown text is still the decoding of its bytes was not edited: its bytes stand.
     if (bytes.isValid() && cp932::decode(bytes.toByteArray().toStdString()) == cell->text())
         return bytes.toByteArray().toStdString();
-    return cp932::encode(blankControls(cell->text()));
+    return cp932::encode(catalogue::blankControlCharacters(cell->text()));
 }
 
 std::string TCatalogueGrid::Cells(int col, int row) const {
@@ -300,7 +292,7 @@ TTitleEdit::TTitleEdit(QWidget *parent) : QLineEdit(parent) { takeTitles(this); 
 
 std::optional<std::string> TTitleEdit::bytes() const {
     if (text() == m_shown) return m_bytes;
-    return cp932::encode(blankControls(text()));
+    return cp932::encode(catalogue::blankControlCharacters(text()));
 }
 
 std::string TTitleEdit::Text() const {
@@ -337,10 +329,12 @@ void TCD_Database::createControls() {
     Label1->setFont(makeFont(kGothic, 13, true));
     setTextColour(Label1, kNavy);
     Edit1 = new TTitleEdit(this);
+    Label1->setBuddy(Edit1);  // a screen reader names the field by its label
     Edit1->setGeometry(48, 8, 365, 21);
     Edit1->setFont(makeFont(kPGothic, 13, true));
     setTextColour(Edit1, kNavy);
     SG1 = new TCatalogueGrid(this);
+    SG1->setAccessibleName(QStringLiteral("トラックのタイトル"));
     SG1->setGeometry(2, 36, 413, 180);
     LB1 = new QLabel(this);
     LB1->move(8, 226);

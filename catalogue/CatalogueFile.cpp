@@ -1,15 +1,11 @@
 #include "catalogue/CatalogueFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Errors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace catalogue {
 
@@ -25,25 +21,6 @@ std::string utf8(const QString &text) {
 
 [[noreturn]] void failWrite(const QString &path, const QString &reason) {
     throw EInOutError(utf8(QDir::toNativeSeparators(path)) + " に書き込めません: " + utf8(reason));
-}
-
-// QSaveFile writes into an unnamed file, links it as "<name>.XXXXXX" (six random letters and
-// digits) and renames that over the target. A writer killed between the link and the rename leaves
-// the linked file behind. Only one copy of the program runs, so such a file beside the target is a
-// leftover of an interrupted save; it is removed before the next save of the same file.
-void removeInterruptedSaves(const QString &path) {
-    const QFileInfo target(path);
-    QDir folder = target.absoluteDir();
-    const QString prefix = target.fileName() + QLatin1Char('.');
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) continue;
-        const QString suffix = name.mid(prefix.size());
-        const bool random = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
-            return c.unicode() < 128 && c.isLetterOrNumber();
-        });
-        if (random && !QFileInfo(folder.filePath(name)).isSymLink()) folder.remove(name);
-    }
 }
 
 }  // namespace
@@ -98,30 +75,8 @@ std::optional<std::vector<std::string>> readFile(const QString &path) {
 }
 
 void writeFile(const QString &path, const std::vector<std::string> &lines) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) failWrite(path, QStringLiteral("cannot create the folder ") + folder);
-    removeInterruptedSaves(path);
-    const std::string content = joinLines(lines);
-    QSaveFile file(path);
-    // Unbuffered: a buffered QSaveFile flushes inside commit(), which then replaces the target even
-    // when that flush fell short (a full disk, a file size limit), leaving a cut-off file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) failWrite(path, file.errorString());
-    errno = 0;
-    // A write smaller than the file's buffer only fills the buffer; on a full disk it fails when
-    // the buffer goes out, and commit() then still replaces the file (with an empty one). So the
-    // buffer is flushed and the data synced here, where a failure can still cancel the save.
-    if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()) ||
-        !file.flush() || ::fsync(file.handle()) != 0) {
-        // A short write (a full disk) sets no error on the device; errno still tells why.
-        const int error = errno;
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                               : error != 0                         ? qt_error_string(error)
-                                                                    : QStringLiteral("short write");
-        file.cancelWriting();
-        file.commit();
-        failWrite(path, reason);
-    }
-    if (!file.commit()) failWrite(path, file.errorString());
+    if (std::optional<QString> failure = platform::replaceFileAtomically(path, joinLines(lines)))
+        failWrite(path, *failure);
 }
 
 }  // namespace catalogue

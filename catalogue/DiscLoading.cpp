@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/TitleText.h"
 #include "platform/Cp932.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
@@ -111,9 +112,10 @@ void askPendingRegistration() {
 namespace {
 
 // A title that code page 932 cannot hold goes in as if typed, so that saving reports it as it
-// reports a typed one; until then the displays show it with a replacement character.
+// reports a typed one; until then the displays show it with a replacement character. Control
+// characters become blanks, as they do in a typed title.
 void putTitle(int row, const std::string &utf8) {
-    const QString title = QString::fromStdString(utf8);
+    const QString title = catalogue::blankControlCharacters(QString::fromStdString(utf8));
     const std::optional<std::string> bytes = cp932::encode(title);
     if (row == 0) {
         if (bytes) CD_Database->Edit1->setText(*bytes);

@@ -7,6 +7,7 @@
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
+#include "ui/Modal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,6 +22,7 @@ namespace {
 
 const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.cd_tunewick32");
 const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
@@ -152,6 +154,9 @@ QVariantMap metadataOf(const MediaSnapshot &s) {
 MediaControls::MediaControls(QObject *parent) : QObject(parent) {
     new MprisRoot(this);
     new MprisPlayer(this);
+    addModalListener([self = QPointer<MediaControls>(this)] {
+        if (self) Q_EMIT self->propertiesChanged(kRootInterface, {{QStringLiteral("CanQuit"), !isModalDialogOpen()}});
+    });
     if (Form1) {
         m_shown = readMediaSnapshot();
         followPoll();
@@ -228,8 +233,14 @@ void MprisRoot::Raise() {
     });
 }
 
+bool MprisRoot::canQuit() const { return !isModalDialogOpen(); }
+
+// Checked again when the command runs: a dialog may have opened since the call.
 void MprisRoot::Quit() {
-    m_controls->later([] { runGuarded([] { Form1->PA_POWERClick(Form1->PA_POWER); }); });
+    if (!canQuit()) return;
+    m_controls->later([this] {
+        if (canQuit()) runGuarded([] { Form1->PA_POWERClick(Form1->PA_POWER); });
+    });
 }
 
 // --- org.mpris.MediaPlayer2.Player ---
@@ -250,6 +261,10 @@ void MprisPlayer::Pause() {
 
 void MprisPlayer::Play() {
     m_controls->later([] { clickBar(btPlay); });
+}
+
+void MprisPlayer::setRate(double rate) {
+    if (rate == 0.0) Pause();
 }
 
 void MprisPlayer::Stop() {

@@ -89,11 +89,13 @@ private:
     MediaSnapshot m_shown;
 };
 
-// org.mpris.MediaPlayer2: who the player is, and Raise and Quit.
+// org.mpris.MediaPlayer2: who the player is, and Raise and Quit. While a modal dialog of the program
+// is open (the catalogue editor, a question) Quit does nothing and CanQuit says so: the dialog
+// waits for the user, as it does for the window manager's close.
 class MprisRoot : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
-    Q_PROPERTY(bool CanQuit READ yes)
+    Q_PROPERTY(bool CanQuit READ canQuit)
     Q_PROPERTY(bool CanRaise READ yes)
     Q_PROPERTY(bool HasTrackList READ no)
     Q_PROPERTY(QString Identity READ identity)
@@ -104,6 +106,7 @@ public:
     explicit MprisRoot(MediaControls *controls);
     bool yes() const { return true; }
     bool no() const { return false; }
+    bool canQuit() const;
     QString identity() const { return QStringLiteral("CD-Tunewick32"); }
     QString desktopEntry() const { return QStringLiteral("cd-tunewick32"); }
     QStringList none() const { return {}; }
@@ -122,7 +125,7 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
     Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
-    Q_PROPERTY(double Rate READ one WRITE ignoreDouble)
+    Q_PROPERTY(double Rate READ one WRITE setRate)
     Q_PROPERTY(double MinimumRate READ one)
     Q_PROPERTY(double MaximumRate READ one)
     Q_PROPERTY(double Volume READ one WRITE ignoreDouble)
@@ -153,6 +156,8 @@ public:
     bool canControl() const { return true; }
     double one() const { return 1.0; }
     void ignoreDouble(double) {}
+    // The player plays at one rate: 0.0 pauses, as the desktop's controls expect; others do nothing.
+    void setRate(double rate);
 
 public Q_SLOTS:
     void Next();

@@ -9,6 +9,11 @@ bool DiscText::empty() const {
            std::all_of(trackTitles.begin(), trackTitles.end(), [](const std::string &t) { return t.empty(); });
 }
 
+bool TableOfContents::hasPreemphasis(int track) const {
+    const size_t index = static_cast<size_t>(track - firstTrack);
+    return track >= firstTrack && index < preemphasis.size() && preemphasis[index];
+}
+
 int TableOfContents::trackAt(int sector) const {
     int track = firstTrack;
     for (int t = firstTrack; t <= lastTrack; ++t)

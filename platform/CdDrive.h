@@ -25,6 +25,9 @@ struct TableOfContents {
     int lastTrack = 0;
     std::vector<int> trackStart;  // trackStart[i] is the first sector of track firstTrack + i
     std::vector<bool> dataTrack;  // dataTrack[i] is true when track firstTrack + i holds data
+    // preemphasis[i] is true when track firstTrack + i was mastered with pre-emphasis (its control
+    // bits say so) and is to be played through the de-emphasis filter. May be shorter: false.
+    std::vector<bool> preemphasis;
     int leadOut = 0;              // first sector after the last track
     // An enhanced CD (audio, then a data track in a second session): the first session's lead-out,
     // where its audio ends; the sectors from there to the data track cannot be read. 0 otherwise.
@@ -37,6 +40,7 @@ struct TableOfContents {
     // First sector after `track`: the next track's start, or the lead-out for the last track.
     int endOf(int track) const { return track == lastTrack ? leadOut : startOf(track + 1); }
     bool isData(int track) const { return dataTrack.at(static_cast<size_t>(track - firstTrack)); }
+    bool hasPreemphasis(int track) const;
     // Track that holds `sector`: the last track starting at or before it (firstTrack before the first).
     int trackAt(int sector) const;
     // First sector after the run of audio tracks that contains `track` (a data track ends the run,

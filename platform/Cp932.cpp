@@ -42,8 +42,9 @@ private:
     iconv_t m_cd;
 };
 
-// The code point of each character code (one byte, or lead << 8 | trail) that survives a round trip
-// through iconv; 0xFFFFFFFF where it does not. A row (the single bytes, or one lead byte's codes) is
+// The code point of each character code (one byte, or lead << 8 | trail) that iconv decodes to a
+// character that it can encode again, to these bytes or (for a second code of the same character)
+// to others; 0xFFFFFFFF where it does not. A row (the single bytes, or one lead byte's codes) is
 // made and filled the first time a text needs it: filling all 60 rows takes milliseconds and a
 // quarter of a megabyte, and a title seldom touches more than a few.
 class DecodeTable {
@@ -72,7 +73,7 @@ private:
             if (!lead && isLeadByte(static_cast<unsigned char>(second))) continue;
             std::string utf32, back;
             if (!m_toUnicode.convert(bytes, utf32) || utf32.size() != 4) continue;
-            if (!m_fromUnicode.convert(utf32, back) || back != bytes) continue;
+            if (!m_fromUnicode.convert(utf32, back)) continue;
             char32_t cp = 0;
             std::memcpy(&cp, utf32.data(), 4);
             (*codes)[static_cast<size_t>(second)] = cp;
@@ -101,9 +102,8 @@ void appendCodePoint(QString &out, char32_t cp) {
     }
 }
 
-// Bytes for one code point, or nothing. The code that iconv gives a character is the one whose
-// round trip the decoding table keeps, and iconv also maps characters that have no round-trip code
-// (for example a second Unicode form of the same character).
+// Bytes for one code point, or nothing: the code that iconv gives the character, also for a
+// character with a second code or a second Unicode form.
 std::optional<std::string> encodeOne(char32_t cp) {
     if (cp < 0x80) return std::string(1, static_cast<char>(cp));
     if (cp >= 0xD800 && cp <= 0xDFFF) return std::nullopt;
@@ -155,8 +155,9 @@ QString decode(std::string_view bytes) {
 
 namespace {
 
-// Walks `text` by code point; returns the bytes, or the index of the first unencodable character.
-std::optional<std::string> encodeOrFail(const QString &text, int *failedAt) {
+// Walks `text` by code point; returns the bytes. A character that code page 932 cannot hold becomes
+// `replacement` when one is given; otherwise the walk ends there with its index in `failedAt`.
+std::optional<std::string> encodeOrFail(const QString &text, int *failedAt, std::optional<char> replacement = {}) {
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -172,6 +173,10 @@ std::optional<std::string> encodeOrFail(const QString &text, int *failedAt) {
             ++i;
         }
         std::optional<std::string> bytes = encodeOne(cp);
+        if (!bytes && replacement) {
+            out += *replacement;
+            continue;
+        }
         if (!bytes) {
             if (failedAt) *failedAt = static_cast<int>(start);
             return std::nullopt;
@@ -184,6 +189,10 @@ std::optional<std::string> encodeOrFail(const QString &text, int *failedAt) {
 }  // namespace
 
 std::optional<std::string> encode(const QString &text) { return encodeOrFail(text, nullptr); }
+
+std::string encodeReplacing(const QString &text, char replacement) {
+    return encodeOrFail(text, nullptr, replacement).value_or(std::string());
+}
 
 int firstUnencodable(const QString &text) {
     int at = -1;

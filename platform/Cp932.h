@@ -7,8 +7,11 @@
 #include <string_view>
 
 // Code page 932 (Shift-JIS with the NEC and IBM extensions), the encoding of every title and
-// catalogue file. Decoding never fails: a byte that does not form a character that encodes back to
-// the same bytes is carried as the lone surrogate U+DC00 + byte, so encode(decode(b)) == b for any b.
+// catalogue file. Decoding never fails: a byte that does not form a character is carried as the lone
+// surrogate U+DC00 + byte. Some characters have two codes (NEC's duplicates in lead byte 0x87 such
+// as ≒ 0x8790, and the NEC-selected IBM rows 0xED and 0xEE); both decode to the character, and
+// encoding gives the one code that iconv gives it (≒ 0x81E0, 纊 0xFA5C). So encode(decode(b)) == b
+// for bytes without such a second code; callers that must keep bytes keep the bytes themselves.
 namespace cp932 {
 
 QString decode(std::string_view bytes);
@@ -16,6 +19,10 @@ QString decode(std::string_view bytes);
 // The bytes of `text`, or nothing when a character cannot be held by code page 932. Lone
 // surrogates U+DC80..U+DCFF become the byte they carry.
 std::optional<std::string> encode(const QString &text);
+
+// The bytes of `text` with every character that code page 932 cannot hold (a surrogate pair taken
+// whole) written as `replacement`. Linear in the length of the text.
+std::string encodeReplacing(const QString &text, char replacement);
 
 // Index (in QChars) of the first character of `text` that code page 932 cannot hold, or -1.
 int firstUnencodable(const QString &text);

@@ -34,6 +34,7 @@ TableOfContents SimulatedDisc::toc() const {
     }
     toc.leadOut = sector;
     toc.text = text;
+    toc.preemphasis = preemphasis;
     return toc;
 }
 

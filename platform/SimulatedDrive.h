@@ -13,6 +13,7 @@ namespace platform {
 struct SimulatedDisc {
     std::vector<int> trackFrames;  // length of each track in frames (1/75 s)
     std::vector<bool> dataTrack;   // empty, or one flag per track
+    std::vector<bool> preemphasis; // empty, or one flag per track
     // Sectors between the audio and a data track that follows it in a second session (the first
     // session's lead-out, the next lead-in and pregap: 11400 on an enhanced CD); 0 for one session.
     int sessionGap = 0;

@@ -1,4 +1,6 @@
-// The repeat, shuffle and endless switches of the main panel and its menu.
+// The repeat, shuffle, endless and de-emphasis switches of the main panel and its menu.
+#include "app/SettingsFile.h"
+#include "platform/Deemphasis.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "player/Shuffle.h"
@@ -79,4 +81,11 @@ void TForm1::PA_ShffExit(QObject *) {
 void TForm1::PM_LOOPClick(QObject *) {
     EndlessOn = !EndlessOn;
     PM_LOOP->setCheckMark(EndlessOn);
+}
+
+// Remembered at once rather than at the close, which writes its own set of keys.
+void TForm1::PM_DEEMPHClick(QObject *) {
+    platform::setDeemphasisEnabled(!platform::deemphasisEnabled());
+    PM_DEEMPH->setCheckMark(platform::deemphasisEnabled());
+    SettingsFile(QStringLiteral("ROTOR.INI")).WriteFlag("Tunewick", "Deemphasis", platform::deemphasisEnabled());
 }

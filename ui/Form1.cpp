@@ -74,6 +74,7 @@ QToolButton *makeToolButton(QWidget *parent, QRect geometry, const QIcon &icon, 
     button->setIcon(icon);
     button->setIconSize(iconSize);
     button->setToolTip(hint);
+    deferAccessibleClicks(button);     // the version box and the editor are modal
     button->setAccessibleName(hint);  // a picture alone says nothing to a screen reader
     button->setFocusPolicy(Qt::NoFocus);
     button->hide();
@@ -125,6 +126,7 @@ void TForm1::createControls() {
     SG_TRACK->setColor(Qt::black);
     SG_TRACK->setEnabled(false);
     SG_TRACK->setFocusPolicy(Qt::ClickFocus);
+    SG_TRACK->setAccessibleName(QStringLiteral("トラック番号"));
 
     Panel3 = new TPanel(this);
     Panel3->setGeometry(1, 38, 253, 21);
@@ -193,6 +195,7 @@ void TForm1::createMenu() {
     N1 = separator();
     PM_DISP = item(QStringLiteral("ディスプレイ表示"));
     PM_LOOP = item(QStringLiteral("エンドレス再生"));
+    PM_DEEMPH = item(QStringLiteral("プリエンファシス補正"));
     N2 = separator();
     PM_HELP = item(QStringLiteral("ヘルプ表示"));
     PM_VER = item(QStringLiteral("バージョン情報"));
@@ -221,7 +224,7 @@ void TForm1::connectHandlers() {
           {PM_Pause, &TForm1::PM_PauseClick}, {PM_Stop, &TForm1::PM_StopClick}, {PM_EJECT, &TForm1::PM_EJECTClick},
           {PM_REPEAT, &TForm1::PA_RepeatClick}, {PM_SHFF, &TForm1::PA_ShffClick}, {PM_DISP, &TForm1::PA_DISPClick},
           {PM_LOOP, &TForm1::PM_LOOPClick}, {PM_HELP, &TForm1::PM_HELPClick}, {PM_VER, &TForm1::SBT_ABOUTClick},
-          {PM_EXIT, &TForm1::PM_EXITClick}})
+          {PM_EXIT, &TForm1::PM_EXITClick}, {PM_DEEMPH, &TForm1::PM_DEEMPHClick}})
         bindHandler(item, &QAction::triggered, this, handler);
 }
 
@@ -339,7 +342,14 @@ void TForm1::PM_SELClick(QObject *) {
 }
 
 void TForm1::numberGrid(int count) {
-    for (int t = 1; t <= count && t <= 100; ++t) SG_TRACK->setCell((t - 1) % 10, (t - 1) / 10, twoDigits(t));
+    // A screen reader also says which tracks play through the de-emphasis filter.
+    const platform::TableOfContents toc =
+        MediaPlayer1->drive() ? MediaPlayer1->drive()->toc() : platform::TableOfContents{};
+    for (int t = 1; t <= count && t <= 100; ++t) {
+        SG_TRACK->setCell((t - 1) % 10, (t - 1) / 10, twoDigits(t));
+        SG_TRACK->setCellNote((t - 1) % 10, (t - 1) / 10,
+                              toc.hasPreemphasis(t) ? QStringLiteral("プリエンファシス") : QString());
+    }
 }
 
 void TForm1::selectGridTrack(int track) {

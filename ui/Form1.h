@@ -55,6 +55,7 @@ public:
     TMenuItem *N1;
     TMenuItem *PM_DISP;
     TMenuItem *PM_LOOP;
+    TMenuItem *PM_DEEMPH;
     TMenuItem *N2;
     TMenuItem *PM_HELP;
     TMenuItem *PM_VER;
@@ -84,6 +85,9 @@ public:
     void PA_RepeatExit(QObject *Sender);
     void PA_ShffExit(QObject *Sender);
     void PM_LOOPClick(QObject *Sender);
+    // Switches the de-emphasis of tracks mastered with pre-emphasis off or on (some discs carry
+    // the flag wrongly); the drive follows at once, and ROTOR.INI keeps the choice.
+    void PM_DEEMPHClick(QObject *Sender);
 
     // --- the panel's own ---
     void PA_DISPClick(QObject *Sender);

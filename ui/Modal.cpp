@@ -1,9 +1,12 @@
 #include "ui/Modal.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <vector>
 
 namespace {
 ModalHook &modalHook() {
@@ -14,14 +17,37 @@ HelpHook &helpHook() {
     static HelpHook hook;
     return hook;
 }
+int s_openModals = 0;
+std::vector<std::function<void()>> &modalListeners() {
+    static std::vector<std::function<void()>> listeners;
+    return listeners;
+}
+void tellModalListeners() {
+    for (const auto &listener : modalListeners()) listener();
+}
 }  // namespace
 
 void setModalHook(ModalHook hook) { modalHook() = std::move(hook); }
 
 int execModal(QDialog *dialog) {
+    struct Open {
+        Open() {
+            ++s_openModals;
+            tellModalListeners();
+        }
+        ~Open() {
+            --s_openModals;
+            tellModalListeners();
+        }
+    } open;
     if (modalHook()) return modalHook()(dialog);
     return dialog->exec();
 }
+
+// The error box is run by the error display itself: the application's modal widget tells of it.
+bool isModalDialogOpen() { return s_openModals > 0 || QApplication::activeModalWidget() != nullptr; }
+
+void addModalListener(std::function<void()> listener) { modalListeners().push_back(std::move(listener)); }
 
 void setHelpHook(HelpHook hook) { helpHook() = std::move(hook); }
 

@@ -144,6 +144,8 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
         result.trackStart.push_back(start);
         result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
                                    TRACK_FORMAT_AUDIO);
+        result.preemphasis.push_back(cdio_get_track_preemphasis(cdio, static_cast<track_t>(track)) ==
+                                     CDIO_TRACK_FLAG_TRUE);
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;

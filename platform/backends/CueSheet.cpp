@@ -136,11 +136,14 @@ private:
         if (key == "TRACK") return track(w);
         if (key == "INDEX") return index(w);
         if (key == "PREGAP" || key == "POSTGAP") return gap(key, w);
+        if (key == "FLAGS" && !m_sheet.tracks.empty())
+            m_sheet.tracks.back().preemphasis =
+                std::any_of(w.begin() + 1, w.end(), [](const std::string &flag) { return upper(flag) == "PRE"; });
         if (key == "TITLE" && w.size() >= 2) {
             (m_sheet.tracks.empty() ? m_sheet.title : m_sheet.tracks.back().title) = toUtf8(w[1]);
             return true;
         }
-        return true; // REM, CATALOG, ISRC, FLAGS, PERFORMER, SONGWRITER, CDTEXTFILE and the unknown
+        return true; // REM, CATALOG, ISRC, other FLAGS, PERFORMER, SONGWRITER, CDTEXTFILE and the unknown
     }
 
     bool file(const std::vector<std::string> &w) {
@@ -252,6 +255,7 @@ public:
         m_result.toc.text.title = m_sheet.title;
         for (const CueSheet::Track &track : m_sheet.tracks) {
             m_result.toc.dataTrack.push_back(!track.audio());
+            m_result.toc.preemphasis.push_back(track.preemphasis);
             m_result.toc.text.trackTitles.push_back(track.title);
         }
         m_result.toc.trackStart.assign(m_sheet.tracks.size(), 0);

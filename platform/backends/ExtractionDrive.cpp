@@ -1,5 +1,6 @@
 #include "platform/backends/ExtractionDrive.h"
 
+#include "platform/Deemphasis.h"
 #include "platform/backends/SectorReader.h"
 
 #include <algorithm>
@@ -108,6 +109,7 @@ private:
     size_t m_ringHead = 0;
     size_t m_ringBytes = 0;
     std::vector<uint8_t> m_readBuffer;
+    TrackDeemphasis m_deemphasis;
 
     MediaState m_media = MediaState::NoDisc;
     TableOfContents m_toc;
@@ -261,6 +263,7 @@ void Engine::writeStep() {
     size_t contiguous = std::min(m_ringBytes, m_ring.size() - m_ringHead);
     int frames = static_cast<int>(
         std::min<size_t>(contiguous / kFrameBytes, static_cast<size_t>(m_output->periodFrames())));
+    m_deemphasis.apply(m_toc, m_handedFrame, m_ring.data() + m_ringHead, frames, deemphasisEnabled());
     if (!m_output->write(m_ring.data() + m_ringHead, frames)) {
         // The output has failed for good: stop where the sound stopped rather than pretend to play.
         halt(DriveState::Stopped);

@@ -21,6 +21,8 @@ struct ExtractionChannel;
 // until the play ends the drive reports Playing, holding at the start sector until sound comes out.
 // Stop, pause and seek drop the ring and the output's queue; pause and stop keep the exact frame that
 // was heard last, so resuming neither repeats nor loses a sample.
+// Frames of tracks flagged for pre-emphasis go through the de-emphasis filter on their way to the
+// output, while it is switched on (setDeemphasisEnabled); other frames pass bit for bit.
 //
 // A source without a door of its own (disc image, demo disc) gets one in software: eject() opens
 // it, the drive reports TrayOpen, and the door closes again by itself after Options::doorMs or at

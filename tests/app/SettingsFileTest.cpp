@@ -278,17 +278,18 @@ TEST_F(SettingsFileTest, UnreadableFileIsNotOverwritten) {
     QDir().rmdir(file.path());
 }
 
-TEST_F(SettingsFileTest, WriteRemovesFilesLeftByAnInterruptedSave) {
+// A save touches no other file: the user's copies beside the settings stay, also those whose names
+// look like the temporary name of an interrupted save.
+TEST_F(SettingsFileTest, WriteKeepsEveryOtherFileBesideIt) {
     SettingsFile file = settings();
     file.WriteNumber("Tunewick", "Pos(X)", 1);
-    const QString leftover = file.path() + QStringLiteral(".aB3xYz");
-    const QString kept[] = {file.path() + QStringLiteral(".bak"), file.path() + QStringLiteral(".ab-xyz")};
-    writeAll(leftover, "partial");
+    const QString kept[] = {file.path() + QStringLiteral(".backup"), file.path() + QStringLiteral(".2023v2"),
+                            file.path() + QStringLiteral(".aB3xYz"), file.path() + QStringLiteral(".bak")};
     for (const QString &name : kept) writeAll(name, "mine");
     file.WriteNumber("Tunewick", "Pos(X)", 2);
-    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_EQ(file.ReadNumber("Tunewick", "Pos(X)", 0), 2);
     for (const QString &name : kept) {
-        EXPECT_TRUE(QFile::exists(name)) << name.toStdString();
+        EXPECT_EQ(readAll(name), "mine") << name.toStdString();
         QFile::remove(name);
     }
 }

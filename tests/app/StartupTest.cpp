@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "catalogue/CatalogueEditor.h"
+#include "platform/Deemphasis.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
@@ -65,6 +66,8 @@ TEST_F(Startup, FirstRunUsesTheDefaultsAndTheFirstCloseWritesElevenKeys) {
     EXPECT_EQ(Form5->pos(), QPoint(10, 100));
     EXPECT_TRUE(EndlessOn);
     EXPECT_TRUE(Form1->PM_LOOP->Checked());
+    EXPECT_TRUE(Form1->PM_DEEMPH->Checked());
+    EXPECT_TRUE(platform::deemphasisEnabled());
     EXPECT_FALSE(LcdVisible);
     EXPECT_EQ(ScrollDelay, 250);
     EXPECT_EQ(applicationTitle(), QStringLiteral("CD-Tunewick32"));
@@ -92,6 +95,17 @@ TEST_F(Startup, MarqueeDelayIsReadFromTheLcdSectionAndWrittenToTheMainOne) {
     std::vector<Entry> entries = settingsEntries();
     EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{"[Tunewick] Delay", "100"}), entries.end());
     EXPECT_NE(std::find(entries.begin(), entries.end(), Entry{"[LCD] Delay", "100"}), entries.end());
+}
+
+TEST_F(Startup, TheDeemphasisSwitchIsReadAtStartAndRememberedWhenTheUserFlipsIt) {
+    writeSettings("[Tunewick]\r\nDeemphasis=0\r\n");
+    createApp();
+    EXPECT_FALSE(Form1->PM_DEEMPH->Checked());
+    EXPECT_FALSE(platform::deemphasisEnabled()) << "the drive would still filter";
+    Form1->PM_DEEMPH->trigger();
+    EXPECT_TRUE(Form1->PM_DEEMPH->Checked());
+    EXPECT_TRUE(platform::deemphasisEnabled());
+    EXPECT_EQ(settingsEntries(), (std::vector<Entry>{{"[Tunewick] Deemphasis", "1"}})) << "kept without waiting for the close";
 }
 
 TEST_F(Startup, NegativePositionsRoundTrip) {

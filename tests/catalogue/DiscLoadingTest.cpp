@@ -259,6 +259,28 @@ TEST_F(DiscLoading, RegistrationStartsFromTheTitlesTheDiscCarries) {
     EXPECT_EQ(fileBytes(lengthOf(disc)), sjis("テスト盤\r\n序曲\r\n\r\n終\r\n"));
 }
 
+// Control characters in the titles a disc carries become blanks before they reach the editor, so
+// that the saved file reads back whole: a 0x1A would end it, a CR move every later title.
+TEST_F(DiscLoading, ControlCharactersTheDiscCarriesAreSavedAsBlanks) {
+    platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20, 30});
+    disc.text = {"Live\x1ATokyo", {"序\r曲", "a\nb\tc", "\x7F終\xC2\x85"}};
+    answerModal = [&](QDialog *dialog) {
+        if (press(dialog, QStringLiteral("はい(&Y)"))) return 0;
+        CD_Database->show();
+        EXPECT_EQ(CD_Database->Edit1->text(), QStringLiteral("Live Tokyo"));
+        CD_Database->BitBtn2->click();
+        CD_Database->BitBtn1Click(CD_Database->BitBtn1);
+        return int(QDialog::Rejected);
+    };
+    load(disc);
+    EXPECT_EQ(fileBytes(lengthOf(disc)), sjis("Live Tokyo\r\n序 曲\r\na b c\r\n 終 \r\n"));
+    eject();
+    load(disc);
+    EXPECT_EQ(DiscTitle, "Live Tokyo");
+    EXPECT_EQ(trackTitles(3), (std::vector<std::string>{sjis("序 曲"), "a b c", sjis(" 終 ")}));
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(DiscLoading, AFailedRegistrationIsShownAndThePollRunsAgain) {
     const platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20});
     struct Case {

@@ -148,17 +148,21 @@ TEST_F(Editor, LinesNotEditedAreWrittenBackByteForByte) {
     const std::string title = "\xED\x40\xFA\x40 \x87\x90";  // NEC-selected IBM, IBM and NEC duplicates
     const std::string first = "\xFF\xFE\x80\xA0 \x81";       // no characters; a lone lead byte at the end
     const std::string third = "\x82\xA0\xFC\xFC";
-    writeCatalogue(lengthOf(disc), {title, first, "old", third, "beyond the last track"});
+    writeCatalogue(lengthOf(disc), {title, first, "\x87\x90\xED\x40", third, "beyond the last track"});
     load(disc);
     CD_Database->show();
+    // Second codes of a character show as the character.
+    EXPECT_EQ(CD_Database->Edit1->text(), QStringLiteral("纊ⅰ ≒"));
     // The in-place editor passes over the odd line without a change.
     CD_Database->SG1->setCurrentCell(1, 1);
     CD_Database->SG1->commitEditor();
     CD_Database->SG1->setCurrentCell(2, 1);
-    type(2, QStringLiteral("新"));
+    type(2, CD_Database->SG1->cellText(1, 2) + QStringLiteral("新"));
     CD_Database->BitBtn2->click();
-    // Exactly one line per track: the line past the last track is dropped.
-    EXPECT_EQ(fileBytes(lengthOf(disc)), title + "\r\n" + first + "\r\n" + sjis("新") + "\r\n" + third + "\r\n");
+    // Exactly one line per track: the line past the last track is dropped. The edited line takes
+    // the codes iconv gives its characters.
+    EXPECT_EQ(fileBytes(lengthOf(disc)),
+              title + "\r\n" + first + "\r\n\x81\xE0\xFA\x5C" + sjis("新") + "\r\n" + third + "\r\n");
     EXPECT_TRUE(errors.empty());
 }
 

@@ -3,7 +3,9 @@
 #include "player/PlayerState.h"
 #include "platform/Cp932.h"
 #include "tests/player/EngineFixture.h"
+#include "catalogue/CatalogueEditor.h"
 #include "ui/Form1.h"
+#include "ui/Modal.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -161,6 +163,42 @@ TEST_F(MediaControlsTest, MetadataCarriesTheCataloguesTitles) {
     pollTick();
     EXPECT_EQ(player->metadata().keys(), QStringList{"mpris:trackid"});
     EXPECT_FALSE(player->canPlay() || player->canSeek());
+}
+
+// While a dialog waits for the user, the desktop's Quit does nothing, also when it was called just
+// before the dialog opened, and CanQuit says so; after it closes Quit ends the player. A rate of 0
+// pauses; another rate changes nothing.
+TEST_F(MediaControlsTest, QuitWaitsForAnOpenDialogAndRateZeroPauses) {
+    loadWithControls(platform::SimulatedDisc::uniform(2, 30));
+    auto *root = controls->findChild<MprisRoot *>();
+    player->Play();
+    settle();
+    player->setRate(1.0);
+    settle();
+    EXPECT_EQ(player->playbackStatus(), "Playing");
+    player->setRate(0.0);
+    settle();
+    EXPECT_EQ(player->playbackStatus(), "Paused");
+
+    root->Quit();
+    answerModal = [&](QDialog *) {
+        settle();  // the dialog's own event loop runs the Quit called before it opened
+        EXPECT_FALSE(root->canQuit());
+        EXPECT_EQ(lastChange(), (QVariantMap{{"CanQuit", false}}));
+        root->Quit();
+        settle();
+        EXPECT_EQ(Form1->PA_POWER->Tag, 1) << "the player ended under an open dialog";
+        return int(QDialog::Rejected);
+    };
+    execModal(CD_Database);
+    EXPECT_EQ(Form1->PA_POWER->Tag, 1);
+    EXPECT_TRUE(root->canQuit());
+    EXPECT_EQ(spy->last().at(0).toString(), "org.mpris.MediaPlayer2");
+    EXPECT_EQ(lastChange(), (QVariantMap{{"CanQuit", true}}));
+    root->Quit();
+    settle();
+    EXPECT_EQ(Form1->PA_POWER->Tag, 0);
+    EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace

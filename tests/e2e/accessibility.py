@@ -19,6 +19,7 @@ def step(text):
 def fail(text):
     print("FAIL:", text, flush=True)
     print("last names announced:", announced[-10:], flush=True)
+    print("last controls focused:", focused[-5:], flush=True)
     if program and program.poll() is None:
         program.kill()
     sys.exit(1)
@@ -31,6 +32,18 @@ program = None
 
 def on_name_changed(event):
     announced.append(event.source.name if event.source else None)
+
+
+# The roles and names of the controls that took the focus, read as the focus came.
+focused = []
+
+
+def on_focus(event):
+    if event.detail1 and event.source:
+        try:
+            focused.append((event.source.getRole(), event.source.name))
+        except Exception:  # the control went before its turn came
+            focused.append((None, None))
 
 
 def pump(seconds):
@@ -124,6 +137,7 @@ def seconds(time_text):
 
 step("the player is on the accessibility bus")
 pyatspi.Registry.registerEventListener(on_name_changed, "object:property-change:accessible-name")
+pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
 pump(0.5)
 with open(sys.argv[2], "w") as log:
     program = subprocess.Popen([sys.argv[1]], stdout=log, stderr=subprocess.STDOUT)
@@ -189,12 +203,46 @@ wait_for("the LCD did not show track 05", lambda: lcd_value(lcd, r"05"))
 wait_for("the panel's title does not name track 05", lambda: window(the_app(), r"^CD-Tunewick32 Track : 05$"))
 wait_for("the pressed cell is not selected", lambda: has(table.getAccessibleAt(0, 4), pyatspi.STATE_SELECTED))
 
-step("REP switched through its action reads as checked")
+step("the switches are check boxes, off and on; REP switched through its action reads as checked")
 rep = wait_for("no REP button", lambda: button(panel, "REP"))
+for switch in (power, display, rep, button(panel, "SHF")):
+    if switch is None or role(switch) != pyatspi.ROLE_CHECK_BOX:
+        fail(f"a switch is no check box: {switch and switch.name!r} {switch and switch.getRoleName()!r}")
+print("REP off reads:", rep.getRoleName(), sorted(pyatspi.stateToString(s) for s in rep.getState().getStates()))
 if has(rep, pyatspi.STATE_CHECKED):
     fail("REP is on before it was pressed")
 press(rep)
 wait_for("REP is not reported on", lambda: has(rep, pyatspi.STATE_CHECKED))
+print("REP on reads:", rep.getRoleName(), sorted(pyatspi.stateToString(s) for s in rep.getState().getStates()))
+
+step("the shutter's editor button returns at once and the editor names its fields")
+if grid.name != "トラック番号":
+    fail(f"the main panel's grid is named {grid.name!r}")
+press(wait_for("no shutter label", lambda: next(iter(descendants(panel, lambda n: n.name == "CD-Tunewick")), None)))
+editor_button = wait_for("no editor button", lambda: button(panel, "ﾃﾞｰﾀﾍﾞｰｽ編集"))
+started = time.monotonic()
+press(editor_button)
+returned = time.monotonic() - started
+# The press returned while the editor is still open: its dialog runs outside the reader's call.
+editor = wait_for("the editor did not open", lambda: window(the_app(), r"^CD_Database$"))
+print(f"the editor button's action returned after {returned:.3f} s")
+title = wait_for("no text field named TITLE",
+                 lambda: next(iter(descendants(editor, lambda n: role(n) == pyatspi.ROLE_TEXT and n.name == "TITLE")), None))
+tables = descendants(editor, lambda n: role(n) == pyatspi.ROLE_TABLE)
+if [t.name for t in tables] != ["トラックのタイトル"]:
+    fail(f"the editor's tables are named {[t.name for t in tables]}")
+title.queryComponent().grabFocus()
+wait_for("the title field did not take the focus", lambda: has(title, pyatspi.STATE_FOCUSED))
+subprocess.run(["xdotool", "key", "Tab"], check=True)
+# The grid lands on the playing track's title cell with its editor open; a reader meets the editor
+# as the control that takes the focus.
+cell_editor = wait_for("Tab opened no cell editor named after its track", lambda: next(
+    (name for kind, name in focused if kind == pyatspi.ROLE_TEXT and re.fullmatch(r"トラック \d+ のタイトル", name or "")),
+    None))
+print("the cell editor is named", cell_editor)
+press(wait_for("no close button", lambda: next(iter(descendants(
+    editor, lambda n: role(n) == pyatspi.ROLE_PUSH_BUTTON and (n.name or "").startswith("閉じる"))), None)))
+wait_for("the editor did not close", lambda: not has(editor, pyatspi.STATE_SHOWING))
 
 step("POWER pressed through its action ends the program")
 press(power)

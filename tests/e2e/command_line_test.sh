@@ -1,36 +1,46 @@
 #!/usr/bin/env bash
 # The program's command line: --help and --version answer at once, with no display at all and while
 # another copy holds the single-instance guard, and exit 0; any other argument is ignored and the
-# player starts as usual.
+# player starts as usual. A test run's guard (TUNEWICK_TEST_GUARD) lets the test's copy start beside
+# a player started the user's way, whose guard still keeps a second plain copy out.
 set -euo pipefail
-# The single-instance guard is a name in the network namespace, shared by every copy the user runs.
-# Run in a namespace of our own when the system allows one, so that a player running elsewhere
-# does not hold the guard.
-if [ -z "${COMMAND_LINE_TEST_ALONE:-}" ] && unshare -rn true 2>/dev/null; then
-  COMMAND_LINE_TEST_ALONE=1 exec unshare -rn bash "$0" "$@"
-fi
 program=$1
 work=$(mktemp -d)
 player=""
+users_player=""
 cleanup() {
   [ -z "$player" ] || kill "$player" 2>/dev/null || true
+  [ -z "$users_player" ] || kill "$users_player" 2>/dev/null || true
   wait
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=command-line-$$
 
 # Without any display a program that made its application object first would abort here.
 without_display() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$@"; }
 
+# Prints once file $1 holds the first line of a started copy, or after 10 s.
+wait_started() { for _ in $(seq 100); do grep -q '^drive: ' "$1" && break; sleep 0.1; done; }
+# A copy started as the user starts it. Where the user's own player already runs, this one ends at
+# once and the user's stands in for it.
+as_user=(env -u TUNEWICK_TEST_GUARD XDG_CONFIG_HOME="$work/user" QT_QPA_PLATFORM=offscreen "$program")
+"${as_user[@]}" >"$work/user.out" 2>&1 &
+users_player=$!
+wait_started "$work/user.out"
+
 QT_QPA_PLATFORM=offscreen "$program" --no-such-option track.cue >"$work/player.out" 2>&1 &
 player=$!
-for _ in $(seq 100); do
-  grep -q '^drive: ' "$work/player.out" && break
-  sleep 0.1
-done
-grep -q '^drive: demo disc' "$work/player.out" || fail "the player did not start with an unknown argument"
+wait_started "$work/player.out"
+grep -q '^drive: demo disc' "$work/player.out" ||
+  fail "the player did not start with an unknown argument beside the user's player"
+timeout 5 env QT_QPA_PLATFORM=offscreen "$program" >"$work/second.out" 2>&1 || fail "a second test copy did not end"
+timeout 5 "${as_user[@]}" >"$work/second-user.out" 2>&1 || fail "a second plain copy did not end"
+! grep -q '^drive: ' "$work/second.out" "$work/second-user.out" || fail "a second copy started beside the first"
 
 help=$(without_display --help) || fail "--help did not exit 0"
 for word in 使い方 --version TUNEWICK_DEVICE TUNEWICK_AUDIO; do

@@ -23,6 +23,9 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$wo
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
 cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=mpris-$$
 
 . "$(dirname "$0")/../support/x-session.sh"
 start_x_session
@@ -37,6 +40,11 @@ fail() {
 wait_title() {
   for _ in $(seq 30); do [ "$(xdotool getwindowname "$panel")" = "$1" ] && return 0; sleep 0.1; done
   fail "panel title '$(xdotool getwindowname "$panel")', expected '$1'"
+}
+keys_to() {
+  local id=$1; shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  xdotool "$@"
 }
 ctl() { playerctl -p cd_tunewick32 "$@" 2>/dev/null || true; }
 # Waits up to 5 s until `playerctl ARGS...` prints the expected text.
@@ -57,8 +65,8 @@ property() {
 # The text of catalogue line N (1: the disc title), in UTF-8.
 catalogue_line() { iconv -f CP932 -t UTF-8 "$catalogue" | sed -n "$1p" | tr -d '\r'; }
 
-# Starts the player with the given environment, output to $1; sets $pid and $panel. Only one copy
-# runs per user: while another test's copy runs, this one ends at once, so wait and try again.
+# Starts the player with the given environment, output to $1; sets $pid and $panel. While the copy
+# this script stopped last still holds the guard, the new one ends at once: wait and try again.
 start_player() {
   local log=$1; shift
   for _ in $(seq 60); do
@@ -197,4 +205,33 @@ kill -0 "$pid" 2>/dev/null && fail "Quit did not end the player"
 wait "$pid" || fail "the player ended with status $?"
 grep -q '^LOOP=0' "$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI" || fail "settings not saved: $(cat "$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI")"
 playerctl -l 2>/dev/null | grep -qx cd_tunewick32 && fail "the player is still on the bus"
+
+step "a rip whose sheet title holds 0x1A registers; Quit waits while the editor is open"
+sox -n -r 44100 -b 16 -c 2 "$work/live.wav" synth 8 sine 440 2>/dev/null
+printf 'TITLE "Live\032Tokyo"\r\nFILE "live.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE "Opener"\r\n    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n    INDEX 01 00:04:00\r\n' \
+  >"$work/live.cue"
+start_player "$work/program-live.log" TUNEWICK_DEVICE="$work/live.cue"
+question=$(wait_window "$pid" '^情報$') || fail "no registration question for the rip"
+keys_to "$question" key Return
+editor=$(wait_window "$pid" '^CD_Database$') || fail "the editor did not open"
+sleep 0.5
+[ "$(mpris org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 string:CanQuit | tail -n1 | awk '{print $NF}')" = false ] ||
+  fail "CanQuit is true while the editor is open"
+mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
+keys_to "$editor" key Tab
+xdotool key ctrl+a
+xdotool type --delay 30 'Encore'
+sleep 0.5
+kill -0 "$pid" 2>/dev/null || fail "Quit ended the player under the open editor"
+xdotool search --onlyvisible --name '^CD_Database$' >/dev/null || fail "Quit closed the editor"
+keys_to "$editor" key alt+s
+sleep 0.5
+keys_to "$editor" key alt+c
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^CD_Database$' >/dev/null 2>&1 || break; sleep 0.1; done
+cdl=$(ls "$XDG_DATA_HOME"/cd-tunewick32/*.CDL | grep -v "/$(basename "$catalogue")$" | head -n1)
+[ -n "$cdl" ] || fail "the rip's titles were not saved"
+[ "$(cat "$cdl")" = "$(printf 'Live Tokyo\r\nEncore\r\nTwo\r')" ] || fail "the rip's catalogue file holds: $(od -c "$cdl" | head -5)"
+mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "Quit did not end the player once the editor had closed"
 echo "PASS"

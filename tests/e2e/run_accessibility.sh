@@ -22,14 +22,14 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$wo
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=accessibility-$$
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
-
-# Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
-for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
 
 # Inside a private session bus: the accessibility bus, then the client, which starts the program.
 dbus-run-session -- bash -c '

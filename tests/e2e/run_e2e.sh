@@ -18,6 +18,9 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=wav:$work/out.wav TUNEWICK_TITLE_LOG=$work/titles.log
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=e2e-$$
 settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
 . "$(dirname "$0")/../support/x-session.sh"
@@ -78,15 +81,12 @@ menu_open() {
   return 1
 }
 
-# Only one copy runs per user: wait for any other copy (another test, a benchmark) to end.
-for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
-
 step "first start without a settings file"
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
 panel=$(wait_window '^CD-Tunewick32') || {
-  kill -0 "$program_pid" 2>/dev/null || fail "the program ended at once (another copy running for this user?)"
+  kill -0 "$program_pid" 2>/dev/null || fail "the program ended at once (another copy running with this guard?)"
   fail "the main panel did not appear"
 }
 eval "$(xdotool getwindowgeometry --shell "$panel")"

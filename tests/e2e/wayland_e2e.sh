@@ -28,6 +28,9 @@ cp "$demo_titles"/*.CDL "$XDG_DATA_HOME/cd-tunewick32/"
 printf '[Tunewick]\nPos(X)=300\nPos(Y)=200\n[LCD]\nVisible=1\nPos(X)=60\nPos(Y)=420\n' \
   >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own: a player the user runs, or another test run, neither
+# stops this one nor is stopped by it.
+export TUNEWICK_TEST_GUARD=wayland-$$
 unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
 
 # XWayland puts its socket there; a fresh machine may not have the folder yet.
@@ -52,22 +55,16 @@ for _ in $(seq 100); do grep -q 'created wm' "$work/weston.log" && break; sleep 
 grep -q 'created wm' "$work/weston.log" || fail "weston's X window manager did not start"
 sleep 1
 
-# Starts the program with the given environment; its output goes to $work/$1.log. Only one copy
-# runs per user: a copy that ends at once without a word met another one (another test, a
-# benchmark), so wait for that to end and start again.
+# Starts the program with the given environment; its output goes to $work/$1.log.
 start() {
   local log=$work/$1.log; shift
-  for _ in $(seq 5); do
-    for _ in $(seq 240); do pgrep -u "$(id -u)" -x cd-tunewick32 >/dev/null || break; sleep 0.5; done
-    env "$@" "$program" >"$log" 2>&1 &
-    program_pid=$!
-    pids+=($program_pid)
-    for _ in $(seq 100); do
-      [ -s "$log" ] && break
-      kill -0 "$program_pid" 2>/dev/null || break
-      sleep 0.1
-    done
+  env "$@" "$program" >"$log" 2>&1 &
+  program_pid=$!
+  pids+=($program_pid)
+  for _ in $(seq 100); do
     [ -s "$log" ] && break
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
   done
   first_line=$(grep -m1 '^drive: ' "$log" || true)
   echo "$first_line"

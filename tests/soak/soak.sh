@@ -30,6 +30,8 @@ cleanup() {
 trap cleanup EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+# A single-instance guard of this run's own, apart from a player the user runs.
+export TUNEWICK_TEST_GUARD=soak-$$
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 export LSAN_OPTIONS="suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=1"

@@ -2,6 +2,7 @@
 // controls, and their press actions taking the same paths as mouse clicks.
 #include "tests/support/AppFixture.h"
 
+#include "catalogue/CatalogueEditor.h"
 #include "player/PlayerState.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
@@ -9,6 +10,7 @@
 
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QDialog>
 
 namespace {
 
@@ -28,8 +30,8 @@ void press(QAccessibleInterface *iface) {
 class Accessible : public AppFixture {
 protected:
     // The panel on screen with a 12-track disc loaded whose catalogue names it in double-byte text.
-    void showWithDisc() {
-        insert(twelveTrackDisc());
+    void showWithDisc(const platform::SimulatedDisc &disc = twelveTrackDisc()) {
+        insert(disc);
         createApp();
         Form1->show();
         writeCatalogue(Form1->MediaPlayer1->Length(), {kDoubleByteTitle});
@@ -46,15 +48,21 @@ TEST_F(Accessible, LabelsAndPanelButtonsSayWhatTheyShowAndActLikeClicks) {
     EXPECT_EQ(name->text(QAccessible::Name), QStringLiteral("テスト盤"));
 
     QAccessibleInterface *rep = ifaceOf(Form1->PA_Repeat);
-    EXPECT_EQ(rep->role(), QAccessible::Button);
+    EXPECT_EQ(rep->role(), QAccessible::CheckBox);
+    EXPECT_EQ(rep->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::toggleAction()});
     EXPECT_EQ(rep->text(QAccessible::Name), QStringLiteral("REP"));
     EXPECT_TRUE(rep->state().checkable);
     EXPECT_FALSE(rep->state().checked);
     press(rep);
     EXPECT_TRUE(RepeatOn);
     EXPECT_TRUE(rep->state().checked);
+    rep->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    EXPECT_FALSE(RepeatOn);
+    press(rep);
     EXPECT_EQ(rep->text(QAccessible::Description), QStringLiteral("ﾘﾋﾟｰﾄ解除"));
     EXPECT_FALSE(ifaceOf(Form1->PA_MINI)->state().checkable);  // ICON is a plain button
+    EXPECT_EQ(ifaceOf(Form1->PA_MINI)->role(), QAccessible::Button);
 
     // HIDE is disabled while the LCD is hidden: its action does nothing, as a click does nothing.
     QAccessibleInterface *hide = ifaceOf(Form1->PA_ICON);
@@ -75,6 +83,38 @@ TEST_F(Accessible, LabelsAndPanelButtonsSayWhatTheyShowAndActLikeClicks) {
     EXPECT_EQ(ifaceOf(LCD_DISPLAY)->role(), QAccessible::Window);
     EXPECT_EQ(ifaceOf(LCD_DISPLAY)->text(QAccessible::Name), QStringLiteral("DISPLAY"));
     EXPECT_EQ(ifaceOf(AboutBox)->role(), QAccessible::Dialog);
+}
+
+// The shutter's buttons open modal dialogs: their press action returns before the dialog runs, so
+// that the reader is not held until it closes. The editor names its title field and both grids
+// have names; the cell editor that opens in the editor's grid names its track.
+TEST_F(Accessible, DialogButtonsReturnAtOnceAndTheEditorsFieldsHaveNames) {
+    showWithDisc();
+    std::vector<QDialog *> opened;
+    answerModal = [&](QDialog *dialog) {
+        opened.push_back(dialog);
+        return int(QDialog::Rejected);
+    };
+    for (QWidget *button : {static_cast<QWidget *>(Form1->SBT_ABOUT), static_cast<QWidget *>(Form1->SBT_DATA)}) {
+        press(ifaceOf(Form1->LB_Tunewick));  // opens the shutter; a dialog's end closes it
+        QAccessibleInterface *iface = ifaceOf(button);
+        ASSERT_EQ(iface->role(), QAccessible::Button);
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_TRUE(opened.empty()) << "the dialog ran inside the action call";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        EXPECT_EQ(opened.size(), 1u);
+        opened.clear();
+    }
+    EXPECT_EQ(ifaceOf(Form1->SG_TRACK)->text(QAccessible::Name), QStringLiteral("トラック番号"));
+    CD_Database->show();
+    EXPECT_EQ(ifaceOf(CD_Database->Edit1)->text(QAccessible::Name), QStringLiteral("TITLE"));
+    EXPECT_EQ(ifaceOf(CD_Database->SG1)->text(QAccessible::Name), QStringLiteral("トラックのタイトル"));
+    CD_Database->SG1->setCurrentCell(3, 1);
+    CD_Database->SG1->editItem(CD_Database->SG1->item(3, 1));
+    QWidget *cellEditor = CD_Database->SG1->indexWidget(CD_Database->SG1->currentIndex());
+    ASSERT_NE(cellEditor, nullptr);
+    EXPECT_EQ(ifaceOf(cellEditor)->text(QAccessible::Name), QStringLiteral("トラック 3 のタイトル"));
+    CD_Database->hide();
 }
 
 TEST_F(Accessible, TransportButtonsFollowTheEnabledSetAndClickThroughTheBar) {
@@ -113,14 +153,18 @@ TEST_F(Accessible, TransportButtonsFollowTheEnabledSetAndClickThroughTheBar) {
 }
 
 TEST_F(Accessible, TrackGridIsATableOfTheListedTracks) {
-    showWithDisc();
+    platform::SimulatedDisc disc = twelveTrackDisc();
+    disc.preemphasis.assign(12, false);
+    disc.preemphasis[11] = true;
+    showWithDisc(disc);
     QAccessibleInterface *grid = ifaceOf(Form1->SG_TRACK);
     ASSERT_EQ(grid->role(), QAccessible::Table);
     QAccessibleTableInterface *table = grid->tableInterface();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->columnCount(), 10);
     EXPECT_EQ(table->rowCount(), 2);
-    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("12"));
+    EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("01"));
+    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("12 プリエンファシス")) << "a flagged track";
     EXPECT_EQ(table->cellAt(2, 0), nullptr);
     EXPECT_EQ(grid->indexOfChild(table->cellAt(1, 1)), 11);
 

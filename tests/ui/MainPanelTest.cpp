@@ -250,7 +250,9 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_TRUE(Form1->PM_Stop->isChecked());
     EXPECT_FALSE(Form1->PM_REPEAT->isEnabled());
     EXPECT_TRUE(Form1->PM_LOOP->isChecked());
-    EXPECT_EQ(Form1->PM1->actions().size(), 18);
+    EXPECT_TRUE(Form1->PM_DEEMPH->isChecked()) << "de-emphasis is on at first";
+    EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_DEEMPH), Form1->PM1->actions().indexOf(Form1->PM_LOOP) + 1);
+    EXPECT_EQ(Form1->PM1->actions().size(), 19); // the design's 18 and the de-emphasis switch
 }
 
 }  // namespace

@@ -9,15 +9,18 @@
 #include "ui/controls/Panel.h"
 #include "ui/controls/TrackGrid.h"
 
+#include <QAbstractButton>
 #include <QPointer>
 
 namespace {
 
 constexpr char kSwitchProperty[] = "tunewickSwitch";
+constexpr char kDeferredClickProperty[] = "tunewickDeferredClick";
 
 QAccessibleInterface *controlFactory(const QString &className, QObject *object) {
     auto *widget = qobject_cast<QWidget *>(object);
     if (!widget) return nullptr;
+    if (widget->property(kDeferredClickProperty).toBool()) return new AccessibleDeferredButton(widget);
     if (className == QLatin1String("TPanel")) return new AccessiblePanel(widget);
     if (className == QLatin1String("TLabel")) return new AccessibleLabel(widget);
     if (className == QLatin1String("TTrackGrid")) return new AccessibleTrackGrid(static_cast<TTrackGrid *>(widget));
@@ -41,6 +44,8 @@ void installAccessibleInterfaces() { QAccessible::installFactory(&controlFactory
 void markAsSwitch(QWidget *panel) { panel->setProperty(kSwitchProperty, true); }
 
 bool isSwitch(const QWidget *panel) { return panel->property(kSwitchProperty).toBool(); }
+
+void deferAccessibleClicks(QWidget *button) { button->setProperty(kDeferredClickProperty, true); }
 
 void accessibleNameChanged(QWidget *control) { sendEvent(control, QAccessible::NameChanged); }
 
@@ -85,8 +90,11 @@ QString AccessiblePanel::text(QAccessible::Text t) const {
     }
 }
 
+// A switch is a check box, the role Qt gives a checkable button: the bridge reports a check box
+// that is not checked as such, while a push button without "checked" reads as a plain button.
 QAccessible::Role AccessiblePanel::role() const {
-    return panel()->Clickable() ? QAccessible::Button : QAccessible::Pane;
+    if (!panel()->Clickable()) return QAccessible::Pane;
+    return isSwitch(panel()) ? QAccessible::CheckBox : QAccessible::Button;
 }
 
 QAccessible::State AccessiblePanel::state() const {
@@ -99,13 +107,29 @@ QAccessible::State AccessiblePanel::state() const {
 }
 
 QStringList AccessiblePanel::actionNames() const {
-    return panel()->Clickable() ? QStringList{pressAction()} : QStringList{};
+    if (!panel()->Clickable()) return {};
+    return {isSwitch(panel()) ? toggleAction() : pressAction()};
 }
 
+// A switch takes Press as well as Toggle: both are one click.
 void AccessiblePanel::doAction(const QString &actionName) {
-    if (actionName != pressAction() || !panel()->Clickable()) return;
+    const bool toggles = actionName == toggleAction() && isSwitch(panel());
+    if ((actionName != pressAction() && !toggles) || !panel()->Clickable()) return;
     QPointer<TPanel> p = panel();
     postAccessibleClick(p, [p] { return p && acceptsClicks(p); }, [p] { Q_EMIT p->clicked(); });
+}
+
+// --- stock buttons whose click opens a dialog ---
+
+AccessibleDeferredButton::AccessibleDeferredButton(QWidget *button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+QStringList AccessibleDeferredButton::actionNames() const { return {pressAction()}; }
+
+void AccessibleDeferredButton::doAction(const QString &actionName) {
+    auto *button = qobject_cast<QAbstractButton *>(widget());
+    if (actionName != pressAction() || !button) return;
+    QPointer<QAbstractButton> b = button;
+    postAccessibleClick(b, [b] { return b && acceptsClicks(b); }, [b] { b->click(); });
 }
 
 // --- labels ---

@@ -13,10 +13,14 @@ class QWidget;
 // application object exists; calling it again does nothing.
 void installAccessibleInterfaces();
 
-// Marks a panel button as a switch: a screen reader hears it as a check button, on while its
-// caption is green (the look of a switch that is on).
+// Marks a panel button as a switch: a screen reader hears it as a check box, checked while its
+// caption is green (the look of a switch that is on) and not checked otherwise.
 void markAsSwitch(QWidget *panel);
 bool isSwitch(const QWidget *panel);
+
+// Marks a stock button whose click opens a modal dialog: its press action posts the click, as the
+// program's own controls do, instead of running the dialog inside the reader's call.
+void deferAccessibleClicks(QWidget *button);
 
 // Notifications for the controls; each returns at once while no client listens.
 void accessibleNameChanged(QWidget *control);
@@ -44,6 +48,15 @@ public:
 
 private:
     class TPanel *panel() const;
+};
+
+// A stock button marked by deferAccessibleClicks.
+class AccessibleDeferredButton : public QAccessibleWidget {
+public:
+    explicit AccessibleDeferredButton(QWidget *button);
+
+    QStringList actionNames() const override;
+    void doAction(const QString &actionName) override;
 };
 
 // A one-line label: static text whose name is its caption, with a press action where a click on

@@ -41,7 +41,8 @@ public:
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QString text(QAccessible::Text t) const override {
         if (t != QAccessible::Name || !m_grid) return {};
-        return m_grid->CellText(m_col, m_row).trimmed();
+        const QString note = m_grid->CellNote(m_col, m_row);
+        return m_grid->CellText(m_col, m_row).trimmed() + (note.isEmpty() ? QString() : QLatin1Char(' ') + note);
     }
     void setText(QAccessible::Text, const QString &) override {}
     QRect rect() const override {

@@ -30,11 +30,23 @@ void TTrackGrid::setCell(int col, int row, const std::string &text) {
     std::string &cell = m_cells.at(static_cast<size_t>(row * kColumns + col));
     if (cell == text) return;
     cell = text;
+    m_notes.at(static_cast<size_t>(row * kColumns + col)).clear();
     update(cellRect(col, row));
     accessibleGridCellChanged(this, col, row);
 }
 
 QString TTrackGrid::CellText(int col, int row) const { return cp932::decode(Cells(col, row)); }
+
+void TTrackGrid::setCellNote(int col, int row, const QString &note) {
+    QString &current = m_notes.at(static_cast<size_t>(row * kColumns + col));
+    if (current == note) return;
+    current = note;
+    accessibleGridCellChanged(this, col, row);
+}
+
+const QString &TTrackGrid::CellNote(int col, int row) const {
+    return m_notes.at(static_cast<size_t>(row * kColumns + col));
+}
 
 void TTrackGrid::clickCell(int col, int row) {
     setFocus(Qt::OtherFocusReason);

@@ -25,6 +25,10 @@ public:
     const std::string &Cells(int col, int row) const;
     void setCell(int col, int row, const std::string &text);
     QString CellText(int col, int row) const;  // the cell decoded
+    // A word that a screen reader says after the cell's text, never drawn; setting the cell's
+    // text clears it.
+    void setCellNote(int col, int row, const QString &note);
+    const QString &CellNote(int col, int row) const;
     int Col() const { return m_col; }
     int Row() const { return m_row; }
     // Makes (col, row) the current cell and scrolls it into view.
@@ -54,6 +58,7 @@ private:
     int visibleRows() const;
 
     std::array<std::string, kColumns * kRows> m_cells;
+    std::array<QString, kColumns * kRows> m_notes;
     int m_col = 0;
     int m_row = 0;
     QColor m_color = Qt::black;

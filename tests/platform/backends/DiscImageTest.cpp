@@ -1,5 +1,6 @@
 // The extraction drive over disc images that the tests write themselves: libcdio's reading of
 // .cue/.bin and .toc, what the outputs receive, and the reasons given when an image cannot be used.
+#include "platform/Deemphasis.h"
 #include "platform/backends/CdioSource.h"
 #include "platform/backends/ClockedOutput.h"
 #include "platform/backends/ExtractionDrive.h"
@@ -127,6 +128,34 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     auto output = std::make_shared<NullOutput>(50);
     output->keepCopy(true);
     ASSERT_TRUE(playImage(path("disc.toc"), 90, output));
+    EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack));
+}
+
+TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnlessSwitchedOff) {
+    const std::string bin = path("disc.bin");
+    write("flagged.toc", "CD_DA\nTRACK AUDIO\nNO PRE_EMPHASIS\nFILE \"" + bin + "\" 0 00:01:25\n"
+                         "TRACK AUDIO\nPRE_EMPHASIS\nFILE \"" + bin + "\" 00:01:25 00:01:05\n");
+    std::string reason;
+    auto source = CdioSource::create(path("flagged.toc"), reason);
+    ASSERT_TRUE(source) << reason;
+    TableOfContents toc;
+    ASSERT_EQ(source->poll(toc), MediaState::Ready);
+    EXPECT_EQ(toc.preemphasis, (std::vector<bool>{false, true}));
+
+    // From track 1 into track 2: the first as it is, the second filtered from a clean start.
+    std::vector<uint8_t> expected = patternOf(90, kDataTrack);
+    DeemphasisFilter().process(expected.data() + 10 * kSectorBytes, (kDataTrack - kTrack2) * kFramesPerSector);
+    auto output = std::make_shared<NullOutput>(50);
+    output->keepCopy(true);
+    ASSERT_TRUE(playImage(path("flagged.toc"), 90, output));
+    EXPECT_TRUE(output->copy() == expected);
+
+    setDeemphasisEnabled(false);
+    output = std::make_shared<NullOutput>(50);
+    output->keepCopy(true);
+    const bool played = playImage(path("flagged.toc"), 90, output);
+    setDeemphasisEnabled(true);
+    ASSERT_TRUE(played);
     EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack));
 }
 

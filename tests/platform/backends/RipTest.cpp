@@ -152,6 +152,21 @@ TEST_F(RipTest, EveryKindOfRipGivesTheBinsTableOfContentsAndPlaysItsSamplesBitFo
     EXPECT_TRUE(heard == discBytes(600, kLeadOut)) << "bytes heard: " << heard.size();
 }
 
+TEST_F(RipTest, FlagsPreOfTheSheetMarksItsTracksForDeemphasis) {
+    // A FLAGS line before any TRACK belongs to no track; other flags leave a track unmarked.
+    write("flagged.cue", "FILE \"album.flac\" WAVE\n  FLAGS PRE\n"
+                         "  TRACK 01 AUDIO\n    FLAGS DCP PRE\n    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n"
+                         "  TRACK 02 AUDIO\n    FLAGS DCP\n    PREGAP 00:02:00\n    INDEX 01 00:05:00\n"
+                         "  TRACK 03 AUDIO\n    flags pre\n    INDEX 00 00:08:00\n    INDEX 01 00:09:00\n");
+    std::string reason;
+    auto rip = RipSource::create(path("flagged.cue"), reason);
+    ASSERT_TRUE(rip) << reason;
+    TableOfContents toc;
+    ASSERT_EQ(rip->knownAtStart(toc), MediaState::Ready);
+    EXPECT_EQ(toc.preemphasis, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(toc.trackStart, (std::vector<int>{75, kTrack2, kTrack3})) << "the flags move nothing";
+}
+
 TEST_F(RipTest, SeeksInACompressedFileLandOnTheExactSample) {
     std::string reason;
     auto rip = RipSource::create(path("album.flac.cue"), reason);
