@@ -4,7 +4,7 @@
 #include "app/SingleInstance.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/OnlineTitles.h"
-#include "online/MusicBrainzLookup.h"
+#include "online/ModuleLookup.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -78,7 +78,7 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
     Form1->MediaPlayer1->setDrive(drive.get());
-    setTitleLookup(std::make_unique<online::MusicBrainzLookup>());
+    setTitleLookup(online::makeMusicBrainzLookup());
     Form1->show();
     int code = app.exec();
     setTitleLookup(nullptr);
