@@ -21,8 +21,11 @@ const char *const kCancel = "使わない(&N)";
 
 QString tr8(const char *text) { return QString::fromUtf8(text); }
 
+// The service's texts may hold control characters: shown as blanks, as the editor will take them.
 QStringList columnsOf(const online::Release &release) {
-    return {release.title, release.artist, release.country, release.date, release.labels, release.barcode};
+    QStringList columns{release.title, release.artist, release.country, release.date, release.labels, release.barcode};
+    for (QString &column : columns) column = blankControls(column);
+    return columns;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The online title look-up in the real program, against a stand-in service on 127.0.0.1:
-#   1. a new disc: the consent question, the look-up, "はい" to the registration question, the
-#      editor filled with the titles found, "保存" and the catalogue file's lines;
+#   1. a new disc on two editions: the consent question, the look-up, "はい" to the registration
+#      question, the choice of edition by keyboard, the editor filled with its titles, "保存" and
+#      the catalogue file's lines;
 #   2. a service that takes 20 s to answer: the panel and the LCD keep answering meanwhile.
 #   online_e2e.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
@@ -40,7 +41,7 @@ keys_to() {
 # Waits until no window of the program matches; a moment more lets the window manager settle.
 wait_gone() {
   for _ in $(seq 100); do
-    xdotool search --onlyvisible --pid "$program_pid" --name "$1" >/dev/null 2>&1 || { sleep 0.3; return 0; }
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || { sleep 0.3; return 0; }
     sleep 0.1
   done
   return 1
@@ -63,7 +64,7 @@ start_program() {
 }
 
 step "consent question before any request; the answer is kept"
-start_service 12
+start_service 12 0 2
 start_program
 consent=$(wait_window "$program_pid" '^タイトルの検索$') || fail "no consent question"
 [ ! -s "$service_log" ] || fail "a request went out before the consent question was answered"
@@ -81,7 +82,11 @@ grep -q 'CD-Tunewick32/[0-9.]* ( .*@.* )' "$service_log" || fail "User-Agent doe
 step "はい opens the editor with the titles found; 保存 writes them"
 keys_to "$question" key Return
 editor=$(wait_window "$program_pid" '^CD_Database$') || fail "the editor did not open"
-sleep 1
+choice=$(wait_window "$program_pid" '^リリースの選択$') || fail "no choice between the two editions"
+sleep 0.5
+import -window "$choice" "$shots/online-choice.png"
+keys_to "$choice" key Down Return
+wait_gone '^リリースの選択$' || fail "the choice did not close on Enter"
 import -window "$editor" "$shots/online-editor.png"
 keys_to "$editor" key alt+s
 sleep 0.5
@@ -89,7 +94,7 @@ keys_to "$editor" key alt+c
 cdl=$(ls "$XDG_DATA_HOME"/cd-tunewick32/*.CDL 2>/dev/null | head -n1)
 [ -n "$cdl" ] || fail "no catalogue file written"
 lines=$(iconv -f CP932 -t UTF-8 "$cdl" | tr -d '\r')
-[ "$(sed -n 1p <<<"$lines")" = "デモの ディスク" ] || fail "disc title line: $(sed -n 1p <<<"$lines")"
+[ "$(sed -n 1p <<<"$lines")" = "デモの ディスク 第2版" ] || fail "disc title line: $(sed -n 1p <<<"$lines")"
 [ "$(sed -n 2p <<<"$lines")" = "第1曲　和音の調べ" ] || fail "first track line: $(sed -n 2p <<<"$lines")"
 [ "$(sed -n 13p <<<"$lines")" = "第12曲　和音の調べ" ] || fail "last track line: $(sed -n 13p <<<"$lines")"
 [ "$(wc -l <<<"$lines")" = 13 ] || fail "the file holds $(wc -l <<<"$lines") lines"

@@ -217,7 +217,7 @@ keys_to "$lcd" key alt+F4
 for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$program_pid" 2>/dev/null && fail "the program did not end"
 keys=$(grep -v -e '^\[' -e '^$' "$settings" | cut -d= -f1 | tr '\n' ' ')
-[ "$keys" = "Pos(X) Pos(Y) LOOP Delay Visible Pos(X) Pos(Y) Pos(X) Pos(Y) Pos(X) Pos(Y) " ] ||
+[ "$keys" = "MusicBrainz Pos(X) Pos(Y) LOOP Delay Visible Pos(X) Pos(Y) Pos(X) Pos(Y) Pos(X) Pos(Y) " ] ||
   fail "settings keys: $keys"
 grep -A2 '^\[Tunewick\]' "$settings" | grep -q '^Pos(X)=140' || fail "moved panel position not saved"
 cat "$settings"
