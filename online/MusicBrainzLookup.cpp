@@ -35,9 +35,10 @@ int retryAfterMs(const QNetworkReply *reply) {
 
 MusicBrainzLookup::MusicBrainzLookup(QObject *parent) : QObject(parent) {
     m_wait.setSingleShot(true);
-    // A coarse timer may fire a little early, and the service counts whole seconds.
+    // A coarse timer may fire a little early: the service counts whole seconds, the user 15 of them.
     m_wait.setTimerType(Qt::PreciseTimer);
     m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
     m_deadline.setInterval(kTimeLimitMs);
     connect(&m_wait, &QTimer::timeout, this, &MusicBrainzLookup::issue);
     connect(&m_deadline, &QTimer::timeout, this, &MusicBrainzLookup::timedOut);

@@ -34,6 +34,7 @@ void FakeService::serve(QTcpSocket *socket) {
         answer = m_answers.front();
         m_answers.pop_front();
     }
+    if (answer.silent) return;
     socket->write("HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n" +
                   "Content-Type: application/json; charset=utf-8\r\nConnection: close\r\n" + answer.extraHeaders +
                   "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n" + answer.body);

@@ -16,6 +16,7 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray extraHeaders;  // "Name: value\r\n" lines
+        bool silent = false;      // never answers, keeping the connection open
     };
     struct Request {
         QByteArray target;     // path and query

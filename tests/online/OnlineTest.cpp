@@ -257,6 +257,17 @@ TEST_F(Lookup, BadAnswersAndNoServiceEndWithANoteNotACrash) {
     EXPECT_FALSE(refused->note.isEmpty());
 }
 
+// A service that takes the request and never answers: the look-up ends by itself with a note
+// (after its 15 s), and is not tried again.
+TEST_F(Lookup, SilentServiceEndsTheLookUpWithANote) {
+    service.script({200, {}, {}, true});
+    const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result) << "the look-up never ended";
+    EXPECT_TRUE(result->releases.empty());
+    EXPECT_FALSE(result->note.isEmpty());
+    EXPECT_EQ(service.requests.size(), 1);
+}
+
 TEST_F(Lookup, CancelledLookUpNeverCallsBack) {
     service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
     bool called = false;
