@@ -1,6 +1,7 @@
 #include "ui/ReleaseChoice.h"
 
 #include "catalogue/CatalogueEditor.h"
+#include "catalogue/TitleText.h"
 #include "ui/Modal.h"
 
 #include <QDialogButtonBox>
@@ -24,7 +25,7 @@ QString tr8(const char *text) { return QString::fromUtf8(text); }
 // The service's texts may hold control characters: shown as blanks, as the editor will take them.
 QStringList columnsOf(const online::Release &release) {
     QStringList columns{release.title, release.artist, release.country, release.date, release.labels, release.barcode};
-    for (QString &column : columns) column = blankControls(column);
+    for (QString &column : columns) column = catalogue::blankControlCharacters(column);
     return columns;
 }
 

@@ -21,6 +21,8 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own, apart from a player the user runs.
+export TUNEWICK_TEST_GUARD=online-$$
 settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
 . "$here/../support/x-session.sh"
