@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/OnlineTitles.h"
 #include "catalogue/TitleText.h"
 #include "platform/Cp932.h"
 #include "player/PlayerState.h"
@@ -59,6 +60,7 @@ void offerRegistration() {
     struct RestartPoll {
         ~RestartPoll() { Form1->Timer1->setEnabled(true); }
     } restartPoll;
+    startTitleLookup();
     if (askToRegister())
         registerDisc();
     else
@@ -91,6 +93,7 @@ void LoadDisc() {
     const bool editorShown = CD_Database->isVisible();
     if (editorShown) CD_Database->layOutGrid();
     s_registrationPending = false;
+    forgetFoundTitles();
     if (catalogueFileExists()) return ReadDiscTitle();
 
     // No catalogue file yet. A second editor cannot open over the one on screen: the question
@@ -109,8 +112,6 @@ void askPendingRegistration() {
     offerRegistration();
 }
 
-namespace {
-
 // A title that code page 932 cannot hold goes in as if typed, so that saving reports it as it
 // reports a typed one; until then the displays show it with a replacement character. Control
 // characters become blanks, as they do in a typed title.
@@ -125,8 +126,6 @@ void putTitle(int row, const std::string &utf8) {
     CD_Database->SG1->setCell(1, row, bytes.value_or(std::string()));
     if (!bytes) CD_Database->SG1->item(row, 1)->setText(title);
 }
-
-}  // namespace
 
 void fillTitlesTheDiscCarries() {
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
