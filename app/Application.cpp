@@ -4,6 +4,8 @@
 #include "app/SingleInstance.h"
 #include "app/Translation.h"
 #include "catalogue/CatalogueEditor.h"
+#include "catalogue/OnlineTitles.h"
+#include "online/ModuleLookup.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -78,8 +80,10 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
     Form1->MediaPlayer1->setDrive(drive.get());
+    setTitleLookup(online::makeMusicBrainzLookup());
     Form1->show();
     int code = app.exec();
+    setTitleLookup(nullptr);
     if (Form1->MediaPlayer1->isDeviceOpen()) Form1->MediaPlayer1->Close();
     destroyWindows();
     return code;

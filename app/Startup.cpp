@@ -42,6 +42,7 @@ void TForm1::FormCreate(QObject *) {
     if (EndlessOn) PM_LOOP->setCheckMark(true);
     platform::setDeemphasisEnabled(settings.ReadFlag("Tunewick", "Deemphasis", true));
     PM_DEEMPH->setCheckMark(platform::deemphasisEnabled());
+    if (settings.ReadText("Online", "MusicBrainz", "") == "1") PM_ONLINE->setCheckMark(true);
 }
 
 void TForm1::FormShow(QObject *Sender) {

@@ -18,6 +18,7 @@ int main(int argc, char **argv) {
     int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
     int track = argc > 2 ? std::atoi(argv[2]) : 1;
     auto output = std::make_shared<NullOutput>();
+    output->keepChecksum(true);
     const std::string image = argc > 3 ? argv[3] : "";
     ExtractionDrive drive(
         [image](std::string &reason) -> std::shared_ptr<SectorSource> {
@@ -53,5 +54,6 @@ int main(int argc, char **argv) {
     std::printf("played %.2f s of audio; heard sector %d; checksum %016llx\n", played, status.sector,
                 static_cast<unsigned long long>(output->checksum()));
     std::printf("processor seconds: %.4f\n", cpu);
+    std::printf("gaps in the sound: %lld\n", output->gaps());
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
 #include "catalogue/DiscLoading.h"
+#include "catalogue/OnlineTitles.h"
 #include "catalogue/TitleText.h"
 #include "platform/TitleEncoding.h"
 #include "player/PlayerState.h"
@@ -345,6 +346,7 @@ void TCD_Database::FormCreate(QObject *) {
 void TCD_Database::FormActivate(QObject *) {
     LoadCatalogueGrid();
     fillTitlesTheDiscCarries();
+    fillTitlesFoundOnline();
     SG1->setRowCount(TrackCount + 1);
     if (Form1->MediaPlayer1->Mode() == mpPlaying) {
         SG1->setFocus();

@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/OnlineTitles.h"
 #include "catalogue/TitleText.h"
 #include "platform/TitleEncoding.h"
 #include "player/PlayerState.h"
@@ -60,6 +61,7 @@ void offerRegistration() {
     struct RestartPoll {
         ~RestartPoll() { Form1->Timer1->setEnabled(true); }
     } restartPoll;
+    startTitleLookup();
     if (askToRegister())
         registerDisc();
     else
@@ -92,6 +94,7 @@ void LoadDisc() {
     const bool editorShown = CD_Database->isVisible();
     if (editorShown) CD_Database->layOutGrid();
     s_registrationPending = false;
+    forgetFoundTitles();
     if (catalogueFileExists()) return ReadDiscTitle();
 
     // No catalogue file yet. A second editor cannot open over the one on screen: the question
@@ -110,16 +113,12 @@ void askPendingRegistration() {
     offerRegistration();
 }
 
-namespace {
-
 // Control characters become blanks, as they do in a typed title.
 void putTitle(int row, const std::string &utf8) {
     const std::string title = titles::encode(catalogue::blankControlCharacters(QString::fromStdString(utf8)));
     if (row == 0) return CD_Database->Edit1->setText(title);
     CD_Database->SG1->setCell(1, row, title);
 }
-
-}  // namespace
 
 void fillTitlesTheDiscCarries() {
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Disc loading and the titles of the loaded disc, kept in the catalogue editor and its file.
 
 // Identifies a newly ready disc by its length, fills the in-memory catalogue and the LCD, loads
@@ -15,6 +17,9 @@ void LoadCatalogueGrid();
 // For a disc without a catalogue file: puts the titles the disc carries (its cue sheet's TITLE lines
 // or its CD-Text) into the editor's title field and title column. Called when the editor shows.
 void fillTitlesTheDiscCarries();
+// Puts a title (UTF-8) into the editor's title field (row 0) or a track's title cell as if typed;
+// a title that code page 932 cannot hold is kept in UTF-8.
+void putTitle(int row, const std::string &utf8);
 // Asks the registration question that a disc change while the editor was on screen put off,
 // when that disc is still loaded and still has no catalogue file. Called after the editor closes.
 void askPendingRegistration();

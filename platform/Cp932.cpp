@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -44,8 +45,8 @@ private:
 // The code point of each character code (one byte, or lead << 8 | trail) that iconv decodes to a
 // character that it can encode again, to these bytes or (for a second code of the same character)
 // to others; 0xFFFFFFFF where it does not. A row (the single bytes, or one lead byte's codes) is
-// filled the first time a text needs it: filling all 60 rows takes milliseconds, and a title seldom
-// touches more than a few.
+// made and filled the first time a text needs it: filling all 60 rows takes milliseconds and a
+// quarter of a megabyte, and a title seldom touches more than a few.
 class DecodeTable {
 public:
     // The row of `lead` (0 for the single bytes), filled.
@@ -57,11 +58,15 @@ public:
                 m_ready[lead].store(true, std::memory_order_release);
             }
         }
-        return &m_codes[static_cast<size_t>(lead) << 8];
+        return m_rows[lead]->data();
     }
 
 private:
+    using Row = std::array<char32_t, 256>;
+
     void fill(unsigned char lead) {
+        auto codes = std::make_unique<Row>();
+        codes->fill(0xFFFFFFFF);
         for (int second = 0; second < 256; ++second) {
             std::string bytes = lead ? std::string{static_cast<char>(lead), static_cast<char>(second)}
                                      : std::string(1, static_cast<char>(second));
@@ -71,15 +76,16 @@ private:
             if (!m_fromUnicode.convert(utf32, back)) continue;
             char32_t cp = 0;
             std::memcpy(&cp, utf32.data(), 4);
-            m_codes[static_cast<size_t>(lead) << 8 | static_cast<size_t>(second)] = cp;
+            (*codes)[static_cast<size_t>(second)] = cp;
         }
+        m_rows[lead] = std::move(codes);
     }
 
     std::mutex m_mutex;
     Iconv m_toUnicode{"UTF-32LE", "CP932"};
     Iconv m_fromUnicode{"CP932", "UTF-32LE"};
     std::array<std::atomic<bool>, 256> m_ready{};
-    std::vector<char32_t> m_codes = std::vector<char32_t>(65536, 0xFFFFFFFF);
+    std::array<std::unique_ptr<Row>, 256> m_rows; // set before its m_ready, never changed after
 };
 
 DecodeTable &decodeTable() {

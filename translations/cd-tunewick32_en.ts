@@ -80,6 +80,36 @@ Add it to the database?</translation>
     </message>
 </context>
 <context>
+    <name>OnlineConsent</name>
+    <message>
+        <source>タイトルの検索</source>
+        <translation>Title look-up</translation>
+    </message>
+    <message>
+        <source>ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？
+調べるときは、ＣＤの目次から計算したディスク ID を送ります。
+あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。</source>
+        <translation>Look up CD titles on the internet at MusicBrainz (musicbrainz.org)?
+A look-up sends the disc ID computed from the CD&apos;s table of contents.
+You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the menu.</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>OnlineTitles</name>
+    <message>
+        <source>MusicBrainz でタイトルを調べています…</source>
+        <translation>Looking up the titles on MusicBrainz…</translation>
+    </message>
+</context>
+<context>
     <name>SettingsFile</name>
     <message>
         <source>%1 に書き込めません</source>
@@ -242,6 +272,10 @@ Add it to the database?</translation>
         <source>プリエンファシス</source>
         <translation>Pre-emphasis</translation>
     </message>
+    <message>
+        <source>MusicBrainz でタイトルを検索</source>
+        <translation>Look up titles on MusicBrainz</translation>
+    </message>
 </context>
 <context>
     <name>TForm5</name>
@@ -318,6 +352,80 @@ Add it to the database?</translation>
     <message>
         <source>取り出し</source>
         <translation>Eject</translation>
+    </message>
+</context>
+<context>
+    <name>TReleaseChoice</name>
+    <message>
+        <source>リリースの選択</source>
+        <translation>Choose a release</translation>
+    </message>
+    <message>
+        <source>MusicBrainz にこのＣＤのリリースが複数あります。タイトルを使うものを選んでください。</source>
+        <translation>MusicBrainz has several releases of this CD. Choose the one whose titles to use.</translation>
+    </message>
+    <message>
+        <source>タイトル</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>アーティスト</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>国</source>
+        <translation>Country</translation>
+    </message>
+    <message>
+        <source>発売日</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>レーベル / 品番</source>
+        <translation>Label / catalogue number</translation>
+    </message>
+    <message>
+        <source>バーコード</source>
+        <translation>Barcode</translation>
+    </message>
+    <message>
+        <source>どれでもない（タイトルを入れない）</source>
+        <translation>None of these (put in no titles)</translation>
+    </message>
+    <message>
+        <source>選ぶ(&amp;O)</source>
+        <translation>&amp;Choose</translation>
+    </message>
+    <message>
+        <source>使わない(&amp;N)</source>
+        <translation>Do&amp;n&apos;t use</translation>
+    </message>
+</context>
+<context>
+    <name>online</name>
+    <message>
+        <source>タイトル検索の部品 cd-tunewick32-online.so を読み込めませんでした</source>
+        <translation>Could not load the title look-up module cd-tunewick32-online.so</translation>
+    </message>
+    <message>
+        <source>MusicBrainz にこのＣＤのタイトルはありませんでした</source>
+        <translation>MusicBrainz has no titles for this CD</translation>
+    </message>
+    <message>
+        <source>MusicBrainz が時間内に応答しませんでした</source>
+        <translation>MusicBrainz did not answer in time</translation>
+    </message>
+    <message>
+        <source>MusicBrainz に接続できませんでした</source>
+        <translation>Could not connect to MusicBrainz</translation>
+    </message>
+    <message>
+        <source>MusicBrainz の応答を読めませんでした</source>
+        <translation>Could not read MusicBrainz&apos;s answer</translation>
+    </message>
+    <message>
+        <source>MusicBrainz が混み合っていて応答しませんでした</source>
+        <translation>MusicBrainz is busy and did not answer</translation>
     </message>
 </context>
 <context>

@@ -56,6 +56,7 @@ public:
     TMenuItem *PM_DISP;
     TMenuItem *PM_LOOP;
     TMenuItem *PM_DEEMPH;
+    TMenuItem *PM_ONLINE;
     TMenuItem *N2;
     TMenuItem *PM_HELP;
     TMenuItem *PM_VER;
@@ -88,6 +89,9 @@ public:
     // Switches the de-emphasis of tracks mastered with pre-emphasis off or on (some discs carry
     // the flag wrongly); the drive follows at once, and ROTOR.INI keeps the choice.
     void PM_DEEMPHClick(QObject *Sender);
+
+    // --- titles from the internet ---
+    void PM_ONLINEClick(QObject *Sender);
 
     // --- the panel's own ---
     void PA_DISPClick(QObject *Sender);

@@ -5,7 +5,7 @@
 namespace platform {
 
 namespace {
-constexpr unsigned kLatencyUs = 150000;
+constexpr unsigned kLatencyUs = 200000;
 }
 
 AlsaOutput::AlsaOutput(const char *device) : m_device(device) {
@@ -25,9 +25,10 @@ AlsaOutput::AlsaOutput(const char *device) : m_device(device) {
         m_pcm = nullptr;
         return;
     }
-    snd_pcm_uframes_t bufferFrames = 0;
-    if (snd_pcm_get_params(m_pcm, &bufferFrames, &m_periodFrames) < 0 || m_periodFrames == 0)
+    if (snd_pcm_get_params(m_pcm, &m_bufferFrames, &m_periodFrames) < 0 || m_periodFrames == 0) {
         m_periodFrames = 1024;
+        m_bufferFrames = 0;
+    }
 }
 
 AlsaOutput::~AlsaOutput() {

@@ -27,7 +27,7 @@ public:
     virtual void flush() = 0;
     // Discards everything queued without playing it and returns how many frames that was.
     virtual long drop() = 0;
-    // Frames per write that keep the worker's wake-ups few: about a quarter of the buffer.
+    // Frames per write that keep the worker's wake-ups few: about half the buffer.
     virtual int periodFrames() const = 0;
     // One line for the user, e.g. "ALSA default".
     virtual std::string name() const = 0;

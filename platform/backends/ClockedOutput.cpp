@@ -18,40 +18,42 @@ void putLe(uint8_t *at, uint32_t value, int bytes) {
 } // namespace
 
 ClockedOutput::ClockedOutput(double speed, int bufferMs)
-    : m_speed(speed), m_bufferFrames(kSampleRate * bufferMs / 1000), m_anchor(Clock::now()) {}
+    : m_speed(speed), m_bufferFrames(kSampleRate * bufferMs / 1000),
+      m_ring(static_cast<size_t>(m_bufferFrames) * kFrameBytes), m_anchor(Clock::now()) {}
 
 void ClockedOutput::advance() {
     Clock::time_point now = Clock::now();
-    size_t pendingFrames = (m_pending.size() - m_head) / kFrameBytes;
-    if (pendingFrames == 0) {
-        // Nothing queued: the clock of this run starts again with the next write.
+    if (m_queued == 0) {
+        // Nothing queued: the clock of this run starts again with the next write. A run that had
+        // played something out has run dry.
+        if (m_playedSinceAnchor > 0) m_ranDry = true;
         m_anchor = now;
         m_playedSinceAnchor = 0;
         return;
     }
     double seconds = std::chrono::duration<double>(now - m_anchor).count();
     long long due = static_cast<long long>(seconds * kSampleRate * m_speed) - m_playedSinceAnchor;
-    long long frames = std::min<long long>(due, static_cast<long long>(pendingFrames));
+    long long frames = std::min<long long>(due, queuedFrames());
+    if (due > frames) m_ranDry = true;
     if (frames <= 0) return;
-    size_t bytes = static_cast<size_t>(frames) * kFrameBytes;
-    consume(m_pending.data() + m_head, bytes);
-    m_head += bytes;
+    playOut(static_cast<size_t>(frames) * kFrameBytes);
     m_playedSinceAnchor += frames;
     m_consumed += frames;
-    if (m_head == m_pending.size()) {
-        m_pending.clear();
-        m_head = 0;
-    } else if (m_head > m_pending.size() / 2) {
-        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(m_head));
-        m_head = 0;
-    }
+}
+
+void ClockedOutput::playOut(size_t bytes) {
+    size_t first = std::min(bytes, m_ring.size() - m_head);
+    consume(m_ring.data() + m_head, first);
+    if (bytes > first) consume(m_ring.data(), bytes - first);
+    m_head = (m_head + bytes) % m_ring.size();
+    m_queued -= bytes;
 }
 
 bool ClockedOutput::write(const uint8_t *data, int frames) {
     while (frames > 0) {
         std::unique_lock lock(m_mutex);
         advance();
-        long space = m_bufferFrames - static_cast<long>((m_pending.size() - m_head) / kFrameBytes);
+        long space = m_bufferFrames - queuedFrames();
         if (space <= 0) {
             // Full: sleep until the clock has played out what this write still needs.
             int wanted = std::min(frames, periodFrames());
@@ -59,10 +61,16 @@ bool ClockedOutput::write(const uint8_t *data, int frames) {
             std::this_thread::sleep_for(std::chrono::duration<double>(wanted / (kSampleRate * m_speed)));
             continue;
         }
-        int taken = static_cast<int>(std::min<long>(space, frames));
-        m_pending.insert(m_pending.end(), data, data + static_cast<size_t>(taken) * kFrameBytes);
-        data += static_cast<size_t>(taken) * kFrameBytes;
-        frames -= taken;
+        if (m_ranDry) ++m_gaps;
+        m_ranDry = false;
+        size_t bytes = static_cast<size_t>(std::min<long>(space, frames)) * kFrameBytes;
+        size_t tail = (m_head + m_queued) % m_ring.size();
+        size_t first = std::min(bytes, m_ring.size() - tail);
+        std::copy(data, data + first, m_ring.begin() + static_cast<std::ptrdiff_t>(tail));
+        std::copy(data + first, data + bytes, m_ring.begin());
+        m_queued += bytes;
+        data += bytes;
+        frames -= static_cast<int>(bytes / kFrameBytes);
     }
     return true;
 }
@@ -70,21 +78,23 @@ bool ClockedOutput::write(const uint8_t *data, int frames) {
 long ClockedOutput::delayFrames() {
     std::lock_guard lock(m_mutex);
     advance();
-    return static_cast<long>((m_pending.size() - m_head) / kFrameBytes);
+    return queuedFrames();
 }
 
 long ClockedOutput::availableFrames() {
     std::lock_guard lock(m_mutex);
     advance();
-    return m_bufferFrames - static_cast<long>((m_pending.size() - m_head) / kFrameBytes);
+    return m_bufferFrames - queuedFrames();
 }
 
 long ClockedOutput::drop() {
     std::lock_guard lock(m_mutex);
     advance();
-    long dropped = static_cast<long>((m_pending.size() - m_head) / kFrameBytes);
-    m_pending.clear();
-    m_head = 0;
+    long dropped = queuedFrames();
+    m_head = m_queued = 0;
+    m_ranDry = false;
+    m_anchor = Clock::now();
+    m_playedSinceAnchor = 0;
     return dropped;
 }
 
@@ -93,7 +103,17 @@ long long ClockedOutput::consumedFrames() const {
     return m_consumed;
 }
 
+long long ClockedOutput::gaps() const {
+    std::lock_guard lock(m_mutex);
+    return m_gaps;
+}
+
 NullOutput::NullOutput(double speed, int bufferMs) : ClockedOutput(speed, bufferMs) {}
+
+void NullOutput::keepChecksum(bool keep) {
+    std::lock_guard lock(m_sumMutex);
+    m_keepChecksum = keep;
+}
 
 uint64_t NullOutput::checksum() const {
     std::lock_guard lock(m_sumMutex);
@@ -112,8 +132,9 @@ std::vector<uint8_t> NullOutput::copy() const {
 
 void NullOutput::consume(const uint8_t *data, size_t bytes) {
     std::lock_guard lock(m_sumMutex);
-    for (size_t i = 0; i < bytes; ++i)
-        m_checksum = (m_checksum ^ data[i]) * 1099511628211ull;
+    if (m_keepChecksum)
+        for (size_t i = 0; i < bytes; ++i)
+            m_checksum = (m_checksum ^ data[i]) * 1099511628211ull;
     if (m_keepCopy) m_copy.insert(m_copy.end(), data, data + bytes);
 }
 

@@ -26,6 +26,9 @@ public:
 
     // Frames played out so far; any thread.
     long long consumedFrames() const;
+    // Times the clock ran past everything queued and more sound followed without a drop() between:
+    // the gaps a listener would have heard. The end of a play, or a pause, is none. Any thread.
+    long long gaps() const;
 
 protected:
     // Receives the bytes the clock has just played out, in order; called with the lock held.
@@ -33,25 +36,36 @@ protected:
 
 private:
     using Clock = std::chrono::steady_clock;
-    void advance(); // plays out what the clock has reached; lock held
+    void advance();                           // plays out what the clock has reached; lock held
+    void playOut(size_t bytes);               // hands the oldest queued bytes to consume(); lock held
+    long queuedFrames() const { return static_cast<long>(m_queued / kFrameBytes); }
 
     const double m_speed;
     const int m_bufferFrames;
     mutable std::mutex m_mutex;
-    std::vector<uint8_t> m_pending; // queued bytes; those before m_head are played out
-    size_t m_head = 0;
+    // The queue is a ring of one buffer's bytes, so that neither a write nor the clock moves or
+    // reallocates what is queued: each byte is copied in once and handed to consume() in place.
+    std::vector<uint8_t> m_ring;
+    size_t m_head = 0;   // oldest queued byte
+    size_t m_queued = 0; // bytes queued, not yet played out
     Clock::time_point m_anchor; // when the present run of continuous play began
     long long m_playedSinceAnchor = 0;
     long long m_consumed = 0;
+    bool m_ranDry = false; // the clock has passed the end of the queue since the last write or drop
+    long long m_gaps = 0;
 };
 
-// TUNEWICK_AUDIO=null: plays out in real time (or faster, for tests) into a checksum.
+// TUNEWICK_AUDIO=null: plays out in real time (or faster, for tests) into nothing, or into a
+// checksum or a copy when asked.
 class NullOutput : public ClockedOutput {
 public:
     explicit NullOutput(double speed = 1.0, int bufferMs = 200);
     std::string name() const override { return "null"; }
 
-    // FNV-1a 64 of every byte played out; any thread.
+    // Sums every byte played out from now on. Off by default: the player's null output must cost
+    // no more than a sound card would, and a byte-wise sum is most of a playing drive's work.
+    void keepChecksum(bool keep);
+    // FNV-1a 64 of every byte played out while the sum was kept; any thread.
     uint64_t checksum() const;
     // Keeps a copy of every byte played out, for tests that compare the sound itself.
     void keepCopy(bool keep);
@@ -63,6 +77,7 @@ protected:
 private:
     mutable std::mutex m_sumMutex;
     uint64_t m_checksum = 14695981039346656037ull;
+    bool m_keepChecksum = false;
     bool m_keepCopy = false;
     std::vector<uint8_t> m_copy;
 };

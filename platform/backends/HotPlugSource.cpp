@@ -1,6 +1,7 @@
 #include "platform/backends/HotPlugSource.h"
 
 #include "platform/backends/CdioSource.h"
+#include "platform/backends/DriveLookGate.h"
 
 #include <cdio/cdio.h>
 #include <cstdio>
@@ -19,30 +20,14 @@ std::string nodeIdentity(const std::string &path) {
 }
 
 // libcdio's look for the default drive reads the mount tables and probes every candidate node,
-// about 0.35 ms; a stat of /dev costs a hundredth of that. A drive that is plugged in adds its node
-// to /dev, which changes the folder's modification time, so the full look runs only for a while
-// after /dev has changed (udev gives a new node its group and links a moment after the kernel
-// makes it) and after start.
-class SystemDriveLook {
-public:
-    std::string operator()() {
-        const auto now = std::chrono::steady_clock::now();
-        struct stat info {};
-        if (stat("/dev", &info) != 0 || info.st_mtim.tv_sec != m_devChanged.tv_sec ||
-            info.st_mtim.tv_nsec != m_devChanged.tv_nsec) {
-            m_devChanged = info.st_mtim;
-            m_lookUntil = now + std::chrono::seconds(30);
-        }
-        return now < m_lookUntil ? HotPlugSource::defaultDrive() : "";
-    }
-
-private:
-    timespec m_devChanged{};
-    std::chrono::steady_clock::time_point m_lookUntil{};
-};
+// about 0.35 ms of a second's worth of idle work. A drive that is plugged in (or appears late at
+// boot) makes its node in /dev, so the look runs at start and then only while /dev changes; a
+// watch on /dev costs one read of an empty queue a second.
+constexpr auto kSettleAfterDevChange = std::chrono::seconds(30);
 
 HotPlugSource::Finder systemFinder() {
-    return {SystemDriveLook(), &nodeIdentity, [](const std::string &path, std::string &reason) {
+    auto gate = std::make_shared<DriveLookGate>("/dev", &HotPlugSource::defaultDrive, kSettleAfterDevChange);
+    return {[gate] { return (*gate)(); }, &nodeIdentity, [](const std::string &path, std::string &reason) {
                 return std::shared_ptr<SectorSource>(CdioSource::create(path, reason));
             }};
 }

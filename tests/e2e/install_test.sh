@@ -15,6 +15,10 @@ done
 compgen -G "$prefix/lib*/cd-tunewick32/cd-tunewick32-ffmpeg.so" >/dev/null ||
   compgen -G "$prefix/lib/*/cd-tunewick32/cd-tunewick32-ffmpeg.so" >/dev/null ||
   { echo "missing after install: the decoding module"; exit 1; }
+# So is the online title look-up.
+compgen -G "$prefix/lib*/cd-tunewick32/cd-tunewick32-online.so" >/dev/null ||
+  compgen -G "$prefix/lib/*/cd-tunewick32/cd-tunewick32-online.so" >/dev/null ||
+  { echo "missing after install: the online look-up module"; exit 1; }
 desktop-file-validate "$prefix/share/applications/cd-tunewick32.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/io.github.cdtunewick32.metainfo.xml"
 grep -q 'id="context-1000"' "$prefix/share/cd-tunewick32/help/ROTOR.html"

@@ -25,6 +25,9 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
 cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
+# The online look-up stays off: a new disc's first question is the registration question.
+mkdir -p "$XDG_CONFIG_HOME/cd-tunewick32"
+printf '[Online]\r\nMusicBrainz=0\r\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 # A single-instance guard of this run's own: a player the user runs, or another test run, neither
 # stops this one nor is stopped by it.

@@ -23,6 +23,9 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# The online look-up stays off: the first question is the registration question.
+mkdir -p "$XDG_CONFIG_HOME/cd-tunewick32"
+printf '[Online]\r\nMusicBrainz=0\r\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 # The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
 unset LANGUAGE LC_ALL LC_MESSAGES

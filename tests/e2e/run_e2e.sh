@@ -104,6 +104,12 @@ timeout 5 "$program" >/dev/null 2>&1 || fail "second instance did not end by its
 [ "$(fingerprint)" = "$before" ] || fail "second instance touched the settings"
 [ "$(xdotool search --name '^CD-Tunewick32' | wc -l)" -le 2 ] || fail "second instance showed a window"
 
+step "the first new disc asks once whether titles may be looked up online; いいえ is kept"
+consent=$(wait_window '^タイトルの検索$') || fail "no question about the online look-up"
+keys_to "$consent" key alt+n
+wait_gone '^タイトルの検索$' || fail "the online question did not close"
+grep -q '^MusicBrainz=0' "$settings" || fail "the answer was not kept: $(cat "$settings")"
+
 step "a new disc asks to be registered; the titles typed are saved; Tab leads into the first title cell"
 question=$(wait_window '^情報$') || fail "no registration question"
 shot "$question" question
@@ -214,7 +220,7 @@ keys_to "$lcd" key alt+F4
 for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$program_pid" 2>/dev/null && fail "the program did not end"
 keys=$(grep -v -e '^\[' -e '^$' "$settings" | cut -d= -f1 | tr '\n' ' ')
-[ "$keys" = "Pos(X) Pos(Y) LOOP Delay Visible Pos(X) Pos(Y) Pos(X) Pos(Y) Pos(X) Pos(Y) " ] ||
+[ "$keys" = "MusicBrainz Pos(X) Pos(Y) LOOP Delay Visible Pos(X) Pos(Y) Pos(X) Pos(Y) Pos(X) Pos(Y) " ] ||
   fail "settings keys: $keys"
 grep -A2 '^\[Tunewick\]' "$settings" | grep -q '^Pos(X)=140' || fail "moved panel position not saved"
 cat "$settings"

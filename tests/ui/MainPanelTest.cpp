@@ -245,6 +245,7 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
         {Form1->PM_Stop, QStringLiteral("停　　　止　（Ｓｔｏｐ） ")},
         {Form1->PM_EJECT, QStringLiteral("取  出  し　（Ｅｊｅｃｔ）")},
         {Form1->PM_EXIT, QStringLiteral("CD-Tunewick 終了")},
+        {Form1->PM_ONLINE, QStringLiteral("MusicBrainz でタイトルを検索")},
     };
     for (const auto &[item, caption] : captions) EXPECT_EQ(item->text(), caption);
     EXPECT_TRUE(Form1->PM_Stop->isChecked());
@@ -252,7 +253,8 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_TRUE(Form1->PM_LOOP->isChecked());
     EXPECT_TRUE(Form1->PM_DEEMPH->isChecked()) << "de-emphasis is on at first";
     EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_DEEMPH), Form1->PM1->actions().indexOf(Form1->PM_LOOP) + 1);
-    EXPECT_EQ(Form1->PM1->actions().size(), 19); // the design's 18 and the de-emphasis switch
+    EXPECT_FALSE(Form1->PM_ONLINE->isChecked()) << "on before the user was asked";
+    EXPECT_EQ(Form1->PM1->actions().size(), 20); // the design's 18, the de-emphasis and online switches
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#include "app/OnlineConsent.h"
+
+#include "app/SettingsFile.h"
+#include "catalogue/OnlineTitles.h"
+#include "ui/Form1.h"
+#include "ui/Modal.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+const QString kSettingsFile = QStringLiteral("ROTOR.INI");
+
+// The question's texts.
+const char *const kCaption = QT_TRANSLATE_NOOP("OnlineConsent", "タイトルの検索");
+const char *const kQuestion =
+    QT_TRANSLATE_NOOP("OnlineConsent", "ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？\n"
+    "調べるときは、ＣＤの目次から計算したディスク ID を送ります。\n"
+    "あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。");
+const char *const kYes = QT_TRANSLATE_NOOP("OnlineConsent", "はい(&Y)");
+const char *const kNo = QT_TRANSLATE_NOOP("OnlineConsent", "いいえ(&N)");
+
+// True for Yes; Esc and the close box answer No.
+bool askForConsent() {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("OnlineConsent", kCaption), QCoreApplication::translate("OnlineConsent", kQuestion),
+                    QMessageBox::NoButton, Form1);
+    QPushButton *yes = box.addButton(QCoreApplication::translate("OnlineConsent", kYes), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QCoreApplication::translate("OnlineConsent", kNo), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    execModal(&box);
+    return box.clickedButton() == yes;
+}
+
+}  // namespace
+
+std::optional<bool> storedOnlineConsent() {
+    const std::string value = SettingsFile(kSettingsFile).ReadText("Online", "MusicBrainz", "");
+    if (value == "1") return true;
+    if (value == "0") return false;
+    return std::nullopt;
+}
+
+void setOnlineConsent(bool allowed) {
+    SettingsFile(kSettingsFile).WriteText("Online", "MusicBrainz", allowed ? "1" : "0");
+    if (Form1) Form1->PM_ONLINE->setCheckMark(allowed);
+}
+
+bool onlineLookupAllowed() {
+    if (std::optional<bool> stored = storedOnlineConsent()) return *stored;
+    const bool allowed = askForConsent();
+    setOnlineConsent(allowed);
+    return allowed;
+}
+
+// Switching the look-up off drops one that is under way.
+void TForm1::PM_ONLINEClick(QObject *) {
+    const bool allowed = !storedOnlineConsent().value_or(false);
+    setOnlineConsent(allowed);
+    if (!allowed) forgetFoundTitles();
+}

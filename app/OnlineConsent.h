@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+
+// The user's answer to whether the program may look titles up on the internet (MusicBrainz),
+// kept in ROTOR.INI as [Online] MusicBrainz=1 or 0. UI thread only.
+
+// The stored answer; nothing while the user has not been asked.
+std::optional<bool> storedOnlineConsent();
+// Stores the answer and sets the menu's check mark to it.
+void setOnlineConsent(bool allowed);
+// Whether a look-up may go out: the stored answer, or, the first time, the user's answer to the
+// question, which is then stored.
+bool onlineLookupAllowed();

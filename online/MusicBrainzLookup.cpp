@@ -1,0 +1,168 @@
+#include "online/MusicBrainzLookup.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrlQuery>
+
+#include <algorithm>
+
+namespace online {
+
+namespace {
+
+constexpr int kRequestGapMs = 1000;
+constexpr int kTimeLimitMs = 15000;
+
+// The one-line notes the editor shows when no titles came.
+const char *const kNotFound = QT_TRANSLATE_NOOP("online", "MusicBrainz にこのＣＤのタイトルはありませんでした");
+const char *const kNoAnswer = QT_TRANSLATE_NOOP("online", "MusicBrainz が時間内に応答しませんでした");
+const char *const kNoConnection = QT_TRANSLATE_NOOP("online", "MusicBrainz に接続できませんでした");
+const char *const kBadAnswer = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を読めませんでした");
+const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合っていて応答しませんでした");
+
+LookupResult note(const char *text) { return {{}, QCoreApplication::translate("online", text)}; }
+
+// The wait the service asks for in a Retry-After header of whole seconds; 0 when none.
+int retryAfterMs(const QNetworkReply *reply) {
+    bool ok = false;
+    const int seconds = reply->rawHeader("Retry-After").trimmed().toInt(&ok);
+    return ok && seconds > 0 ? std::min(seconds, 3600) * 1000 : 0;
+}
+
+}  // namespace
+
+MusicBrainzLookup::MusicBrainzLookup(QObject *parent) : QObject(parent) {
+    m_wait.setSingleShot(true);
+    // A coarse timer may fire a little early: the service counts whole seconds, the user 15 of them.
+    m_wait.setTimerType(Qt::PreciseTimer);
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    m_deadline.setInterval(kTimeLimitMs);
+    connect(&m_wait, &QTimer::timeout, this, &MusicBrainzLookup::issue);
+    connect(&m_deadline, &QTimer::timeout, this, &MusicBrainzLookup::timedOut);
+}
+
+MusicBrainzLookup::~MusicBrainzLookup() { cancel(); }
+
+QString MusicBrainzLookup::serviceBase() {
+    const QString base = qEnvironmentVariable("TUNEWICK_MUSICBRAINZ_URL");
+    QString chosen = base.isEmpty() ? QStringLiteral("https://musicbrainz.org") : base;
+    while (chosen.endsWith(QLatin1Char('/'))) chosen.chop(1);
+    return chosen;
+}
+
+QByteArray MusicBrainzLookup::userAgent() {
+    return QByteArrayLiteral("CD-Tunewick32/" TUNEWICK_VERSION " ( " TUNEWICK_CONTACT " )");
+}
+
+void MusicBrainzLookup::start(const platform::TableOfContents &toc, Done done) {
+    cancel();
+    const std::optional<MusicBrainzToc> counted = musicBrainzToc(toc);
+    m_discId = counted ? discIdOf(*counted) : QString();
+    if (m_discId.isEmpty()) {
+        // A disc without audio tracks has no ID: there is nothing to look up, and nothing to say.
+        if (done) done({});
+        return;
+    }
+    m_toc = *counted;
+    m_done = std::move(done);
+    m_retried = false;
+    m_fuzzy = false;
+    send(discIdUrl(), 0);
+}
+
+void MusicBrainzLookup::cancel() {
+    m_done = nullptr;
+    m_wait.stop();
+    m_deadline.stop();
+    dropReply();
+}
+
+void MusicBrainzLookup::dropReply() {
+    if (m_reply) {
+        QNetworkReply *reply = m_reply;
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+QUrl MusicBrainzLookup::discIdUrl() const {
+    QUrl url(serviceBase() + QStringLiteral("/ws/2/discid/") + m_discId);
+    url.setQuery(QStringLiteral("inc=recordings+artist-credits+labels&fmt=json"));
+    return url;
+}
+
+QUrl MusicBrainzLookup::fuzzyUrl() const {
+    QUrl url(serviceBase() + QStringLiteral("/ws/2/discid/-"));
+    url.setQuery(QStringLiteral("toc=") + tocParameter(m_toc) +
+                 QStringLiteral("&cdstubs=no&inc=recordings+artist-credits+labels&fmt=json"));
+    return url;
+}
+
+// The request waits until a second has passed since the one before and until `notBeforeMs`.
+void MusicBrainzLookup::send(const QUrl &url, int notBeforeMs) {
+    m_url = url;
+    const qint64 sinceLast = m_lastRequest.isValid() ? m_lastRequest.elapsed() : kRequestGapMs;
+    const qint64 wait = std::max<qint64>(notBeforeMs, kRequestGapMs - sinceLast);
+    m_wait.start(static_cast<int>(std::max<qint64>(wait, 0)));
+}
+
+void MusicBrainzLookup::issue() {
+    if (!m_network) m_network = new QNetworkAccessManager(this);
+    QNetworkRequest request(m_url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
+    request.setRawHeader("Accept", "application/json");
+    m_lastRequest.start();
+    m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::finished, this, &MusicBrainzLookup::answered);
+    m_deadline.start();
+}
+
+void MusicBrainzLookup::timedOut() {
+    dropReply();
+    finish(note(kNoAnswer));
+}
+
+void MusicBrainzLookup::answered() {
+    QNetworkReply *reply = m_reply;
+    if (!reply) return;
+    m_reply = nullptr;
+    m_deadline.stop();
+    reply->deleteLater();
+    // The next request's second counts from this answer: the service saw the request before it.
+    m_lastRequest.start();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 503 && !m_retried) {
+        m_retried = true;
+        return send(m_url, std::max(kRequestGapMs, retryAfterMs(reply)));
+    }
+    if (status == 404 && !m_fuzzy) {
+        m_fuzzy = true;
+        m_retried = false;
+        return send(fuzzyUrl(), 0);
+    }
+    if (status == 404) return finish(note(kNotFound));
+    if (status == 503) return finish(note(kBusy));
+    if (status != 200) return finish(note(status == 0 ? kNoConnection : kBadAnswer));
+
+    QJsonParseError error{};
+    const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !answer.isObject()) return finish(note(kBadAnswer));
+    const DiscMatch match{m_fuzzy ? QString() : m_discId, m_toc.lastTrack - m_toc.firstTrack + 1};
+    LookupResult result{releasesToOffer(releasesHoldingDisc(answer.object(), match)), QString()};
+    if (result.releases.empty()) result.note = QCoreApplication::translate("online", kNotFound);
+    finish(std::move(result));
+}
+
+void MusicBrainzLookup::finish(LookupResult result) {
+    Done done = std::move(m_done);
+    m_done = nullptr;
+    if (done) done(result);
+}
+
+}  // namespace online

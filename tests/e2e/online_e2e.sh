@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The online title look-up in the real program, against a stand-in service on 127.0.0.1:
+#   1. a new disc on two editions: the consent question, the look-up, "はい" to the registration
+#      question, the choice of edition by keyboard, the editor filled with its titles, "保存" and
+#      the catalogue file's lines;
+#   2. a service that takes 20 s to answer: the panel and the LCD keep answering meanwhile.
+#   online_e2e.sh PROGRAM SCREENSHOT_DIR
+set -euo pipefail
+program=$1
+shots=$2
+here=$(dirname "$0")
+mkdir -p "$shots"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A single-instance guard of this run's own, apart from a player the user runs.
+export TUNEWICK_TEST_GUARD=online-$$
+settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
+
+. "$here/../support/x-session.sh"
+start_x_session
+
+step() { echo "--- $*"; }
+fail() {
+  echo "FAIL: $*"
+  import -window root "$shots/online-failure.png" 2>/dev/null || true
+  cat "$work/program.log" 2>/dev/null || true
+  exit 1
+}
+keys_to() {
+  local id=$1; shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  xdotool "$@"
+}
+# Waits until no window of the program matches; a moment more lets the window manager settle.
+wait_gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || { sleep 0.3; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# Starts the stand-in service: TRACKS [DELAY]; sets $service_log and exports the service's address.
+start_service() {
+  service_log=$work/requests-$RANDOM.log
+  rm -f "$work/port"
+  /usr/bin/python3 "$here/musicbrainz_server.py" "$work/port" "$service_log" "$@" &
+  pids+=($!)
+  for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+  [ -s "$work/port" ] || fail "the stand-in service did not start"
+  export TUNEWICK_MUSICBRAINZ_URL=http://127.0.0.1:$(cat "$work/port")
+}
+start_program() {
+  "$program" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=($program_pid)
+  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
+}
+
+step "consent question before any request; the answer is kept"
+start_service 12 0 2
+start_program
+consent=$(wait_window "$program_pid" '^タイトルの検索$') || fail "no consent question"
+[ ! -s "$service_log" ] || fail "a request went out before the consent question was answered"
+shot_consent=$shots/online-consent.png
+import -window "$consent" "$shot_consent"
+keys_to "$consent" key alt+y
+question=$(wait_window "$program_pid" '^情報$') || fail "no registration question after the consent"
+grep -q '^MusicBrainz=1' "$settings" || fail "consent not kept: $(cat "$settings")"
+
+step "the disc is looked up by its ID with the program's User-Agent"
+for _ in $(seq 50); do [ -s "$service_log" ] && break; sleep 0.1; done
+grep -Eq '^/ws/2/discid/[A-Za-z0-9._-]{28}[?]inc=recordings' "$service_log" || fail "no disc-ID request: $(cat "$service_log")"
+grep -q 'CD-Tunewick32/[0-9.]* ( .*@.* )' "$service_log" || fail "User-Agent does not name the program and a contact"
+
+step "はい opens the editor with the titles found; 保存 writes them"
+keys_to "$question" key Return
+editor=$(wait_window "$program_pid" '^CD_Database$') || fail "the editor did not open"
+choice=$(wait_window "$program_pid" '^リリースの選択$') || fail "no choice between the two editions"
+sleep 0.5
+import -window "$choice" "$shots/online-choice.png"
+keys_to "$choice" key Down Return
+wait_gone '^リリースの選択$' || fail "the choice did not close on Enter"
+import -window "$editor" "$shots/online-editor.png"
+keys_to "$editor" key alt+s
+sleep 0.5
+keys_to "$editor" key alt+c
+cdl=$(ls "$XDG_DATA_HOME"/cd-tunewick32/*.CDL 2>/dev/null | head -n1)
+[ -n "$cdl" ] || fail "no catalogue file written"
+lines=$(iconv -f CP932 -t UTF-8 "$cdl" | tr -d '\r')
+[ "$(sed -n 1p <<<"$lines")" = "デモの ディスク 第2版" ] || fail "disc title line: $(sed -n 1p <<<"$lines")"
+[ "$(sed -n 2p <<<"$lines")" = "第1曲　和音の調べ" ] || fail "first track line: $(sed -n 2p <<<"$lines")"
+[ "$(sed -n 13p <<<"$lines")" = "第12曲　和音の調べ" ] || fail "last track line: $(sed -n 13p <<<"$lines")"
+[ "$(wc -l <<<"$lines")" = 13 ] || fail "the file holds $(wc -l <<<"$lines") lines"
+stop "$program_pid"
+
+step "a service that answers after 20 s: the panel and the LCD keep answering"
+rm -f "$XDG_DATA_HOME"/cd-tunewick32/*.CDL
+start_service 12 20
+start_program
+question=$(wait_window "$program_pid" '^情報$') || fail "no registration question"
+keys_to "$question" key Return
+editor=$(wait_window "$program_pid" '^CD_Database$') || fail "the editor did not open while the service is silent"
+keys_to "$editor" type --delay 30 'typed'
+import -window "$editor" "$shots/online-editor-waiting.png"
+keys_to "$editor" key alt+c
+wait_gone '^CD_Database$' || fail "the editor did not close while the service was silent"
+xdotool mousemove --window "$panel" 292 13 click 1  # DISPLAY
+wait_window "$program_pid" '^DISPLAY$' >/dev/null || fail "the panel did not answer while the service was silent"
+grep -c . "$service_log" | grep -qx 1 || fail "requests while the service was silent: $(cat "$service_log")"
+stop "$program_pid"
+echo "online e2e: passed"

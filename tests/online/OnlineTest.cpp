@@ -1,0 +1,282 @@
+#include "online/DiscId.h"
+#include "online/MusicBrainzLookup.h"
+#include "online/Releases.h"
+#include "tests/online/FakeService.h"
+
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+
+#include <optional>
+
+namespace {
+
+using online::Release;
+
+// --- tables of contents -------------------------------------------------------------------
+
+// A TOC as the drive reports it: sectors from 0, without the lead-in.
+platform::TableOfContents driveToc(std::vector<int> offsetsWithLeadIn, int leadOutWithLeadIn) {
+    platform::TableOfContents toc;
+    toc.firstTrack = 1;
+    toc.lastTrack = static_cast<int>(offsetsWithLeadIn.size());
+    for (int offset : offsetsWithLeadIn) toc.trackStart.push_back(offset - 150);
+    toc.dataTrack.assign(offsetsWithLeadIn.size(), false);
+    toc.leadOut = leadOutWithLeadIn - 150;
+    return toc;
+}
+
+const std::vector<int> kRovicsOffsets = {150,    13374,  24544,  40029,  53948,  64717,  75840,  92284,
+                                         113387, 128033, 144752, 156524, 173552, 189058, 201726, 214559};
+constexpr int kRovicsLeadOut = 224238;
+const char *const kRovicsId = "cHW1Uutl_kyWNaLJsLmTGTe4rnE-";
+
+// The same audio with a data track in a second session, 11,400 sectors after the audio's end.
+platform::TableOfContents enhanced(bool sessionKnown) {
+    platform::TableOfContents toc = driveToc(kRovicsOffsets, kRovicsLeadOut);
+    const int dataStart = kRovicsLeadOut - 150 + 11400;
+    toc.lastTrack += 1;
+    toc.trackStart.push_back(dataStart);
+    toc.dataTrack.push_back(true);
+    toc.leadOut = dataStart + 30000;
+    if (sessionKnown) toc.firstSessionLeadOut = kRovicsLeadOut - 150;
+    return toc;
+}
+
+QString idOf(const platform::TableOfContents &toc) {
+    const std::optional<online::MusicBrainzToc> counted = online::musicBrainzToc(toc);
+    return counted ? online::discIdOf(*counted) : QStringLiteral("<none>");
+}
+
+TEST(DiscId, MatchesTheServiceForPlainAndEnhancedDiscs) {
+    EXPECT_EQ(idOf(driveToc(kRovicsOffsets, kRovicsLeadOut)), kRovicsId) << "the recorded disc";
+    EXPECT_EQ(idOf(driveToc({150, 9700, 25887, 39297, 53795, 63735, 77517, 94877, 107270, 123552, 135522, 148422,
+                             161197, 174790, 192022, 205545, 218010, 228700, 239590, 255470, 266932, 288750},
+                            303602)),
+              "xUp1F2NkfP8s8jaeFn_Av3jNEI4-")
+        << "libdiscid's own example";
+    // An enhanced CD counts its audio session alone, ending 11,400 sectors before the data track,
+    // whether the drive reports the first session's lead-out or only the data track's start.
+    EXPECT_EQ(idOf(enhanced(true)), kRovicsId);
+    EXPECT_EQ(idOf(enhanced(false)), kRovicsId);
+    platform::TableOfContents dataOnly = driveToc({150}, 30000);
+    dataOnly.dataTrack = {true};
+    EXPECT_EQ(idOf(dataOnly), "<none>");
+}
+
+TEST(DiscId, TocParameterListsFirstLastLeadOutAndOffsets) {
+    const online::MusicBrainzToc toc = *online::musicBrainzToc(enhanced(true));
+    EXPECT_EQ(online::tocParameter(toc).left(24), "1+16+224238+150+13374+24");
+}
+
+// --- choosing releases --------------------------------------------------------------------
+
+QJsonObject track(const char *title, const char *recording) {
+    return {{"title", title}, {"recording", QJsonObject{{"title", recording}}}};
+}
+
+QJsonObject medium(int position, const char *discId, QJsonArray tracks) {
+    return {{"position", position},
+            {"title", ""},
+            {"track-count", tracks.size()},
+            {"discs", QJsonArray{QJsonObject{{"id", discId}}}},
+            {"tracks", tracks}};
+}
+
+QJsonObject release(const char *title, const char *status, const char *script, QJsonArray media) {
+    return {{"title", title},
+            {"status", status},
+            {"text-representation", QJsonObject{{"script", script}}},
+            {"artist-credit", QJsonArray{QJsonObject{{"name", "A"}, {"joinphrase", " & "}},
+                                         QJsonObject{{"name", "B"}, {"joinphrase", ""}}}},
+            {"country", "JP"},
+            {"date", "2001-02-03"},
+            {"barcode", "4988000000000"},
+            {"label-info", QJsonArray{QJsonObject{{"catalog-number", "ABC-1"}, {"label", QJsonObject{{"name", "L"}}}}}},
+            {"media", media}};
+}
+
+std::vector<Release> offered(QJsonArray releases, const char *discId = "ID") {
+    return online::releasesToOffer(online::releasesHoldingDisc({{"releases", releases}}, {discId, 2}));
+}
+
+TEST(Releases, RecordedAnswerGivesTheReleaseAndItsOwnTrackTitles) {
+    const QJsonObject answer = QJsonDocument::fromJson(recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json")).object();
+    const std::vector<Release> found = online::releasesHoldingDisc(answer, {kRovicsId, 16});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].title, "The Other Side");
+    EXPECT_EQ(found[0].artist, "David Rovics");
+    EXPECT_EQ(found[0].barcode, "700261430249");
+    ASSERT_EQ(found[0].trackTitles.size(), 16u);
+    EXPECT_TRUE(found[0].trackTitles[1].contains(QChar(0x2019))) << "the typographic apostrophe is kept";
+    EXPECT_EQ(found[0].trackTitles[13], "Ballad of Cece McDonald") << "the track's title, not the recording's";
+    EXPECT_EQ(found[0].trackTitles[15], "The Ball Is Round");
+    EXPECT_TRUE(online::releasesHoldingDisc(answer, {"another-id", 16}).empty());
+}
+
+TEST(Releases, KeepsEveryEditionOnTheDiscAndTheMatchingDiscOfASet) {
+    const QJsonArray two = {track("One", "one"), track("", "Two (recording)")};
+    const std::vector<Release> found = offered({
+        release("First", "Official", "Latn", {medium(1, "ID", two)}),
+        release("Not this disc", "Official", "Latn", {medium(1, "OTHER", two)}),
+        release("Box", "Official", "Latn",
+                {medium(1, "OTHER", {track("x", "x"), track("y", "y")}), medium(2, "ID", {track("D2-1", ""), track("D2-2", "")})}),
+    });
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].title, "First");
+    EXPECT_EQ(found[0].artist, "A & B");
+    EXPECT_EQ(found[0].labels, "L ABC-1");
+    EXPECT_EQ(found[0].trackTitles, (std::vector<QString>{"One", "Two (recording)"})) << "empty title: the recording's";
+    EXPECT_EQ(found[1].title, "Box (Disc 2)");
+    EXPECT_EQ(found[1].trackTitles, (std::vector<QString>{"D2-1", "D2-2"}));
+}
+
+TEST(Releases, JapaneseOfficialReleaseWinsOverItsRomanisedPseudoRelease) {
+    const QJsonArray tracks = {track("一", ""), track("二", "")};
+    const std::vector<Release> kept = offered({
+        release("Romaji", "Pseudo-Release", "Latn", {medium(1, "ID", tracks)}),
+        release("日本語", "Official", "Jpan", {medium(1, "ID", tracks)}),
+    });
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].title, QString::fromUtf8("日本語"));
+    // Without a Japanese official release, the pseudo-release is all there is: it stays.
+    EXPECT_EQ(offered({release("Romaji", "Pseudo-Release", "Latn", {medium(1, "ID", tracks)})}).size(), 1u);
+}
+
+TEST(Releases, FuzzyAnswerKeepsMediaWithTheDiscsNumberOfTracks) {
+    const QJsonObject answer{{"releases", QJsonArray{
+        release("Two tracks", "Official", "Latn", {medium(1, "X", {track("a", ""), track("b", "")})}),
+        release("Three tracks", "Official", "Latn", {medium(1, "Y", {track("a", ""), track("b", ""), track("c", "")})}),
+    }}};
+    const std::vector<Release> found = online::releasesHoldingDisc(answer, {QString(), 2});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].title, "Two tracks");
+}
+
+// --- talking to the service ---------------------------------------------------------------
+
+class Lookup : public ::testing::Test {
+protected:
+    void SetUp() override { qputenv("TUNEWICK_MUSICBRAINZ_URL", service.base().toUtf8()); }
+    void TearDown() override { qunsetenv("TUNEWICK_MUSICBRAINZ_URL"); }
+
+    // Runs a look-up to its end (a guard ends a look-up that never calls back after a minute).
+    std::optional<online::LookupResult> run(const platform::TableOfContents &toc) {
+        std::optional<online::LookupResult> result;
+        QEventLoop loop;
+        lookup.start(toc, [&](const online::LookupResult &r) {
+            result = r;
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (!result) loop.exec();
+        return result;
+    }
+
+    FakeService service;
+    online::MusicBrainzLookup lookup;
+};
+
+TEST_F(Lookup, RecordedAnswerFillsInWithOneRequestNamingTheProgram) {
+    service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->releases.size(), 1u);
+    EXPECT_EQ(result->releases[0].trackTitles.size(), 16u);
+    EXPECT_TRUE(result->note.isEmpty());
+    ASSERT_EQ(service.requests.size(), 1);
+    EXPECT_TRUE(service.requests[0].target.startsWith(
+        "/ws/2/discid/cHW1Uutl_kyWNaLJsLmTGTe4rnE-?inc=recordings+artist-credits"))
+        << service.requests[0].target.constData();
+    EXPECT_TRUE(service.requests[0].target.endsWith("fmt=json"));
+    EXPECT_TRUE(service.requests[0].userAgent.startsWith("CD-Tunewick32/1.20 ( "));
+    EXPECT_TRUE(service.requests[0].userAgent.contains('@'));
+}
+
+TEST_F(Lookup, UnknownIdTriesTheTocOnceASecondLater) {
+    service.script({404, recordedAnswer("not-found.json"), {}});
+    service.script({200, QJsonDocument(QJsonObject{{"releases", QJsonArray{release(
+                                           "Fuzzy", "Official", "Latn", {medium(1, "Z", {track("a", ""), track("b", "")})})}}})
+                             .toJson(),
+                    {}});
+    const std::optional<online::LookupResult> result = run(driveToc({150, 20000}, 40000));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->releases.size(), 1u);
+    EXPECT_EQ(result->releases[0].title, "Fuzzy");
+    ASSERT_EQ(service.requests.size(), 2);
+    EXPECT_TRUE(service.requests[1].target.startsWith("/ws/2/discid/-?toc=1+2+40000+150+20000&cdstubs=no"))
+        << service.requests[1].target.constData();
+    EXPECT_GE(service.requests[1].atMs - service.requests[0].atMs, 1000) << "more than one request a second";
+
+    // Not in the fuzzy answer either: nothing, and a note, after exactly two requests.
+    service.requests.clear();
+    const std::optional<online::LookupResult> none = run(driveToc({150, 20000}, 40000));
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->releases.empty());
+    EXPECT_FALSE(none->note.isEmpty());
+    EXPECT_EQ(service.requests.size(), 2);
+}
+
+TEST_F(Lookup, BusyServiceIsAskedOnceMoreNoSoonerThanItSays) {
+    service.script({503, "{}", "Retry-After: 0\r\n"});
+    service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->releases.size(), 1u);
+    ASSERT_EQ(service.requests.size(), 2);
+    EXPECT_GE(service.requests[1].atMs - service.requests[0].atMs, 1000) << "Retry-After: 0 still means a second";
+
+    // A longer wait asked for is kept; a second 503 ends the look-up with a note.
+    service.requests.clear();
+    service.script({503, "{}", "Retry-After: 2\r\n"});
+    service.script({503, "{}", "Retry-After: 0\r\n"});
+    result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->releases.empty());
+    EXPECT_FALSE(result->note.isEmpty());
+    ASSERT_EQ(service.requests.size(), 2);
+    EXPECT_GE(service.requests[1].atMs - service.requests[0].atMs, 2000);
+}
+
+TEST_F(Lookup, BadAnswersAndNoServiceEndWithANoteNotACrash) {
+    for (const QByteArray &body : {QByteArray("{not json"), QByteArray("[]"), QByteArray("{\"releases\": 7}")}) {
+        SCOPED_TRACE(body.constData());
+        service.script({200, body, {}});
+        const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+        ASSERT_TRUE(result);
+        EXPECT_TRUE(result->releases.empty());
+        EXPECT_FALSE(result->note.isEmpty());
+    }
+    qputenv("TUNEWICK_MUSICBRAINZ_URL", "http://127.0.0.1:1");
+    const std::optional<online::LookupResult> refused = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->releases.empty());
+    EXPECT_FALSE(refused->note.isEmpty());
+}
+
+// A service that takes the request and never answers: the look-up ends by itself with a note
+// (after its 15 s), and is not tried again.
+TEST_F(Lookup, SilentServiceEndsTheLookUpWithANote) {
+    service.script({200, {}, {}, true});
+    const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result) << "the look-up never ended";
+    EXPECT_TRUE(result->releases.empty());
+    EXPECT_FALSE(result->note.isEmpty());
+    EXPECT_EQ(service.requests.size(), 1);
+}
+
+TEST_F(Lookup, CancelledLookUpNeverCallsBack) {
+    service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    bool called = false;
+    lookup.start(driveToc(kRovicsOffsets, kRovicsLeadOut), [&](const online::LookupResult &) { called = true; });
+    lookup.cancel();
+    QEventLoop loop;
+    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_FALSE(called);
+}
+
+}  // namespace
