@@ -24,7 +24,8 @@ const char *const kNo = QT_TRANSLATE_NOOP("OnlineConsent", "いいえ(&N)");
 
 // True for Yes; Esc and the close box answer No.
 bool askForConsent() {
-    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("OnlineConsent", kCaption), QCoreApplication::translate("OnlineConsent", kQuestion),
+    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("OnlineConsent", kCaption),
+                    QCoreApplication::translate("OnlineConsent", kQuestion),
                     QMessageBox::NoButton, Form1);
     QPushButton *yes = box.addButton(QCoreApplication::translate("OnlineConsent", kYes), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QCoreApplication::translate("OnlineConsent", kNo), QMessageBox::NoRole);
