@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -125,6 +126,114 @@ TEST_F(DecoderTest, EveryAcceptedContainerGivesTheSourcesLengthAndSamplesInOrder
         EXPECT_EQ(wrong, 0);
         // Past the end is silence.
         EXPECT_EQ(decoded(*decoder, kSourceFrames - 10, 20), s_source.substr((kSourceFrames - 10) * 4) + std::string(40, '\0'));
+    }
+}
+
+// A sheet that calls a compressed file BINARY, by its own name or by a .bin name that only a
+// re-encoded file answers to, plays the file's samples: nothing louder than the -20 dBFS tone.
+TEST_F(DecoderTest, ABinarySheetBesideACompressedFilePlaysItsSamplesNotItsBytes) {
+    constexpr int kPeak = 3277, kFrames = 3 * AudioDecoder::kRate;
+    std::string tone(kFrames * 4, '\0');
+    for (int i = 0; i < kFrames; ++i) {
+        const auto value = static_cast<int16_t>(std::lround(kPeak * std::sin(2 * M_PI * 1000 * i / AudioDecoder::kRate)));
+        for (int channel = 0; channel < 2; ++channel) std::memcpy(&tone[4 * i + 2 * channel], &value, 2);
+    }
+    write("tone.raw", tone);
+    ASSERT_TRUE(run(flacOf("tone.raw", "album.flac")));
+    ASSERT_TRUE(run("cp '" + path("album.flac") + "' '" + path("named.flac") + "'"));
+    write("album.cue", "FILE \"album.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    write("named.cue", "FILE \"named.flac\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    for (const char *sheet : {"album.cue", "named.cue"}) {
+        SCOPED_TRACE(sheet);
+        std::string reason;
+        std::shared_ptr<RipSource> rip = RipSource::create(path(sheet), reason);
+        ASSERT_TRUE(rip) << reason;
+        TableOfContents toc;
+        rip->knownAtStart(toc);
+        ASSERT_EQ(toc.leadOut, (kFrames + kFramesPerSector - 1) / kFramesPerSector);
+        std::string heard(static_cast<size_t>(toc.leadOut) * kSectorBytes, '\0');
+        ASSERT_TRUE(rip->read(0, toc.leadOut, reinterpret_cast<uint8_t *>(heard.data())));
+        int peak = 0;
+        for (size_t i = 0; i + 1 < heard.size(); i += 2) {
+            int16_t sample;
+            std::memcpy(&sample, &heard[i], 2);
+            peak = std::max(peak, std::abs(static_cast<int>(sample)));
+        }
+        EXPECT_LE(peak, kPeak);
+        EXPECT_EQ(heard.substr(0, tone.size()), tone);
+    }
+}
+
+// Where FLAC frame `number` (fixed blocks of 4096 at 44.1 kHz, numbers below 128) begins in `flac`.
+size_t flacFrameAt(const std::string &flac, int number) {
+    for (size_t at = flac.find("\xFF\xF8\xC9"); at != std::string::npos; at = flac.find("\xFF\xF8\xC9", at + 1)) {
+        if (at + 6 > flac.size() || static_cast<uint8_t>(flac[at + 4]) != number) continue;
+        uint8_t crc = 0;
+        for (size_t i = at; i < at + 5; ++i) {
+            crc ^= static_cast<uint8_t>(flac[i]);
+            for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint8_t>(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
+        }
+        if (crc == static_cast<uint8_t>(flac[at + 5])) return at;
+    }
+    return std::string::npos;
+}
+
+// A stereo FLAC stream with one frame in mono and one in 24 bits spliced in: those frames' places
+// are silent, every other sample is the source's, and nothing is read past a frame's buffers.
+TEST_F(DecoderTest, AFlacFrameThatChangesChannelsOrSampleFormatPlaysAsSilence) {
+    const std::string blocks = "--blocksize=4096 --no-seektable";
+    std::string mono, wide;
+    for (size_t i = 0; i < s_source.size(); i += 4) {
+        mono += s_source.substr(i, 2);
+        wide += std::string(1, '\0') + s_source.substr(i, 2) + std::string(1, '\0') + s_source.substr(i + 2, 2);
+    }
+    write("mono.raw", mono);
+    write("wide.raw", wide);
+    ASSERT_TRUE(run(flacOf("source.raw", "stereo.flac", blocks)));
+    ASSERT_TRUE(run("flac -s -f " + blocks + " --force-raw-format --endian=little --sign=signed --channels=1 --bps=16 "
+                    "--sample-rate=44100 -o '" + path("mono.flac") + "' '" + path("mono.raw") + "'"));
+    ASSERT_TRUE(run("flac -s -f " + blocks + " --force-raw-format --endian=little --sign=signed --channels=2 --bps=24 "
+                    "--sample-rate=44100 -o '" + path("wide.flac") + "' '" + path("wide.raw") + "'"));
+    const std::string stereo = readFile("stereo.flac"), monoFlac = readFile("mono.flac"), wideFlac = readFile("wide.flac");
+    auto frame = [](const std::string &flac, int number) {
+        const size_t from = flacFrameAt(flac, number), to = flacFrameAt(flac, number + 1);
+        EXPECT_TRUE(from != std::string::npos && to != std::string::npos) << number;
+        return flac.substr(from, to - from);
+    };
+    const size_t at5 = flacFrameAt(stereo, 5), at6 = flacFrameAt(stereo, 6), at9 = flacFrameAt(stereo, 9), at10 = flacFrameAt(stereo, 10);
+    ASSERT_NE(at10, std::string::npos);
+    write("changing.flac", stereo.substr(0, at5) + frame(monoFlac, 5) + stereo.substr(at6, at9 - at6) + frame(wideFlac, 9) +
+                               stereo.substr(at10));
+    std::string expected = s_source;
+    for (int silent : {5, 9}) std::fill_n(expected.begin() + silent * 4096 * 4, 4096 * 4, '\0');
+
+    std::string reason;
+    std::unique_ptr<AudioDecoder> decoder = openFile(path("changing.flac"), reason);
+    ASSERT_TRUE(decoder) << reason;
+    EXPECT_EQ(firstDifference(decoded(*decoder, 0, kSourceFrames), expected), -1);
+    // Landing on a changed frame after a seek.
+    EXPECT_EQ(firstDifference(decoded(*decoder, 9 * 4096 + 100, 5000), expected.substr((9 * 4096 + 100) * 4, 5000 * 4)), -1);
+    EXPECT_EQ(firstDifference(decoded(*decoder, 5 * 4096 - 50, 200), expected.substr((5 * 4096 - 50) * 4, 200 * 4)), -1);
+}
+
+// Lossy files are refused with their format named, whether FFmpeg's accepted containers hold them
+// or not; a rip is never kept in them.
+TEST_F(DecoderTest, LossyFilesAreRefusedNamingTheirFormat) {
+    const std::string second = s_source.substr(0, AudioDecoder::kRate * 4);
+    const struct {
+        const char *file, *container, *encoder, *named;
+    } lossy[] = {
+        {"a.mp3", "mp3", "libmp3lame", "MPEG audio layer"},
+        {"a.ogg", "ogg", "libvorbis", "Vorbis"},
+        {"a.m4a", "ipod", "aac", "AAC"},
+    };
+    for (const auto &file : lossy) {
+        SCOPED_TRACE(file.file);
+        ASSERT_EQ(testing::encodeWithFfmpeg(second, path(std::string("lossy-") + file.file), file.container, file.encoder), "");
+        std::string reason;
+        EXPECT_FALSE(openFile(path(std::string("lossy-") + file.file), reason));
+        EXPECT_NE(reason.find("CD のリッピングに使われる形式ではありません: lossy-"), std::string::npos) << reason;
+        EXPECT_NE(reason.find(file.named), std::string::npos) << reason;
     }
 }
 
