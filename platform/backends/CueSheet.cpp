@@ -336,16 +336,17 @@ std::optional<CueSheet> CueSheet::parse(std::string_view bytes, std::string &rea
         return std::nullopt;
     }
     const SheetText sheet = sheetText(bytes);
-    // No text in a one-byte encoding holds a zero byte: this is UTF-16 or UTF-32 without a mark, or
-    // no text at all, and reading it would only find no tracks.
+    std::optional<CueSheet> result = Parser(sheet.text, sheet.utf8).run(reason);
+    if (result) return result;
+    // Text in a one-byte encoding holds no zero bytes: a sheet that does was written in UTF-16 or
+    // UTF-32 without a mark (or is no text at all), which is what the user needs to hear, rather
+    // than that it holds no tracks.
     if (sheet.text.find('\0') != std::string_view::npos) {
         const std::string detected = detectedEncoding(bytes);
         reason = "キューシートの文字コード (" + (detected.empty() ? std::string("不明") : detected) + ") は読めません";
-        return std::nullopt;
-    }
-    std::optional<CueSheet> result = Parser(sheet.text, sheet.utf8).run(reason);
-    if (!result && sheet.encoding != "UTF-8" && sheet.encoding != "CP932")
+    } else if (sheet.encoding != "UTF-8" && sheet.encoding != "CP932") {
         reason += " (文字コード " + sheet.encoding + " として読みました)";
+    }
     return result;
 }
 

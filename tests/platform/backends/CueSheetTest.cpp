@@ -92,6 +92,8 @@ TEST(CueSheetTest, Utf16SheetsReadAsTextAndAnUnreadableEncodingIsNamed) {
     EXPECT_FALSE(CueSheet::parse(std::string_view(bare.constData(), static_cast<size_t>(bare.size())), reason));
     EXPECT_NE(reason.find("文字コード"), std::string::npos) << reason;
     EXPECT_EQ(reason.find("トラックがありません"), std::string::npos) << reason;
+    // Zero bytes padding out an otherwise good sheet are no reason to refuse it.
+    EXPECT_TRUE(CueSheet::parse(sheetBytes("29_Amarok.cue") + std::string(16, '\0'), reason)) << reason;
 }
 
 // An enhanced CD's sheet ends with the data track the ripper did not rip, with or without a FILE of
