@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/common.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 }
@@ -95,7 +96,7 @@ long long flacFirstSample(const uint8_t *data, int size, long long blockSize) {
     const int blockCode = data[2] >> 4, rateCode = data[2] & 0x0F;
     const uint8_t lead = data[4];
     int more = 0;
-    while (more < 7 && (lead << more) & 0x80) ++more; // UTF-8 style: the leading ones give the length
+    while (more < 8 && (lead << more) & 0x80) ++more; // UTF-8 style: the leading ones give the length
     if (more == 1 || more == 8 || 5 + std::max(0, more - 1) > size) return -1;
     long long value = more == 0 ? lead : lead & (0x7F >> more);
     int at = 5;
@@ -177,7 +178,7 @@ bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownNa
     const StreamInfo flac = m_flacBlockSize >= 0 ? flacStreamInfo(stream->codecpar) : StreamInfo{};
     const bool headerKnows = stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && m_exactClock &&
                              m_format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-    m_frames = flac.samples > 0 ? flac.samples : headerKnows ? toFrames(stream->duration + m_startTime) : countFrames();
+    m_frames = flac.samples > 0 ? flac.samples : headerKnows ? toFrames(av_sat_add64(stream->duration, m_startTime)) : countFrames();
     if (m_frames <= 0) {
         reason = "音声がありません: " + shownName;
         return false;
@@ -241,7 +242,7 @@ long long FfmpegDecoder::countFrames() {
     long long end = 0;
     while (av_read_frame(m_format, m_packet) >= 0) {
         if (m_packet->stream_index == m_stream && m_packet->pts != AV_NOPTS_VALUE)
-            end = std::max(end, toFrames(m_packet->pts + m_packet->duration));
+            end = std::max(end, toFrames(av_sat_add64(m_packet->pts, m_packet->duration)));
         av_packet_unref(m_packet);
     }
     return end;
@@ -274,7 +275,8 @@ bool FfmpegDecoder::findRealEnd(const std::string &shownName, std::string &reaso
 }
 
 long long FfmpegDecoder::toFrames(int64_t timestamp) const {
-    return av_rescale_q(timestamp - m_startTime, m_format->streams[m_stream]->time_base, AVRational{1, kRate});
+    // Saturating: a damaged file's timestamps may lie anywhere.
+    return av_rescale_q(av_sat_sub64(timestamp, m_startTime), m_format->streams[m_stream]->time_base, AVRational{1, kRate});
 }
 
 void FfmpegDecoder::read(long long frame, int count, uint8_t *out) {
@@ -335,7 +337,7 @@ bool FfmpegDecoder::seekTo(long long frame) {
     m_atEnd = false;
     m_seekTarget = frame;
     const AVStream *stream = m_format->streams[m_stream];
-    const int64_t timestamp = av_rescale_q(frame, AVRational{1, kRate}, stream->time_base) + m_startTime;
+    const int64_t timestamp = av_sat_add64(av_rescale_q(frame, AVRational{1, kRate}, stream->time_base), m_startTime);
     bool landed = av_seek_frame(m_format, m_stream, timestamp, AVSEEK_FLAG_BACKWARD) >= 0;
     if (!landed && frame == 0) landed = av_seek_frame(m_format, m_stream, 0, AVSEEK_FLAG_BYTE) >= 0;
     avcodec_flush_buffers(m_codec);
