@@ -25,7 +25,8 @@ public:
                                               bool checkEnd, std::string &reason);
     virtual ~AudioDecoder() = default;
 
-    // Stereo sample frames in the file, as its header (or a pass over its packets) gives them.
+    // Stereo sample frames in the file, as its header (or a pass over its packets) gives them; after
+    // `checkEnd`, the samples really there when the header also counted a last packet's padding.
     virtual long long frames() const = 0;
     // Fills `count` frames from `frame` on as 16-bit little-endian stereo. Frames past the end and
     // frames of damaged parts are silence. Reading on from where the last read ended decodes on;

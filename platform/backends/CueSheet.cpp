@@ -3,9 +3,13 @@
 #include "platform/Cp932.h"
 
 #include <QString>
+#include <QStringDecoder>
+
+#include <uchardet/uchardet.h>
 
 #include <algorithm>
 #include <cctype>
+#include <iconv.h>
 
 namespace platform {
 
@@ -29,6 +33,94 @@ bool validUtf8(std::string_view bytes) {
         i += follow + 1;
     }
     return true;
+}
+
+// True when every byte forms a code page 932 character (decoding carries the others as lone surrogates).
+bool validCp932(std::string_view bytes) {
+    const QString text = cp932::decode(bytes);
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF; });
+}
+
+// The encoding a detector reads in `bytes`, or empty when it cannot tell.
+std::string detectedEncoding(std::string_view bytes) {
+    uchardet_t detector = uchardet_new();
+    std::string name;
+    if (uchardet_handle_data(detector, bytes.data(), bytes.size()) == 0) {
+        uchardet_data_end(detector);
+        name = uchardet_get_charset(detector);
+    }
+    uchardet_delete(detector);
+    return name;
+}
+
+// `bytes` in `encoding` converted to UTF-8, or nothing when iconv does not know it or the bytes do not fit it.
+std::optional<std::string> iconvToUtf8(std::string_view bytes, const std::string &encoding) {
+    iconv_t converter = iconv_open("UTF-8", encoding.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out(bytes.size() * 4 + 4, '\0');
+    char *in = const_cast<char *>(bytes.data());
+    size_t inLeft = bytes.size();
+    char *to = out.data();
+    size_t outLeft = out.size();
+    const size_t converted = iconv(converter, &in, &inLeft, &to, &outLeft);
+    iconv_close(converter);
+    if (converted == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A sheet's text and how it is to be read. UTF-8 and code page 932 are read as they are. A sheet
+// in UTF-16 or UTF-32 with a byte-order mark, or one that is neither UTF-8 nor code page 932 but
+// whose encoding a detector names (code page 1251 or 1252 sheets from other countries' rippers),
+// is converted to UTF-8 first. `encoding` names what the sheet was read as.
+struct SheetText {
+    std::string converted; // the UTF-8 text when the sheet was converted
+    std::string_view text;
+    bool utf8 = false;
+    std::string encoding;
+};
+
+SheetText sheetText(std::string_view bytes) {
+    SheetText result;
+    struct Mark {
+        std::string_view bytes;
+        QStringConverter::Encoding encoding;
+        const char *name;
+    };
+    // UTF-32's marks first: UTF-16 LE's is the start of UTF-32 LE's.
+    static const Mark marks[] = {{std::string_view("\xFF\xFE\0\0", 4), QStringConverter::Utf32LE, "UTF-32LE"},
+                                 {std::string_view("\0\0\xFE\xFF", 4), QStringConverter::Utf32BE, "UTF-32BE"},
+                                 {"\xFF\xFE", QStringConverter::Utf16LE, "UTF-16LE"},
+                                 {"\xFE\xFF", QStringConverter::Utf16BE, "UTF-16BE"}};
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        result.text = bytes.substr(3);
+        result.utf8 = true;
+        result.encoding = "UTF-8";
+        return result;
+    }
+    for (const Mark &mark : marks) {
+        if (bytes.substr(0, mark.bytes.size()) != mark.bytes) continue;
+        QStringDecoder decoder(mark.encoding, QStringConverter::Flag::Stateless);
+        const std::string_view rest = bytes.substr(mark.bytes.size());
+        result.converted = QString(decoder(QByteArrayView(rest.data(), static_cast<qsizetype>(rest.size())))).toStdString();
+        result.text = result.converted;
+        result.utf8 = true;
+        result.encoding = mark.name;
+        return result;
+    }
+    result.text = bytes;
+    result.utf8 = validUtf8(bytes);
+    result.encoding = result.utf8 ? "UTF-8" : "CP932";
+    if (result.utf8 || validCp932(bytes)) return result;
+    const std::string detected = detectedEncoding(bytes);
+    if (detected.empty() || detected == "SHIFT_JIS" || detected == "UTF-8" || detected == "ASCII") return result;
+    if (std::optional<std::string> converted = iconvToUtf8(bytes, detected)) {
+        result.converted = std::move(*converted);
+        result.text = result.converted;
+        result.utf8 = true;
+        result.encoding = detected;
+    }
+    return result;
 }
 
 std::string upper(std::string text) {
@@ -105,6 +197,7 @@ public:
             if (end < m_text.size() && m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n') ++end;
             at = end + 1;
         }
+        leaveOutUnrippedDataTrack();
         if (!check(reason)) return std::nullopt;
         return std::move(m_sheet);
     }
@@ -197,6 +290,14 @@ private:
         return true;
     }
 
+    // Rippers write a last line for an enhanced CD's data track that they do not rip: its TRACK without
+    // an INDEX. The disc's audio plays without it, so it is left out rather than refusing the sheet.
+    void leaveOutUnrippedDataTrack() {
+        if (m_sheet.tracks.size() < 2) return;
+        const CueSheet::Track &last = m_sheet.tracks.back();
+        if (!last.audio() && last.index0 < 0 && last.index1 < 0) m_sheet.tracks.pop_back();
+    }
+
     bool check(std::string &reason) const {
         if (m_sheet.tracks.empty()) {
             reason = "キューシートにトラックがありません";
@@ -237,10 +338,19 @@ std::optional<CueSheet> CueSheet::parse(std::string_view bytes, std::string &rea
         reason = "キューシートが大きすぎます (" + std::to_string(bytes.size()) + " バイト)";
         return std::nullopt;
     }
-    bool utf8 = bytes.substr(0, 3) == "\xEF\xBB\xBF";
-    if (utf8) bytes.remove_prefix(3);
-    else utf8 = validUtf8(bytes);
-    return Parser(bytes, utf8).run(reason);
+    const SheetText sheet = sheetText(bytes);
+    std::optional<CueSheet> result = Parser(sheet.text, sheet.utf8).run(reason);
+    if (result) return result;
+    // Text in a one-byte encoding holds no zero bytes: a sheet that does was written in UTF-16 or
+    // UTF-32 without a mark (or is no text at all), which is what the user needs to hear, rather
+    // than that it holds no tracks.
+    if (sheet.text.find('\0') != std::string_view::npos) {
+        const std::string detected = detectedEncoding(bytes);
+        reason = "キューシートの文字コード (" + (detected.empty() ? std::string("不明") : detected) + ") は読めません";
+    } else if (sheet.encoding != "UTF-8" && sheet.encoding != "CP932") {
+        reason += " (文字コード " + sheet.encoding + " として読みました)";
+    }
+    return result;
 }
 
 namespace {

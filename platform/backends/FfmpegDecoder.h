@@ -13,9 +13,13 @@ namespace platform {
 
 // One audio file of a rip (FLAC, WAV, AIFF, APE, WavPack, TAK, ... through FFmpeg), decoded a
 // little at a time as it is read: memory stays the same whatever the file's length. Only 44.1 kHz
-// 16-bit stereo is taken, so that every sample is played as it was ripped. Timestamps keep the
-// count exact: a frame that does not decode leaves a hole of silence, and the samples after it
-// stay where they belong. One thread at a time.
+// 16-bit stereo is taken, so that every sample is played as it was ripped.
+//
+// Each decoded frame is placed at the sample where it belongs, not where the container's clock
+// roughly says: a FLAC frame's header numbers its first sample, a container whose clock counts
+// samples gives them exactly, and elsewhere (Matroska's milliseconds) the samples are counted from
+// the file's start. So a frame that does not decode leaves a hole of silence and the samples after
+// it stay where they belong, and a seek lands on the exact sample. One thread at a time.
 class FfmpegDecoder final : public AudioDecoder {
 public:
     // What AudioDecoder::open promises, done with FFmpeg.
@@ -32,11 +36,16 @@ public:
 private:
     FfmpegDecoder() = default;
     bool openFile(const std::string &path, const std::string &shownName, std::string &reason);
+    bool openCodec(const std::string &shownName, std::string &reason);
+    void choosePlacing();
     long long countFrames();
+    bool findRealEnd(const std::string &shownName, std::string &reason);
     void seek(long long frame);
-    void seekTo(long long frame);
+    bool seekTo(long long frame);
     bool decodeMore();
-    void append(const AVFrame *frame);
+    void stampPacket();
+    bool append(const AVFrame *frame);
+    long long placeOf(const AVFrame *frame) const;
     long long toFrames(int64_t timestamp) const;
     void dropBefore(long long frame);
 
@@ -47,6 +56,11 @@ private:
     int m_stream = -1;
     long long m_frames = 0;
     int64_t m_startTime = 0;
+    int m_sampleFormat = -1;         // the format opened with: a frame in another is damage
+    long long m_flacBlockSize = -1;  // a FLAC stream's fixed block size, 0 for variable blocks, -1 for other codecs
+    bool m_exactClock = false;       // the container's timestamps count single samples
+    bool m_countFromStart = false;   // no exact positions: seeks decode from the file's start and count
+    long long m_clockTolerance = 0;  // how far the container's rough clock may be off, in samples
 
     std::vector<int16_t> m_samples; // decoded and not yet read: interleaved left, right
     long long m_samplesStart = 0;   // the frame of m_samples[0]
@@ -55,6 +69,8 @@ private:
     bool m_atEnd = false;
     long long m_endFound = -1;
     long long m_seekTarget = 0;
+    long long m_largestFrame = 0;   // the most samples a decoded frame held
+    bool m_lastFrameShort = false;  // the last frame decoded held fewer: the stream's real end
 };
 
 } // namespace platform

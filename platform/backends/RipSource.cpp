@@ -106,6 +106,24 @@ std::string findFile(const fs::path &folder, const CueSheet &sheet, const CueShe
     return {};
 }
 
+// Whether the file at `path` begins as an audio container or compressed audio does. Such a file is
+// decoded whatever its FILE line says: played as raw samples it would be full-scale noise. Only
+// marks of four bytes or more (or ID3's with its version) are looked for, which raw samples match
+// by chance about once in four billion files.
+bool startsAsAudioFile(const std::string &path) {
+    char head[12] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.read(head, sizeof head);
+    if (in.gcount() < 4) return false;
+    const std::string_view first(head, 4), second(head + 4, 4), third(head + 8, 4);
+    for (const char *mark : {"fLaC", "MAC ", "wvpk", "tBaK", "TTA1", "OggS", "caff", "riff", "RF64", "BW64", "\x1A\x45\xDF\xA3"})
+        if (first == mark) return true;
+    if (first == "RIFF" && third == "WAVE") return true;
+    if (first == "FORM" && (third == "AIFF" || third == "AIFC")) return true;
+    if (second == "ftyp") return true;
+    return first.substr(0, 3) == "ID3" && head[3] >= 2 && head[3] <= 4;
+}
+
 std::optional<std::string> readSheet(const std::string &path, std::string &reason) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -141,6 +159,8 @@ std::shared_ptr<RipSource> RipSource::create(const std::string &sheetPath, std::
                                       [&](const CueSheet::Track &t) { return t.file == static_cast<int>(f); });
         std::string path = used ? findFile(folder, *sheet, file, reason) : std::string();
         if (used && path.empty()) return nullptr;
+        // What the file is decides how it is read; the sheet's word only says what it was once.
+        if (used && file.raw() && startsAsAudioFile(path)) sheet->files[f].type = "WAVE";
         RipLayout::Extent extent;
         if (used && file.raw()) {
             std::error_code error;
