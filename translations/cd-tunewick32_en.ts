@@ -458,5 +458,161 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください</source>
         <translation>The drive has not finished reading: try again in a moment</translation>
     </message>
+    <message>
+        <source>%1: 入口がありません</source>
+        <translation>%1: no entry point</translation>
+    </message>
+    <message>
+        <source>%1 がありません</source>
+        <translation>%1 is missing</translation>
+    </message>
+    <message>
+        <source>音声ファイルを読むモジュールを読み込めません (%1)</source>
+        <translation>Cannot load the module that reads audio files (%1)</translation>
+    </message>
+    <message>
+        <source>キューシートの %1 行目を読めません: %2</source>
+        <translation>Cannot read line %1 of the cue sheet: %2</translation>
+    </message>
+    <message>
+        <source>FILE にファイル名がありません</source>
+        <translation>FILE has no file name</translation>
+    </message>
+    <message>
+        <source>FILE が多すぎます</source>
+        <translation>Too many FILE lines</translation>
+    </message>
+    <message>
+        <source>TRACK の前に FILE がありません</source>
+        <translation>No FILE before TRACK</translation>
+    </message>
+    <message>
+        <source>トラック番号は 1 から 99 です</source>
+        <translation>Track numbers run from 1 to 99</translation>
+    </message>
+    <message>
+        <source>トラック番号が続いていません</source>
+        <translation>Track numbers are not consecutive</translation>
+    </message>
+    <message>
+        <source>INDEX の前に TRACK がありません</source>
+        <translation>No TRACK before INDEX</translation>
+    </message>
+    <message>
+        <source>INDEX は「INDEX 番号 分:秒:フレーム」です</source>
+        <translation>INDEX is written &quot;INDEX number mm:ss:ff&quot;</translation>
+    </message>
+    <message>
+        <source>INDEX 01 が INDEX 00 より前です</source>
+        <translation>INDEX 01 comes before INDEX 00</translation>
+    </message>
+    <message>
+        <source>%1 の前に TRACK がありません</source>
+        <translation>No TRACK before %1</translation>
+    </message>
+    <message>
+        <source>%1 は「%1 分:秒:フレーム」です</source>
+        <translation>%1 is written &quot;%1 mm:ss:ff&quot;</translation>
+    </message>
+    <message>
+        <source>キューシートにトラックがありません</source>
+        <translation>The cue sheet has no tracks</translation>
+    </message>
+    <message>
+        <source>キューシートのトラック %1 に INDEX 01 がありません</source>
+        <translation>Track %1 of the cue sheet has no INDEX 01</translation>
+    </message>
+    <message>
+        <source>キューシートに音声トラックがありません</source>
+        <translation>The cue sheet has no audio tracks</translation>
+    </message>
+    <message>
+        <source>キューシートが大きすぎます (%1 バイト)</source>
+        <translation>The cue sheet is too large (%1 bytes)</translation>
+    </message>
+    <message>
+        <source>キューシートの文字コード (%1) は読めません</source>
+        <translation>Cannot read the cue sheet&apos;s encoding (%1)</translation>
+    </message>
+    <message>
+        <source>不明</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source> (文字コード %1 として読みました)</source>
+        <translation> (read as %1)</translation>
+    </message>
+    <message>
+        <source>音声が長すぎます</source>
+        <translation>The audio is too long</translation>
+    </message>
+    <message>
+        <source>キューシートのトラック %1 に長さがありません</source>
+        <translation>Track %1 of the cue sheet has no length</translation>
+    </message>
+    <message>
+        <source>キューシートのトラック %1 の INDEX が前のトラックより前です</source>
+        <translation>The INDEX of track %1 of the cue sheet comes before the previous track</translation>
+    </message>
+    <message>
+        <source>キューシートのトラック %1 の INDEX 01 が音声ファイルの終わりより後です</source>
+        <translation>INDEX 01 of track %1 of the cue sheet is past the end of the audio file</translation>
+    </message>
+    <message>
+        <source>キューシートの FILE と音声ファイルが合いません</source>
+        <translation>The cue sheet&apos;s FILE lines do not match the audio files</translation>
+    </message>
+    <message>
+        <source>%1, %2 Hz, %3 ビット, %4 チャンネル</source>
+        <translation>%1, %2 Hz, %3 bits, %4 channels</translation>
+    </message>
+    <message>
+        <source>CD のリッピングに使われる形式ではありません: %1 (%2)</source>
+        <translation>Not a format CDs are ripped to: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>音声ファイルを読めません: %1</source>
+        <translation>Cannot read the audio file: %1</translation>
+    </message>
+    <message>
+        <source>音声がありません: %1</source>
+        <translation>No audio: %1</translation>
+    </message>
+    <message>
+        <source>この形式の音声は再生できません: %1</source>
+        <translation>Cannot play audio in this format: %1</translation>
+    </message>
+    <message>
+        <source>CD の音声 (44100 Hz, 16 ビット, 2 チャンネル) ではありません: %1 (%2)</source>
+        <translation>Not CD audio (44100 Hz, 16 bits, 2 channels): %1 (%2)</translation>
+    </message>
+    <message>
+        <source>音声ファイルが途中で切れています: %1</source>
+        <translation>The audio file is cut short: %1</translation>
+    </message>
+    <message>
+        <source>キューシートのフォルダーの外にあるファイルは開きません: %1</source>
+        <translation>Files outside the cue sheet&apos;s folder are not opened: %1</translation>
+    </message>
+    <message>
+        <source>キューシートの FILE が普通のファイルではありません: %1</source>
+        <translation>The cue sheet&apos;s FILE is not a regular file: %1</translation>
+    </message>
+    <message>
+        <source>キューシートの音声ファイルが見つかりません: %1</source>
+        <translation>Cannot find the cue sheet&apos;s audio file: %1</translation>
+    </message>
+    <message>
+        <source>キューシートを開けません: %1</source>
+        <translation>Cannot open the cue sheet: %1</translation>
+    </message>
+    <message>
+        <source>キューシートが大きすぎます (%1 バイト): %2</source>
+        <translation>The cue sheet is too large (%1 bytes): %2</translation>
+    </message>
+    <message>
+        <source>キューシートを読めません: %1</source>
+        <translation>Cannot read the cue sheet: %1</translation>
+    </message>
 </context>
 </TS>

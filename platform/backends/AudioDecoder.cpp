@@ -1,5 +1,7 @@
 #include "platform/backends/AudioDecoder.h"
 
+#include "platform/Messages.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -34,9 +36,9 @@ OpenDecoder loadModule(std::string &error) {
             continue;
         }
         if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoder"))) return open;
-        error = path + ": 入口がありません";
+        error = message(QT_TRANSLATE_NOOP("platform", "%1: 入口がありません"), {path});
     }
-    if (error.empty()) error = std::string(kModuleName) + " がありません";
+    if (error.empty()) error = message(QT_TRANSLATE_NOOP("platform", "%1 がありません"), {kModuleName});
     return nullptr;
 }
 
@@ -49,7 +51,7 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string &path, const 
     static std::string loadError;
     std::call_once(once, [] { openDecoder = loadModule(loadError); });
     if (!openDecoder) {
-        reason = "音声ファイルを読むモジュールを読み込めません (" + loadError + ")";
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読むモジュールを読み込めません (%1)"), {loadError});
         return nullptr;
     }
     return std::unique_ptr<AudioDecoder>(openDecoder(path, shownName, checkEnd, reason));

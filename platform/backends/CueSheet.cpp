@@ -1,6 +1,7 @@
 #include "platform/backends/CueSheet.h"
 
 #include "platform/Cp932.h"
+#include "platform/Messages.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -191,7 +192,8 @@ public:
             if (end == std::string_view::npos) end = m_text.size();
             ++m_line;
             if (!line(words(m_text.substr(at, end - at)))) {
-                reason = "キューシートの " + std::to_string(m_line) + " 行目を読めません: " + m_problem;
+                reason = message(QT_TRANSLATE_NOOP("platform", "キューシートの %1 行目を読めません: %2"),
+                                 {std::to_string(m_line), m_problem});
                 return std::nullopt;
             }
             if (end < m_text.size() && m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n') ++end;
@@ -240,18 +242,18 @@ private:
     }
 
     bool file(const std::vector<std::string> &w) {
-        if (w.size() < 2 || w[1].empty()) return fail("FILE にファイル名がありません");
-        if (m_sheet.files.size() >= kMaxTracks) return fail("FILE が多すぎます");
+        if (w.size() < 2 || w[1].empty()) return fail(message(QT_TRANSLATE_NOOP("platform", "FILE にファイル名がありません")));
+        if (m_sheet.files.size() >= kMaxTracks) return fail(message(QT_TRANSLATE_NOOP("platform", "FILE が多すぎます")));
         m_sheet.files.push_back({w[1], otherEncoding(w[1]), w.size() >= 3 ? upper(w[2]) : "WAVE"});
         return true;
     }
 
     bool track(const std::vector<std::string> &w) {
-        if (m_sheet.files.empty()) return fail("TRACK の前に FILE がありません");
+        if (m_sheet.files.empty()) return fail(message(QT_TRANSLATE_NOOP("platform", "TRACK の前に FILE がありません")));
         const int number = w.size() >= 2 ? parseNumber(w[1], 1, kMaxTracks) : -1;
-        if (number < 0) return fail("トラック番号は 1 から 99 です");
+        if (number < 0) return fail(message(QT_TRANSLATE_NOOP("platform", "トラック番号は 1 から 99 です")));
         if (!m_sheet.tracks.empty() && number != m_sheet.tracks.back().number + 1)
-            return fail("トラック番号が続いていません");
+            return fail(message(QT_TRANSLATE_NOOP("platform", "トラック番号が続いていません")));
         CueSheet::Track track;
         track.number = number;
         track.mode = w.size() >= 3 ? upper(w[2]) : "AUDIO";
@@ -262,11 +264,11 @@ private:
     }
 
     bool index(const std::vector<std::string> &w) {
-        if (m_sheet.tracks.empty()) return fail("INDEX の前に TRACK がありません");
+        if (m_sheet.tracks.empty()) return fail(message(QT_TRANSLATE_NOOP("platform", "INDEX の前に TRACK がありません")));
         CueSheet::Track &track = m_sheet.tracks.back();
         const int number = w.size() >= 2 ? parseNumber(w[1], 0, 99) : -1;
         const int time = w.size() >= 3 ? parseTime(w[2]) : -1;
-        if (number < 0 || time < 0) return fail("INDEX は「INDEX 番号 分:秒:フレーム」です");
+        if (number < 0 || time < 0) return fail(message(QT_TRANSLATE_NOOP("platform", "INDEX は「INDEX 番号 分:秒:フレーム」です")));
         // A track whose INDEX 00 ends one file goes on in the next: its INDEX 01 is in the new file.
         // (Later indexes only mark places within the track and never move it.)
         if (number <= 1) track.file = static_cast<int>(m_sheet.files.size()) - 1;
@@ -276,16 +278,16 @@ private:
         }
         if (number == 1) {
             if (m_index0File != track.file) track.index0 = -1; // the gap lies at the end of the previous file
-            if (track.index0 > time) return fail("INDEX 01 が INDEX 00 より前です");
+            if (track.index0 > time) return fail(message(QT_TRANSLATE_NOOP("platform", "INDEX 01 が INDEX 00 より前です")));
             track.index1 = time;
         }
         return true;
     }
 
     bool gap(const std::string &key, const std::vector<std::string> &w) {
-        if (m_sheet.tracks.empty()) return fail(key + " の前に TRACK がありません");
+        if (m_sheet.tracks.empty()) return fail(message(QT_TRANSLATE_NOOP("platform", "%1 の前に TRACK がありません"), {key}));
         const int time = w.size() >= 2 ? parseTime(w[1]) : -1;
-        if (time < 0) return fail(key + " は「" + key + " 分:秒:フレーム」です");
+        if (time < 0) return fail(message(QT_TRANSLATE_NOOP("platform", "%1 は「%1 分:秒:フレーム」です"), {key}));
         (key == "PREGAP" ? m_sheet.tracks.back().pregap : m_sheet.tracks.back().postgap) = time;
         return true;
     }
@@ -300,17 +302,18 @@ private:
 
     bool check(std::string &reason) const {
         if (m_sheet.tracks.empty()) {
-            reason = "キューシートにトラックがありません";
+            reason = message(QT_TRANSLATE_NOOP("platform", "キューシートにトラックがありません"));
             return false;
         }
         for (const CueSheet::Track &track : m_sheet.tracks) {
             if (track.index1 < 0) {
-                reason = "キューシートのトラック " + std::to_string(track.number) + " に INDEX 01 がありません";
+                reason = message(QT_TRANSLATE_NOOP("platform", "キューシートのトラック %1 に INDEX 01 がありません"),
+                                 {std::to_string(track.number)});
                 return false;
             }
         }
         if (std::none_of(m_sheet.tracks.begin(), m_sheet.tracks.end(), [](const auto &t) { return t.audio(); })) {
-            reason = "キューシートに音声トラックがありません";
+            reason = message(QT_TRANSLATE_NOOP("platform", "キューシートに音声トラックがありません"));
             return false;
         }
         return true;
@@ -335,7 +338,7 @@ int CueSheet::Track::sectorBytes() const {
 
 std::optional<CueSheet> CueSheet::parse(std::string_view bytes, std::string &reason) {
     if (bytes.size() > static_cast<size_t>(kMaxBytes)) {
-        reason = "キューシートが大きすぎます (" + std::to_string(bytes.size()) + " バイト)";
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートが大きすぎます (%1 バイト)"), {std::to_string(bytes.size())});
         return std::nullopt;
     }
     const SheetText sheet = sheetText(bytes);
@@ -346,9 +349,10 @@ std::optional<CueSheet> CueSheet::parse(std::string_view bytes, std::string &rea
     // than that it holds no tracks.
     if (sheet.text.find('\0') != std::string_view::npos) {
         const std::string detected = detectedEncoding(bytes);
-        reason = "キューシートの文字コード (" + (detected.empty() ? std::string("不明") : detected) + ") は読めません";
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートの文字コード (%1) は読めません"),
+                         {detected.empty() ? message(QT_TRANSLATE_NOOP("platform", "不明")) : detected});
     } else if (sheet.encoding != "UTF-8" && sheet.encoding != "CP932") {
-        reason += " (文字コード " + sheet.encoding + " として読みました)";
+        reason += message(QT_TRANSLATE_NOOP("platform", " (文字コード %1 として読みました)"), {sheet.encoding});
     }
     return result;
 }
@@ -375,7 +379,7 @@ public:
                 return std::nullopt;
             }
         if (m_sector > kMaxSectors) {
-            reason = "音声が長すぎます";
+            reason = message(QT_TRANSLATE_NOOP("platform", "音声が長すぎます"));
             return std::nullopt;
         }
         m_result.toc.leadOut = static_cast<int>(m_sector);
@@ -383,7 +387,8 @@ public:
         for (size_t k = 0; k < starts.size(); ++k) {
             const int end = k + 1 < starts.size() ? starts[k + 1] : m_result.toc.leadOut;
             if (end <= starts[k]) {
-                reason = "キューシートのトラック " + std::to_string(m_sheet.tracks[k].number) + " に長さがありません";
+                reason = message(QT_TRANSLATE_NOOP("platform", "キューシートのトラック %1 に長さがありません"),
+                                 {std::to_string(m_sheet.tracks[k].number)});
                 return std::nullopt;
             }
         }
@@ -407,10 +412,13 @@ private:
             if (track.file != file) continue;
             const long long cut = track.firstIndex();
             const CueSheet::Track &owner = previous ? *previous : track;
-            if (cut < at) return fail("キューシートのトラック " + std::to_string(track.number) + " の INDEX が前のトラックより前です");
+            if (cut < at)
+                return fail(message(QT_TRANSLATE_NOOP("platform", "キューシートのトラック %1 の INDEX が前のトラックより前です"),
+                                    {std::to_string(track.number)}));
             const long long known = raw ? at + (extent.bytes - byte) / owner.sectorBytes() : extent.sectors;
             if (track.index1 >= known)
-                return fail("キューシートのトラック " + std::to_string(track.number) + " の INDEX 01 が音声ファイルの終わりより後です");
+                return fail(message(QT_TRANSLATE_NOOP("platform", "キューシートのトラック %1 の INDEX 01 が音声ファイルの終わりより後です"),
+                                    {std::to_string(track.number)}));
             if (!fileSpan(file, at, cut - at, byte)) return false;
             byte += (cut - at) * owner.sectorBytes();
             if (previous) silence(previous->postgap);
@@ -428,7 +436,7 @@ private:
 
     bool fileSpan(int file, long long from, long long sectors, long long byte) {
         if (sectors <= 0) return true;
-        if (m_sector + sectors > kMaxSectors) return fail("音声が長すぎます");
+        if (m_sector + sectors > kMaxSectors) return fail(message(QT_TRANSLATE_NOOP("platform", "音声が長すぎます")));
         m_result.spans.push_back({static_cast<int>(m_sector), static_cast<int>(sectors), file, from, byte});
         m_sector += sectors;
         return true;
@@ -452,7 +460,7 @@ private:
 std::optional<RipLayout> RipLayout::build(const CueSheet &sheet, const std::vector<Extent> &extents,
                                           std::string &reason) {
     if (extents.size() != sheet.files.size() || sheet.tracks.empty()) {
-        reason = "キューシートの FILE と音声ファイルが合いません";
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートの FILE と音声ファイルが合いません"));
         return std::nullopt;
     }
     return Layout(sheet, extents).run(reason);

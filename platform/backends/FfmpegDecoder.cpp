@@ -1,5 +1,7 @@
 #include "platform/backends/FfmpegDecoder.h"
 
+#include "platform/Messages.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -33,8 +35,9 @@ void quietLibraries() {
 std::string describe(const AVCodecContext *codec) {
     const int bits = codec->bits_per_raw_sample > 0 ? codec->bits_per_raw_sample
                                                      : av_get_bytes_per_sample(codec->sample_fmt) * 8;
-    return std::string(codec->codec ? codec->codec->name : "?") + ", " + std::to_string(codec->sample_rate) +
-           " Hz, " + std::to_string(bits) + " ビット, " + std::to_string(codec->ch_layout.nb_channels) + " チャンネル";
+    return message(QT_TRANSLATE_NOOP("platform", "%1, %2 Hz, %3 ビット, %4 チャンネル"),
+                   {codec->codec ? codec->codec->name : "?", std::to_string(codec->sample_rate), std::to_string(bits),
+                    std::to_string(codec->ch_layout.nb_channels)});
 }
 
 bool isCdFormat(const AVCodecContext *codec) {
@@ -44,7 +47,7 @@ bool isCdFormat(const AVCodecContext *codec) {
 }
 
 std::string notRipFormat(const std::string &shownName, const char *format) {
-    return "CD のリッピングに使われる形式ではありません: " + shownName + " (" + format + ")";
+    return message(QT_TRANSLATE_NOOP("platform", "CD のリッピングに使われる形式ではありません: %1 (%2)"), {shownName, format});
 }
 
 bool isAcceptedContainer(const char *names) {
@@ -62,7 +65,7 @@ bool isAcceptedContainer(const char *names) {
 // Why a file that no accepted container opens is refused: when FFmpeg recognises its format (an
 // MP3, an AAC stream, ...) the reason names it, as a format rips are not kept in.
 std::string refusedFile(const std::string &path, const std::string &shownName) {
-    std::string reason = "音声ファイルを読めません: " + shownName;
+    std::string reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読めません: %1"), {shownName});
     AVIOContext *io = nullptr;
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
@@ -162,14 +165,14 @@ bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownNa
         return false;
     }
     if (avformat_find_stream_info(m_format, nullptr) < 0) {
-        reason = "音声ファイルを読めません: " + shownName;
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読めません: %1"), {shownName});
         return false;
     }
     if (!openCodec(shownName, reason)) return false;
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame) {
-        reason = "音声ファイルを読めません: " + shownName;
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読めません: %1"), {shownName});
         return false;
     }
     const AVStream *stream = m_format->streams[m_stream];
@@ -180,19 +183,20 @@ bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownNa
                              m_format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     m_frames = flac.samples > 0 ? flac.samples : headerKnows ? toFrames(av_sat_add64(stream->duration, m_startTime)) : countFrames();
     if (m_frames <= 0) {
-        reason = "音声がありません: " + shownName;
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声がありません: %1"), {shownName});
         return false;
     }
     return true;
 }
 
 bool FfmpegDecoder::openCodec(const std::string &shownName, std::string &reason) {
-    const std::string unreadable = "音声ファイルを読めません: " + shownName;
+    const std::string unreadable = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読めません: %1"), {shownName});
     const AVCodec *codec = nullptr;
     m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (m_stream < 0 || !codec) {
-        reason = m_stream == AVERROR_DECODER_NOT_FOUND ? "この形式の音声は再生できません: " + shownName
-                                                       : "音声がありません: " + shownName;
+        reason = m_stream == AVERROR_DECODER_NOT_FOUND
+                     ? message(QT_TRANSLATE_NOOP("platform", "この形式の音声は再生できません: %1"), {shownName})
+                     : message(QT_TRANSLATE_NOOP("platform", "音声がありません: %1"), {shownName});
         return false;
     }
     const AVStream *stream = m_format->streams[m_stream];
@@ -216,8 +220,8 @@ bool FfmpegDecoder::openCodec(const std::string &shownName, std::string &reason)
         return false;
     }
     if (!isCdFormat(m_codec)) {
-        reason = "CD の音声 (44100 Hz, 16 ビット, 2 チャンネル) ではありません: " + shownName + " (" +
-                 describe(m_codec) + ")";
+        reason = message(QT_TRANSLATE_NOOP("platform", "CD の音声 (44100 Hz, 16 ビット, 2 チャンネル) ではありません: %1 (%2)"),
+                         {shownName, describe(m_codec)});
         return false;
     }
     m_sampleFormat = m_codec->sample_fmt;
@@ -263,12 +267,12 @@ bool FfmpegDecoder::findRealEnd(const std::string &shownName, std::string &reaso
     const bool paddedLastPacket = m_endFound < m_frames && m_endFound > m_frames - m_largestFrame && m_lastFrameShort;
     if (m_countFromStart || paddedLastPacket) m_frames = m_endFound;
     if (m_frames <= 0) {
-        reason = "音声がありません: " + shownName;
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声がありません: %1"), {shownName});
         return false;
     }
     // A file whose last sector is short is normal; more than that missing is not.
     if (m_endFound < m_frames - kSectorFrames) {
-        reason = "音声ファイルが途中で切れています: " + shownName;
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルが途中で切れています: %1"), {shownName});
         return false;
     }
     return true;

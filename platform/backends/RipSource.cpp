@@ -1,6 +1,7 @@
 #include "platform/backends/RipSource.h"
 
 #include "platform/Cp932.h"
+#include "platform/Messages.h"
 #include "platform/backends/AudioOutput.h"
 
 #include <QString>
@@ -90,19 +91,20 @@ std::string findFile(const fs::path &folder, const CueSheet &sheet, const CueShe
         if (written.empty()) continue;
         const std::string relative = relativeName(written);
         if (relative.empty()) {
-            reason = "キューシートのフォルダーの外にあるファイルは開きません: " + name;
+            reason = message(QT_TRANSLATE_NOOP("platform", "キューシートのフォルダーの外にあるファイルは開きません: %1"),
+                             {name});
             return {};
         }
         const fs::path path = locate(folder, relative);
         if (path.empty()) continue;
         struct stat info {};
         if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            reason = "キューシートの FILE が普通のファイルではありません: " + name;
+            reason = message(QT_TRANSLATE_NOOP("platform", "キューシートの FILE が普通のファイルではありません: %1"), {name});
             return {};
         }
         return path.string();
     }
-    reason = "キューシートの音声ファイルが見つかりません: " + name;
+    reason = message(QT_TRANSLATE_NOOP("platform", "キューシートの音声ファイルが見つかりません: %1"), {name});
     return {};
 }
 
@@ -127,17 +129,18 @@ bool startsAsAudioFile(const std::string &path) {
 std::optional<std::string> readSheet(const std::string &path, std::string &reason) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = "キューシートを開けません: " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートを開けません: %1"), {path});
         return std::nullopt;
     }
     if (info.st_size > CueSheet::kMaxBytes) {
-        reason = "キューシートが大きすぎます (" + std::to_string(info.st_size) + " バイト): " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートが大きすぎます (%1 バイト): %2"),
+                         {std::to_string(info.st_size), path});
         return std::nullopt;
     }
     std::ifstream in(path, std::ios::binary);
     std::string bytes(static_cast<size_t>(info.st_size), '\0');
     if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        reason = "キューシートを読めません: " + path;
+        reason = message(QT_TRANSLATE_NOOP("platform", "キューシートを読めません: %1"), {path});
         return std::nullopt;
     }
     return bytes;

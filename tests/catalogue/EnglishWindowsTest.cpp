@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "platform/backends/CueSheet.h"
 #include "player/PlayerState.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
@@ -75,7 +76,7 @@ TEST_F(EnglishWindows, EveryWindowSpeaksEnglish) {
     EXPECT_EQ(CD_Database->SG1->cellText(2, 0), QStringLiteral("  Time"));
     EXPECT_EQ(Form5->BitBtn1->toolTip(), QStringLiteral("Play the track"));
 
-    // Messages of the file and drive layers.
+    // Messages of the file, drive and rip layers.
     QDir(catalogueFolder()).mkpath(QStringLiteral("9.CDL"));
     try {
         catalogue::readFile(QDir(catalogueFolder()).filePath(QStringLiteral("9.CDL")));
@@ -90,6 +91,9 @@ TEST_F(EnglishWindows, EveryWindowSpeaksEnglish) {
     } catch (const std::exception &e) {
         EXPECT_STREQ(e.what(), "No MCI device");
     }
+    std::string reason;
+    EXPECT_FALSE(platform::CueSheet::parse("TRACK 01 AUDIO\n", reason));
+    EXPECT_EQ(reason, "Cannot read line 1 of the cue sheet: No FILE before TRACK");
 }
 
 }  // namespace
