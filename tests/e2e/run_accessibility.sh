@@ -15,7 +15,9 @@ done
 work=$(mktemp -d)
 xvfb_pid=
 cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  # Reaped before the next test starts: an X server still closing would remove the display socket
+  # that the next test's server has just taken.
+  [ -n "$xvfb_pid" ] && { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -38,6 +40,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
+# The number comes as the server starts listening; a client may still be refused for a moment.
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 # Inside a private session bus: the accessibility bus, then the client, which starts the program.
 dbus-run-session -- bash -c '

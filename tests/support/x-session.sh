@@ -8,6 +8,8 @@ start_x_session() {
   pids+=($!)
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
   export DISPLAY=:$(head -n1 "$work/display")
+  # The number comes as the server starts listening; a client may still be refused for a moment.
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   openbox --sm-disable >/dev/null 2>&1 &
   pids+=($!)
   sleep 1
