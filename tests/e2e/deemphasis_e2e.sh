@@ -5,16 +5,10 @@
 #   deemphasis_e2e.sh PROGRAM
 set -euo pipefail
 program=$1
+. "$(dirname "$0")/../support/x-session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # Reaped before the next test starts: an X server still closing would remove the display socket
-  # that the next test's server has just taken.
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_session EXIT
 fail() {
   echo "FAIL: $*"
   [ -f "$work/program.log" ] && cat "$work/program.log"
@@ -32,7 +26,6 @@ mkdir -p "$XDG_DATA_HOME/cd-tunewick32"
 printf 'Tone\r\nFlagged\r\nPlain\r\n' >"$XDG_DATA_HOME/cd-tunewick32/4850944.CDL"
 export TUNEWICK_DEVICE=$work/tone.cue TUNEWICK_AUDIO=wav:$work/out.wav
 
-. "$(dirname "$0")/../support/x-session.sh"
 start_x_session
 
 "$program" >"$work/program.log" 2>&1 &

@@ -14,16 +14,10 @@ fi
 program=$1
 catalogue=$2
 shots=${3:-}
+. "$(dirname "$0")/../support/x-session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # Reaped before the next test starts: an X server still closing would remove the display socket
-  # that the next test's server has just taken.
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_session EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -36,7 +30,6 @@ export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 # stops this one nor is stopped by it.
 export TUNEWICK_TEST_GUARD=mpris-$$
 
-. "$(dirname "$0")/../support/x-session.sh"
 start_x_session
 
 step() { echo "--- $*"; }

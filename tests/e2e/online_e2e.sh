@@ -10,16 +10,10 @@ program=$1
 shots=$2
 here=$(dirname "$0")
 mkdir -p "$shots"
+. "$(dirname "$0")/../support/x-session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # Reaped before the next test starts: an X server still closing would remove the display socket
-  # that the next test's server has just taken.
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_session EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -28,7 +22,6 @@ export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
 export TUNEWICK_TEST_GUARD=online-$$
 settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
-. "$here/../support/x-session.sh"
 start_x_session
 
 step() { echo "--- $*"; }

@@ -10,16 +10,10 @@ unset LANGUAGE LC_ALL LC_MESSAGES
 export LANG=C.UTF-8
 program=$1
 demo_titles=$2
+. "$(dirname "$0")/../support/x-session.sh"
 work=$(mktemp -d)
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  # Reaped before the next test starts: an X server still closing would remove the display socket
-  # that the next test's server has just taken.
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_session EXIT
 fail() {
   echo "FAIL: $*"
   for log in "$work"/*.log; do echo "== $log"; cat "$log"; done

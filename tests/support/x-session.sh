@@ -2,6 +2,7 @@
 # folder the script removes at exit) and the array `pids` (processes the script ends at exit).
 #   start_x_session: an Xvfb server with the openbox window manager (without one, a window cannot
 #   be moved by the user, minimised or placed as a desktop would); exports DISPLAY.
+#   end_session: the EXIT trap; ends and reaps the processes in `pids`, then removes `$work`.
 #   median, stop, wait_window: what the benchmarks measure with.
 start_x_session() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -35,4 +36,12 @@ wait_window() {
     sleep 0.1
   done
   return 1
+}
+
+end_session() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # Reaped before the next test starts: an X server still closing would remove the display socket
+  # that the next test's server has just taken.
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
 }
