@@ -36,12 +36,21 @@ export LANG=C.UTF-8
 # stops this one nor is stopped by it.
 export TUNEWICK_TEST_GUARD=accessibility-$$
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-# The number comes as the server starts listening; a client may still be refused for a moment.
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# A display of this run's own, numbered away from the low numbers that desktops and other test
+# servers take: a server that cannot listen on its display ends at once, and the next number is tried.
+for n in $(seq $((100 + $$ % 300)) 499); do
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    sleep 0.1
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break 2
+  done
+  { kill "$xvfb_pid"; wait "$xvfb_pid"; } 2>/dev/null || true
+  xvfb_pid=
+done
+[ -n "$xvfb_pid" ] || { echo "FAIL: no X server could be started"; exit 1; }
+export DISPLAY=:$n
 
 # Inside a private session bus: the accessibility bus, then the client, which starts the program.
 dbus-run-session -- bash -c '
