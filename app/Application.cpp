@@ -8,6 +8,7 @@
 #include "online/ModuleLookup.h"
 #include "ui/AboutBox.h"
 #include "ui/Form1.h"
+#include "ui/Keyboard.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
 #include "ui/WindowGroup.h"
@@ -47,6 +48,7 @@ void createWindows() {
     new TCD_Database;
     new TForm5;
     setUpWindowGroup();
+    setUpKeys();
 }
 
 void destroyWindows() {

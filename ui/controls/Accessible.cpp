@@ -16,6 +16,11 @@ namespace {
 
 constexpr char kSwitchProperty[] = "tunewickSwitch";
 constexpr char kDeferredClickProperty[] = "tunewickDeferredClick";
+constexpr char kKeyBindingProperty[] = "tunewickKey";
+
+QByteArray keyBindingProperty(int part) {
+    return part < 0 ? QByteArray(kKeyBindingProperty) : kKeyBindingProperty + QByteArray::number(part);
+}
 
 QAccessibleInterface *controlFactory(const QString &className, QObject *object) {
     auto *widget = qobject_cast<QWidget *>(object);
@@ -46,6 +51,14 @@ void markAsSwitch(QWidget *panel) { panel->setProperty(kSwitchProperty, true); }
 bool isSwitch(const QWidget *panel) { return panel->property(kSwitchProperty).toBool(); }
 
 void deferAccessibleClicks(QWidget *button) { button->setProperty(kDeferredClickProperty, true); }
+
+void setKeyBinding(QWidget *control, const QString &key, int part) {
+    control->setProperty(keyBindingProperty(part).constData(), key);
+}
+
+QString keyBinding(const QWidget *control, int part) {
+    return control->property(keyBindingProperty(part).constData()).toString();
+}
 
 void accessibleNameChanged(QWidget *control) { sendEvent(control, QAccessible::NameChanged); }
 
@@ -117,6 +130,12 @@ void AccessiblePanel::doAction(const QString &actionName) {
     if ((actionName != pressAction() && !toggles) || !panel()->Clickable()) return;
     QPointer<TPanel> p = panel();
     postAccessibleClick(p, [p] { return p && acceptsClicks(p); }, [p] { Q_EMIT p->clicked(); });
+}
+
+QStringList AccessiblePanel::keyBindingsForAction(const QString &actionName) const {
+    const QString key = keyBinding(panel());
+    if (key.isEmpty() || !actionNames().contains(actionName)) return {};
+    return {key};
 }
 
 // --- stock buttons whose click opens a dialog ---

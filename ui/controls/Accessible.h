@@ -22,6 +22,11 @@ bool isSwitch(const QWidget *panel);
 // program's own controls do, instead of running the dialog inside the reader's call.
 void deferAccessibleClicks(QWidget *button);
 
+// The key that does what a press of `control` does (of its button `part`, for a control of
+// several), as a reader says it after the control's name; empty for none.
+void setKeyBinding(QWidget *control, const QString &key, int part = -1);
+QString keyBinding(const QWidget *control, int part = -1);
+
 // Notifications for the controls; each returns at once while no client listens.
 void accessibleNameChanged(QWidget *control);
 void accessibleDescriptionChanged(QWidget *control);
@@ -45,6 +50,7 @@ public:
     QAccessible::State state() const override;
     QStringList actionNames() const override;
     void doAction(const QString &actionName) override;
+    QStringList keyBindingsForAction(const QString &actionName) const override;
 
 private:
     class TPanel *panel() const;

@@ -55,7 +55,10 @@ public:
         postAccessibleClick(bar, [bar, kind] { return bar && transportButtonUsable(bar, kind); },
                             [bar, kind] { bar->click(kind); });
     }
-    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+    QStringList keyBindingsForAction(const QString &actionName) const override {
+        const QString key = m_bar && actionName == pressAction() ? keyBinding(m_bar, m_kind) : QString();
+        return key.isEmpty() ? QStringList() : QStringList{key};
+    }
 
 private:
     QPointer<TMediaPlayer> m_bar;
