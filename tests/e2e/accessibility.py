@@ -190,6 +190,13 @@ if track != "01":
     fail(f"the track label reads {track!r}")
 print(f"time announced {first} -> {later}, read {now}")
 
+step("each transport button and switch tells its key, as Orca reads it after the name")
+for name, key in (("再生", "Space"), ("一時停止", "Space"), ("停止", "S"), ("次の曲", "N"), ("前の曲", "P"),
+                  ("取り出し", "E"), ("REP", "L"), ("SHF", "R"), ("DISPLAY", "D")):
+    told = button(panel, name).queryAction().getKeyBinding(0)
+    if told != key:
+        fail(f"{name} tells the key {told!r}, not {key!r}")
+
 step("a grid cell pressed through its action plays its track")
 grid = wait_for("no track grid", lambda: descendants(panel, lambda n: role(n) == pyatspi.ROLE_TABLE)[0])
 table = grid.queryTable()

@@ -236,4 +236,42 @@ cdl=$(ls "$XDG_DATA_HOME"/cd-tunewick32/*.CDL | grep -v "/$(basename "$catalogue
 mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "Quit did not end the player once the editor had closed"
+step "keys: Space plays, 1 2 plays track 12, Escape forgets, the media key acts once, L then Space, typed titles stay text"
+start_player "$work/program-keys.log" TUNEWICK_TITLE_LOG="$work/titles-keys.log"
+for _ in $(seq 50); do [ "$(property CanPlay)" = true ] && break; sleep 0.1; done
+keys_to "$panel" key space
+expect_ctl Playing status
+xdotool key 1 2
+wait_title "CD-Tunewick32 Track : 12"
+for _ in $(seq 30); do grep -qxF "$(catalogue_line 13)" "$work/titles-keys.log" && break; sleep 0.1; done
+grep -qxF "$(catalogue_line 13)" "$work/titles-keys.log" || fail "the LCD did not show track 12's title"
+xdotool key 3 Escape
+sleep 1.5
+wait_title "CD-Tunewick32 Track : 12"
+xdotool key XF86AudioPlay   # with the player on the bus and no media-key service: one pause, not two
+sleep 0.5
+expect_ctl Paused status
+xdotool key l               # REP plays as its click does; Pause leaves repeat on, Stop switches it off
+expect_ctl Track loop
+expect_ctl Playing status
+xdotool key space
+expect_ctl Paused status
+expect_ctl Track loop
+xdotool key s
+expect_ctl Stopped status
+[ "$(ctl loop)" != Track ] || fail "Stop by key left repeat on"
+xdotool key space space
+expect_ctl Paused status
+xdotool mousemove --window "$panel" 156 48 click 1 mousemove --window "$panel" 160 48 click 1
+editor=$(wait_window "$pid" '^CD_Database$') || fail "the editor did not open"
+keys_to "$editor" key ctrl+a
+xdotool type --delay 30 '12 SNLE'
+keys_to "$editor" key alt+s
+sleep 0.5
+keys_to "$editor" key alt+c
+saved=$XDG_DATA_HOME/cd-tunewick32/$(basename "$catalogue")
+[ "$(iconv -f CP932 -t UTF-8 "$saved" | head -n1 | tr -d '\r')" = '12 SNLE' ] || fail "the typed title reads: $(head -n1 "$saved")"
+expect_ctl Paused status
+expect_ctl 12 metadata xesam:trackNumber
+mpris org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
 echo "PASS"
