@@ -30,6 +30,11 @@
   TUNEWICK_AUDIO   音の出力先。未設定なら ALSA の default、null (鳴らさない)、
                    wav:パス (WAV ファイルに書き出す)
 
+キー (メインパネル、LCD、トラックセレクタで):
+  Space 再生/一時停止  S 停止  N,→ 次の曲  P,← 前の曲  E 取り出し
+  L リピート  R シャッフル  D ディスプレイ  数字 その番号のトラックを再生
+  Shift+F10,Menu メニュー  F1 ヘルプ
+
 設定は ~/.config/cd-tunewick32/ROTOR.INI、ディスクのタイトルは
 ~/.local/share/cd-tunewick32/ に保存されます (XDG_CONFIG_HOME と
 XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です。Shift-JIS で
@@ -50,6 +55,11 @@ Environment:
                    demo (the demo disc)
   TUNEWICK_AUDIO   where the sound goes. Unset: ALSA&apos;s default; null (silent),
                    wav:PATH (written to a WAV file)
+
+Keys (on the main panel, the LCD and the track selector):
+  Space play/pause  S stop  N,Right next  P,Left previous  E eject
+  L repeat  R shuffle  D display  digits play the track of that number
+  Shift+F10,Menu menu  F1 help
 
 Settings are kept in ~/.config/cd-tunewick32/ROTOR.INI, disc titles in
 ~/.local/share/cd-tunewick32/ (following XDG_CONFIG_HOME and XDG_DATA_HOME).
