@@ -1,7 +1,6 @@
 #include "catalogue/CatalogueFile.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/TitleEncoding.h"
 
@@ -74,7 +73,9 @@ bool isAscii(std::string_view text) {
 // into code page 932, so that a file whose titles all fit is code page 932 again.
 std::optional<std::string> inCodePage932(const std::string &title) {
     if (!titles::isUtf8(title)) return title;
-    return cp932::encode(titles::decode(title));
+    std::string bytes = titles::encode(titles::decode(title));
+    if (titles::isUtf8(bytes)) return std::nullopt;
+    return bytes;
 }
 
 bool needsUtf8(const std::string &title) { return !inCodePage932(title); }

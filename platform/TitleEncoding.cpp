@@ -81,8 +81,11 @@ QString decode(std::string_view title) {
     return decodeUtf8(title.substr(kUtf8Mark.size()));
 }
 
+// Code page 932 bytes that begin as the mark does (a byte forming no character, then two half-width
+// katakana) would read as UTF-8: such a title stays UTF-8.
 std::string encode(const QString &text) {
-    if (std::optional<std::string> bytes = cp932::encode(text)) return *bytes;
+    std::optional<std::string> bytes = cp932::encode(text);
+    if (bytes && !isUtf8(*bytes)) return *bytes;
     return std::string(kUtf8Mark) + encodeUtf8(text);
 }
 

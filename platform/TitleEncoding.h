@@ -21,8 +21,8 @@ bool isUtf8(std::string_view title);
 // The characters of a title in either form.
 QString decode(std::string_view title);
 
-// Code page 932 bytes when every character fits (exactly what cp932::encode gives), otherwise the
-// mark and the UTF-8 of `text`.
+// Code page 932 bytes when every character fits (exactly what cp932::encode gives) and they do not
+// begin with the mark, otherwise the mark and the UTF-8 of `text`.
 std::string encode(const QString &text);
 
 // The title's UTF-8 without the mark. A UTF-8 title comes back byte for byte; for a code page 932

@@ -107,6 +107,8 @@ TEST(CatalogueEncodingTest, SavesKeepUntouchedLinesAndLookAlikes) {
          bom + "Beyoncé Old\r\nAB\x80" "CD \xE3\x81\x82\xA0\r\nend\x83\r\n"},
         {"and go back to code page 932 as they were", bom + "Beyoncé Old\r\nAB\x80" "CD \xE3\x81\x82\xA0\r\nend\x83\r\n",
          QStringLiteral("Old"), "Old\r\n" + oddLine + "\r\nend\x83\r\n"},
+        {"a title whose code page 932 would begin with the mark stays UTF-8", bom + "Beyoncé\r\nx\r\n",
+         QChar(0xDCEF) + QStringLiteral("ｻｿ"), bom + "\xEF\xEF\xBD\xBB\xEF\xBD\xBF\r\nx\r\n"},
         {"odd bytes that would join into 뀀 refuse the save", "Old\r\n\xEB\x80\x80\r\n", QStringLiteral("Beyoncé"), ""},
     };
     for (const QString &lookAlike : QStringLiteral("¥ — 〜 − ¢ £ ¬ ‖").split(QLatin1Char(' ')))
