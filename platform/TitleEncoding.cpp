@@ -54,7 +54,9 @@ QString decodeUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string encodeUtf8(const QString &text) {
+}  // namespace
+
+std::string utf8Of(const QString &text) {
     std::string out;
     qsizetype run = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -71,8 +73,6 @@ std::string encodeUtf8(const QString &text) {
     return out + text.mid(run).toStdString();
 }
 
-}  // namespace
-
 bool isUtf8(std::string_view title) { return title.substr(0, kUtf8Mark.size()) == kUtf8Mark; }
 
 // A second mark right after the first is a character of the title (U+FEFF), not a mark to drop.
@@ -86,12 +86,12 @@ QString decode(std::string_view title) {
 std::string encode(const QString &text) {
     std::optional<std::string> bytes = cp932::encode(text);
     if (bytes && !isUtf8(*bytes)) return *bytes;
-    return std::string(kUtf8Mark) + encodeUtf8(text);
+    return std::string(kUtf8Mark) + utf8Of(text);
 }
 
 std::string toUtf8(std::string_view title) {
     if (isUtf8(title)) return std::string(title.substr(kUtf8Mark.size()));
-    return encodeUtf8(cp932::decode(title));
+    return utf8Of(cp932::decode(title));
 }
 
 }  // namespace titles

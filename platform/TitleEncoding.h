@@ -25,6 +25,9 @@ QString decode(std::string_view title);
 // begin with the mark, otherwise the mark and the UTF-8 of `text`.
 std::string encode(const QString &text);
 
+// The UTF-8 of `text`, a carried byte written as that byte.
+std::string utf8Of(const QString &text);
+
 // The title's UTF-8 without the mark. A UTF-8 title comes back byte for byte; for a code page 932
 // title, bytes that form no character stay as they are among the UTF-8 of the rest, and may then
 // read as other characters: the caller compares decodings where that matters.
