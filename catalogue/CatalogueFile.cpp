@@ -1,7 +1,6 @@
 #include "catalogue/CatalogueFile.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/TitleEncoding.h"
 
@@ -70,11 +69,13 @@ bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// A title in UTF-8 (read from a UTF-8 file, or typed) that code page 932 can hold after all goes
-// back into code page 932, so that a file whose titles all fit is code page 932 again.
+// A title in UTF-8 (read from a UTF-8 file, or typed) that code page 932 holds exactly goes back
+// into code page 932, so that a file whose titles all fit is code page 932 again.
 std::optional<std::string> inCodePage932(const std::string &title) {
     if (!titles::isUtf8(title)) return title;
-    return cp932::encode(titles::decode(title));
+    std::string bytes = titles::encode(titles::decode(title));
+    if (titles::isUtf8(bytes)) return std::nullopt;
+    return bytes;
 }
 
 bool needsUtf8(const std::string &title) { return !inCodePage932(title); }
@@ -89,11 +90,35 @@ std::vector<std::string> titlesOfContent(std::string_view content) {
     return lines;
 }
 
+namespace {
+
+// The title at `index` (0 the disc title) as the editor names it.
+QString titleName(std::size_t index) {
+    if (index == 0) return QCoreApplication::translate("CatalogueFile", "ディスクのタイトル");
+    return QCoreApplication::translate("CatalogueFile", "トラック %1 のタイトル").arg(index);
+}
+
+// The line of a title in a UTF-8 file. Bytes of a code page 932 title that form no character are
+// kept as they are; where they would join into a character of UTF-8 the title cannot be kept.
+std::string utf8Line(const std::vector<std::string> &titles, std::size_t index) {
+    std::string line = titles::toUtf8(titles[index]);
+    if (titles::decode(std::string(titles::kUtf8Mark) + line) != titles::decode(titles[index])) {
+        throw EInOutError(utf8(QCoreApplication::translate(
+                                   "CatalogueFile", "%1 にある文字にならないバイトは UTF-8 のファイルにそのまま残せないため、"
+                                                    "保存しませんでした。そのタイトルを直すか、コードページ 932 にない文字を"
+                                                    "ほかのタイトルから取り除いてください")
+                                   .arg(titleName(index))));
+    }
+    return line;
+}
+
+}  // namespace
+
 std::string contentOfTitles(const std::vector<std::string> &titles) {
     const bool utf8 = std::any_of(titles.begin(), titles.end(), needsUtf8);
     std::vector<std::string> lines;
     lines.reserve(titles.size());
-    for (const std::string &title : titles) lines.push_back(utf8 ? titles::toUtf8(title) : *inCodePage932(title));
+    for (std::size_t i = 0; i < titles.size(); ++i) lines.push_back(utf8 ? utf8Line(titles, i) : *inCodePage932(titles[i]));
     return utf8 ? std::string(titles::kUtf8Mark) + joinLines(lines) : joinLines(lines);
 }
 

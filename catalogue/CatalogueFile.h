@@ -30,7 +30,9 @@ std::string joinLines(const std::vector<std::string> &lines);
 // file behind the byte-order mark in UTF-8, a line with other than ASCII marked as UTF-8.
 std::vector<std::string> titlesOfContent(std::string_view content);
 // The contents of a file holding `titles`: code page 932, the bytes of each title as they are, when
-// code page 932 can hold every title; otherwise the byte-order mark and every title in UTF-8.
+// code page 932 holds every title exactly; otherwise the byte-order mark and every title in UTF-8,
+// a UTF-8 title byte for byte and bytes of a code page 932 title that form no character as they
+// are. Raises EInOutError, naming the title, when such bytes would read back as other characters.
 std::string contentOfTitles(const std::vector<std::string> &titles);
 
 // The lines of the file at `path`, or nothing when it does not exist. Raises EInOutError when it

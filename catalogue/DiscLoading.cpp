@@ -24,6 +24,7 @@ namespace {
 const std::string kNoDiscTitle(23, '-');
 const std::string kDeclinedTitle(18, '-');
 const std::string kNoTrackTitle(16, '-');
+const std::string kEmptyDiscTitle(16, '-');  // an empty title field when the editor closes
 
 // Set when a disc without a catalogue file was loaded while the editor was on screen.
 bool s_registrationPending = false;
@@ -44,8 +45,11 @@ bool askToRegister() {
     return box.clickedButton() == yes;
 }
 
+// Closed without 保存, the file gets the title field as the user left it; a disc title found online
+// and left untouched was never confirmed, so the file gets the placeholder of an empty field.
 void registerDisc() {
     execModal(CD_Database);
+    if (!catalogueFileExists() && editorHoldsFoundDiscTitle()) CD_Database->Edit1->setText(kEmptyDiscTitle);
     DiscTitle = CD_Database->Edit1->Text();
     if (!catalogueFileExists()) catalogue::writeFile(DiscFilePath, {CD_Database->discTitleBytes()});
     if (LCD_DISPLAY->LB_TITLE->Caption() == "DISK")

@@ -27,6 +27,7 @@ struct Found {
     std::optional<online::LookupResult> result;
     std::optional<online::Release> chosen;
     bool choiceOffered = false;
+    std::optional<std::string> discTitlePut;     // the disc title put into the editor
 };
 Found s_found;
 
@@ -40,7 +41,10 @@ void showNote(const QString &note) { CD_Database->Edit1->setPlaceholderText(note
 // The release's titles go where the editor is still empty: what the disc carries or the user
 // typed stays. putTitle blanks their control characters.
 void putFoundTitles(const online::Release &release) {
-    if (CD_Database->Edit1->text().isEmpty()) putTitle(0, release.title.toStdString());
+    if (CD_Database->Edit1->text().isEmpty()) {
+        putTitle(0, release.title.toStdString());
+        s_found.discTitlePut = CD_Database->Edit1->Text();
+    }
     const int tracks = std::min(TrackCount, static_cast<int>(release.trackTitles.size()));
     for (int k = 1; k <= tracks; ++k)
         if (CD_Database->SG1->cellText(1, k).isEmpty())
@@ -85,6 +89,10 @@ void forgetFoundTitles() {
     if (s_lookup) s_lookup->cancel();
     s_found = Found();
     if (CD_Database) CD_Database->Edit1->setPlaceholderText(QString());
+}
+
+bool editorHoldsFoundDiscTitle() {
+    return s_found.discTitlePut && CD_Database->Edit1->Text() == *s_found.discTitlePut;
 }
 
 void fillTitlesFoundOnline() {

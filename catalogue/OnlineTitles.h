@@ -19,3 +19,6 @@ void forgetFoundTitles();
 // when several releases hold the disc; shows a one-line note in the empty title field while the
 // look-up runs or when it found nothing. Called when the editor shows.
 void fillTitlesFoundOnline();
+// True while the editor's title field holds the disc title found online as it was put there: no
+// title the user gave, as long as it is not saved.
+bool editorHoldsFoundDiscTitle();

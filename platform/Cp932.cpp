@@ -102,18 +102,33 @@ void appendCodePoint(QString &out, char32_t cp) {
     }
 }
 
-// Bytes for one code point, or nothing: the code that iconv gives the character, also for a
-// character with a second code or a second Unicode form.
-std::optional<std::string> encodeOne(char32_t cp) {
-    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-    if (cp >= 0xD800 && cp <= 0xDFFF) return std::nullopt;
+// The character that one code of code page 932 (one byte, or lead and trail) decodes to, or
+// 0xFFFFFFFF.
+char32_t decodeOne(std::string_view code) {
+    const auto first = static_cast<unsigned char>(code[0]);
+    if (code.size() == 1) return first < 0x80 ? first : decodeTable().row(0)[first];
+    return decodeTable().row(first)[static_cast<unsigned char>(code[1])];
+}
+
+std::optional<std::string> iconvEncode(char32_t cp) {
     static std::mutex mutex;
     std::lock_guard lock(mutex);
     static Iconv fromUnicode("CP932", "UTF-32LE");
     std::string utf32(4, '\0');
     std::memcpy(utf32.data(), &cp, 4);
     std::string out;
-    if (!fromUnicode.convert(utf32, out) || out.empty()) return std::nullopt;
+    if (!fromUnicode.convert(utf32, out) || out.empty() || out.size() > 2) return std::nullopt;
+    return out;
+}
+
+// Bytes for one code point, or nothing: the code that iconv gives the character, also for a
+// character with a second code. A look-alike that iconv substitutes (¥ as \, 〜 as ～, — as ―,
+// ¬ as ￢) is no fit: its code decodes to another character, and the title would change.
+std::optional<std::string> encodeOne(char32_t cp) {
+    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+    if (cp >= 0xD800 && cp <= 0xDFFF) return std::nullopt;
+    std::optional<std::string> out = iconvEncode(cp);
+    if (out && decodeOne(*out) != cp) return std::nullopt;
     return out;
 }
 
@@ -155,9 +170,9 @@ QString decode(std::string_view bytes) {
 
 namespace {
 
-// Walks `text` by code point; returns the bytes. A character that code page 932 cannot hold becomes
-// `replacement` when one is given; otherwise the walk ends there with its index in `failedAt`.
-std::optional<std::string> encodeOrFail(const QString &text, int *failedAt, std::optional<char> replacement = {}) {
+// Walks `text` by code point; returns the bytes, or nothing with the index of the first character
+// that code page 932 cannot hold in `failedAt`.
+std::optional<std::string> encodeOrFail(const QString &text, int *failedAt) {
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -173,10 +188,6 @@ std::optional<std::string> encodeOrFail(const QString &text, int *failedAt, std:
             ++i;
         }
         std::optional<std::string> bytes = encodeOne(cp);
-        if (!bytes && replacement) {
-            out += *replacement;
-            continue;
-        }
         if (!bytes) {
             if (failedAt) *failedAt = static_cast<int>(start);
             return std::nullopt;
@@ -188,10 +199,12 @@ std::optional<std::string> encodeOrFail(const QString &text, int *failedAt, std:
 
 }  // namespace
 
-std::optional<std::string> encode(const QString &text) { return encodeOrFail(text, nullptr); }
-
-std::string encodeReplacing(const QString &text, char replacement) {
-    return encodeOrFail(text, nullptr, replacement).value_or(std::string());
+// A byte that forms no character, written as it is, may join the next byte into one: such a text
+// has no bytes that give it back.
+std::optional<std::string> encode(const QString &text) {
+    std::optional<std::string> bytes = encodeOrFail(text, nullptr);
+    if (bytes && decode(*bytes) != text) return std::nullopt;
+    return bytes;
 }
 
 int firstUnencodable(const QString &text) {

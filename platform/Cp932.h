@@ -16,13 +16,10 @@ namespace cp932 {
 
 QString decode(std::string_view bytes);
 
-// The bytes of `text`, or nothing when a character cannot be held by code page 932. Lone
-// surrogates U+DC80..U+DCFF become the byte they carry.
+// The bytes of `text`, or nothing when code page 932 cannot hold it exactly: decoding the bytes
+// gives back `text`, no look-alike stands in for a character. Lone surrogates U+DC80..U+DCFF
+// become the byte they carry.
 std::optional<std::string> encode(const QString &text);
-
-// The bytes of `text` with every character that code page 932 cannot hold (a surrogate pair taken
-// whole) written as `replacement`. Linear in the length of the text.
-std::string encodeReplacing(const QString &text, char replacement);
 
 // Index (in QChars) of the first character of `text` that code page 932 cannot hold, or -1.
 int firstUnencodable(const QString &text);

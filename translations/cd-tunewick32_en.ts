@@ -11,6 +11,18 @@
         <source>%1 を読み込めません: %2</source>
         <translation>Cannot read %1: %2</translation>
     </message>
+    <message>
+        <source>ディスクのタイトル</source>
+        <translation>the disc title</translation>
+    </message>
+    <message>
+        <source>トラック %1 のタイトル</source>
+        <translation>the title of track %1</translation>
+    </message>
+    <message>
+        <source>%1 にある文字にならないバイトは UTF-8 のファイルにそのまま残せないため、保存しませんでした。そのタイトルを直すか、コードページ 932 にない文字をほかのタイトルから取り除いてください</source>
+        <translation>In %1, bytes that form no character cannot be kept as they are in a UTF-8 file, so nothing was saved. Correct that title, or remove the characters that code page 932 lacks from the other titles</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

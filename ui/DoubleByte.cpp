@@ -33,7 +33,7 @@ TitleColumns::TitleColumns(const std::string &title) : m_utf8(titles::isUtf8(tit
     for (qsizetype at = 0; at < text.size();) {
         const bool pair = text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate();
         const char32_t character = pair ? QChar::surrogateToUcs4(text[at], text[at + 1]) : text[at].unicode();
-        append(character, text.mid(at, pair ? 2 : 1).toStdString());
+        append(character, titles::utf8Of(text.mid(at, pair ? 2 : 1)));
         at += pair ? 2 : 1;
     }
 }

@@ -21,12 +21,12 @@ FolderChanges::~FolderChanges() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
+// A missing folder counts as the time zero: it stays unchanged until it appears.
 bool FolderChanges::changed() {
     if (m_fd >= 0) return drainEvents();
     struct stat info {};
-    if (stat(m_folder.c_str(), &info) == 0 && info.st_mtim.tv_sec == m_modified.tv_sec &&
-        info.st_mtim.tv_nsec == m_modified.tv_nsec)
-        return false;
+    if (stat(m_folder.c_str(), &info) != 0) info.st_mtim = {};
+    if (info.st_mtim.tv_sec == m_modified.tv_sec && info.st_mtim.tv_nsec == m_modified.tv_nsec) return false;
     m_modified = info.st_mtim;
     return true;
 }

@@ -86,6 +86,61 @@ TEST(CatalogueEncodingTest, CodePage932UnlessATitleDoesNotFit) {
     EXPECT_EQ(catalogue::titlesOfContent(sjisDisc + "\r\n"), Lines{sjisDisc});
 }
 
+// A file read, its disc title changed and saved, read again and saved untouched: the edited title
+// and every untouched line read back as the same characters, and the second save changes no
+// byte. A file is code page 932 only where decoding gives back exactly the characters (iconv
+// gives look-alikes: ¥ as \, — as ―, 〜 as ～, − as －, ¢ £ ¬ full-width, ‖ as ∥); bytes that form
+// no character survive the turn to UTF-8 and back, or the save is refused and the file kept.
+TEST(CatalogueEncodingTest, SavesKeepUntouchedLinesAndLookAlikes) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string oddLine = "AB\x80" "CD \x82\xA0\xA0";  // 0x80 and the last 0xA0 form no character
+    struct Case {
+        std::string name;
+        std::string before;
+        QString discTitle;
+        std::string after;  // empty: the save is refused
+    };
+    std::vector<Case> cases = {
+        {"an untouched UTF-8 line of look-alikes keeps the file UTF-8", bom + "Beyoncé\r\n¥$ — Vultures 〜 Remix\r\n",
+         QStringLiteral("Plain"), bom + "Plain\r\n¥$ — Vultures 〜 Remix\r\n"},
+        {"odd bytes stay among the UTF-8", "Old\r\n" + oddLine + "\r\nend\x83\r\n", QStringLiteral("Beyoncé Old"),
+         bom + "Beyoncé Old\r\nAB\x80" "CD \xE3\x81\x82\xA0\r\nend\x83\r\n"},
+        {"and go back to code page 932 as they were", bom + "Beyoncé Old\r\nAB\x80" "CD \xE3\x81\x82\xA0\r\nend\x83\r\n",
+         QStringLiteral("Old"), "Old\r\n" + oddLine + "\r\nend\x83\r\n"},
+        {"a title whose code page 932 would begin with the mark stays UTF-8", bom + "Beyoncé\r\nx\r\n",
+         QChar(0xDCEF) + QStringLiteral("ｻｿ"), bom + "\xEF\xEF\xBD\xBB\xEF\xBD\xBF\r\nx\r\n"},
+        {"odd bytes that would join into 뀀 refuse the save", "Old\r\n\xEB\x80\x80\r\n", QStringLiteral("Beyoncé"), ""},
+    };
+    for (const QString &lookAlike : QStringLiteral("¥ — 〜 − ¢ £ ¬ ‖").split(QLatin1Char(' ')))
+        cases.push_back({"typed " + lookAlike.toStdString(), "Disc\r\n\x8F\x98\x8B\xC8\r\n", lookAlike + QStringLiteral("1"),
+                         bom + (lookAlike + QStringLiteral("1\r\n序曲\r\n")).toStdString()});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("1.CDL"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeAll(path, QByteArray::fromStdString(c.before));
+        Lines titles = *readFile(path);
+        titles[0] = titles::encode(c.discTitle);
+        if (c.after.empty()) {
+            try {
+                writeFile(path, titles);
+                ADD_FAILURE() << "saved";
+            } catch (const EInOutError &error) {
+                EXPECT_NE(std::string(error.what()).find("トラック 1 のタイトル"), std::string::npos) << error.what();
+            }
+            EXPECT_EQ(readAll(path).toStdString(), c.before);
+            continue;
+        }
+        writeFile(path, titles);
+        EXPECT_EQ(readAll(path).toStdString(), c.after);
+        const Lines back = *readFile(path);
+        ASSERT_EQ(back.size(), titles.size());
+        for (std::size_t k = 0; k < titles.size(); ++k) EXPECT_EQ(titles::decode(back[k]), titles::decode(titles[k])) << k;
+        writeFile(path, back);
+        EXPECT_EQ(readAll(path).toStdString(), c.after);
+    }
+}
+
 TEST(CatalogueEncodingTest, TitlesInAnyScriptAreWrittenAndReadBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("1234.CDL"));

@@ -67,7 +67,8 @@ online::Release release(const char *title, std::vector<QString> tracks, const ch
 
 // One scenario through the whole flow: the question asked once, the choice between two editions,
 // titles going only where the disc and the user left the editor empty, control characters
-// blanked, nothing written before 保存, the next disc looked up without asking again.
+// blanked, nothing written before 保存, the next disc looked up without asking again; closed
+// without 保存, the disc is registered with the title the user gave, never the one found online.
 TEST_F(OnlineTitles, ConsentOnceThenChosenTitlesFillOnlyEmptyPlaces) {
     platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20, 30});
     disc.text = {"", {"", "CD-Text", ""}};
@@ -125,10 +126,25 @@ TEST_F(OnlineTitles, ConsentOnceThenChosenTitlesFillOnlyEmptyPlaces) {
         CD_Database->BitBtn1Click(CD_Database->BitBtn1);
         return int(QDialog::Rejected);
     };
-    load(platform::SimulatedDisc::ofSeconds({40, 50}));
+    const platform::SimulatedDisc second = platform::SimulatedDisc::ofSeconds({40, 50});
+    load(second);
     EXPECT_EQ(consentQuestions, 1);
     EXPECT_EQ(service->starts, 2);
     EXPECT_EQ(choices, 1);
+    EXPECT_EQ(fileBytes(lengthOf(second)), "----------------\r\n") << "closing registered the title found online";
+
+    eject();
+    answerModal = [&](QDialog *dialog) {
+        if (press(dialog, QStringLiteral("はい(&Y)"))) return 0;
+        CD_Database->show();
+        service->answer({{release("Found", {"f1"})}, {}});
+        CD_Database->Edit1->QLineEdit::setText(CD_Database->Edit1->text() + QStringLiteral(" (mine)"));
+        CD_Database->BitBtn1Click(CD_Database->BitBtn1);
+        return int(QDialog::Rejected);
+    };
+    const platform::SimulatedDisc third = platform::SimulatedDisc::ofSeconds({41});
+    load(third);
+    EXPECT_EQ(fileBytes(lengthOf(third)), "Found (mine)\r\n") << "the title the user made of it";
 }
 
 TEST_F(OnlineTitles, NothingGoesOutWithoutConsentOrForADiscWithAFile) {

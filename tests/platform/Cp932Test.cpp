@@ -30,7 +30,9 @@ TEST(Cp932, EncodesWhatItDecodes) {
 
 // Invalid sequences, a lead byte at the end, lead bytes followed by control bytes come back byte
 // for byte, or an edited title would change where it was not edited. Text decoded from any bytes
-// encodes; to the same bytes, unless they hold a lead byte of the second codes below.
+// without a lead byte of the second codes below encodes to the same bytes; with one, it encodes to
+// bytes that decode to the same text, or not at all (a byte forming no character before a second
+// code could join the first byte of the other code).
 TEST(Cp932, AnyBytesRoundTrip) {
     const std::vector<std::string> cases = {
         bytes({0x82}),           bytes({0x41, 0x81}),       bytes({0x81, 0x0D}),     bytes({0xFD, 0xFE, 0xFF}),
@@ -46,9 +48,11 @@ TEST(Cp932, AnyBytesRoundTrip) {
         std::string s(static_cast<size_t>(random() % 40), '\0');
         for (char &ch : s) ch = static_cast<char>(random() % 256);
         const std::optional<std::string> back = cp932::encode(cp932::decode(s));
-        ASSERT_TRUE(back);
         if (s.find_first_of(bytes({0x87, 0xED, 0xEE, 0xFA})) == std::string::npos) {
+            ASSERT_TRUE(back);
             EXPECT_EQ(*back, s);
+        } else if (back) {
+            EXPECT_EQ(cp932::decode(*back), cp932::decode(s));
         }
     }
 }
@@ -85,13 +89,6 @@ TEST(Cp932, SecondCodesReadAsTheirCharacters) {
     }
 }
 
-// Characters the code page cannot hold, a surrogate pair counted as one, become the replacement;
-// fast enough for 100,000 of them that a quadratic walk would show as a hang.
-TEST(Cp932, EncodeReplacingKeepsWhatItCanAndReplacesTheRest) {
-    EXPECT_EQ(cp932::encodeReplacing(QStringLiteral("a한\U0001F3B5曲"), '?'), "a??" + bytes({0x8B, 0xC8}));
-    EXPECT_EQ(cp932::encodeReplacing(QString(100000, QChar(0xD55C)), '?'), std::string(100000, '?'));
-}
-
 // ASCII bytes are decoded and encoded without the tables: that is only right while the system's
 // code page 932 maps each of them to the same code point and back.
 TEST(Cp932, AsciiShortcutAgreesWithTheSystemCodePage) {
@@ -114,6 +111,7 @@ TEST(Cp932, RefusesCharactersOutsideTheCodePage) {
     EXPECT_FALSE(cp932::encode(QStringLiteral("曲😀")));
     EXPECT_EQ(cp932::firstUnencodable(QStringLiteral("ab😀")), 2);
     EXPECT_EQ(cp932::firstUnencodable(QStringLiteral("ab€")), 2);
+    EXPECT_EQ(cp932::firstUnencodable(QStringLiteral("ab〜")), 2) << "iconv's look-alike ～ is another character";
     EXPECT_EQ(cp932::firstUnencodable(QStringLiteral("abc")), -1);
 }
 

@@ -67,12 +67,15 @@ TEST(SettingsFaults, SaveKeepsLinesTheParserSkips) {
 }
 
 // A writer killed at any moment leaves the file as it was before one of its saves or after it,
-// never a mix; the next save neither adds nor removes a file beside it.
+// never a mix; no save removes a file beside it (the user's own, even named as a save's leftover
+// would be), and the next save adds none.
 TEST(SettingsFaults, KilledWriterLeavesOldOrNewFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ROTOR.INI"));
     const int bytes = 4000;
     writeAll(path, kEditedSettings);
+    const QStringList neighbours = {QStringLiteral("ROTOR.INI.backup"), QStringLiteral("ROTOR.INI.x7Rq2z")};
+    for (const QString &name : neighbours) writeAll(dir.filePath(name), "mine");
     QByteArray versions[3] = {kEditedSettings};
     for (int i = 1; i <= 2; ++i) {
         const QString copy = dir.filePath(QStringLiteral("copy%1/ROTOR.INI").arg(i));
@@ -92,7 +95,9 @@ TEST(SettingsFaults, KilledWriterLeavesOldOrNewFile) {
         const QByteArray content = readAll(path);
         ASSERT_TRUE(content == versions[0] || content == versions[1] || content == versions[2])
             << "round " << round << ": " << content.size() << " bytes";
-        leftovers = std::max(leftovers, static_cast<int>(entries(dir.path()).size()) - 1);
+        for (const QString &name : neighbours)
+            ASSERT_EQ(readAll(dir.filePath(name)), "mine") << "round " << round << ": a save removed " << name.toStdString();
+        leftovers = std::max(leftovers, static_cast<int>(entries(dir.path()).size() - neighbours.size()) - 1);
     }
     std::printf("files left beside the settings by killed writers (at most, before the next save): %d\n", leftovers);
     const QStringList before = entries(dir.path());

@@ -178,6 +178,7 @@ TEST_F(Marquee, ATitleInUtf8ScrollsByCharacters) {
     } cases[] = {
         {"Latin with accents", QStringLiteral("Beyoncé, Motörhead, Sigur Rós, Café")},
         {"Hangul", QStringLiteral("가나다라마바사아자차카타파하거너더러머버")},
+        {"a byte that forms no character", QStringLiteral("Beyoncé ") + QChar(0xDC80) + QStringLiteral(" Motörhead, Sigur Rós")},
     };
     auto columns = [](const QString &text) {
         return std::accumulate(text.begin(), text.end(), 0, [](int sum, QChar c) {

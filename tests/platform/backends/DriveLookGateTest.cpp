@@ -72,11 +72,21 @@ TEST(DriveLookGate, KeepsLookingForTheSettlingTimeAfterAChange) {
     EXPECT_EQ(dev.looks, 4) << "every call within the settling time after a change looks";
 }
 
+// A folder missing at start cannot be watched; its appearing and a new modification time are
+// changes, and nothing else is.
 TEST(FolderChanges, AFolderThatCannotBeWatchedFallsBackToItsModificationTime) {
     DeviceFolder dev;
-    platform::FolderChanges changes(dev.path() + "/missing");
+    const std::string folder = dev.path() + "/missing";
+    platform::FolderChanges changes(folder);
     EXPECT_FALSE(changes.watching());
     EXPECT_TRUE(changes.changed()) << "without a watch the first call counts as a change";
+    EXPECT_FALSE(changes.changed()) << "still missing";
+    fs::create_directory(folder);
+    EXPECT_TRUE(changes.changed()) << "appeared";
+    EXPECT_FALSE(changes.changed());
+    fs::last_write_time(folder, fs::last_write_time(folder) + 1h);
+    EXPECT_TRUE(changes.changed()) << "modified";
+    EXPECT_FALSE(changes.changed());
 }
 
 } // namespace
