@@ -8,9 +8,9 @@ program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 client=${2:-$here/accessibility.py}
 for tool in Xvfb dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps"; exit 1; }
+  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps --test"; exit 1; }
 done
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "missing python3-pyatspi: run scripts/install-deps"; exit 1; }
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "missing python3-pyatspi: run scripts/install-deps --test"; exit 1; }
 
 work=$(mktemp -d)
 xvfb_pid=
