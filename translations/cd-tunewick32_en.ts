@@ -26,8 +26,8 @@
 環境変数:
   TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
                    デバイス (/dev/sr1 など)、ディスクイメージ (.cue .toc .nrg)、
-                   demo (デモディスク)。リッピングしたファイル (FLAC、WAV など) は
-                   その .cue シートで指定します
+                   demo (デモディスク)。リッピングしたファイル (FLAC、WAV
+                   など) は、その .cue シートで指定します
   TUNEWICK_AUDIO   音の出力先。未設定なら ALSA の default、null (鳴らさない)、
                    wav:パス (WAV ファイルに書き出す)
 
@@ -57,9 +57,9 @@ Environment:
   TUNEWICK_AUDIO   where the sound goes. Unset: ALSA&apos;s default; null (silent),
                    wav:PATH (written to a WAV file)
 
-A disc without titles is looked up on MusicBrainz on the internet when you allow
-it (the disc ID computed from the disc&apos;s table of contents is sent). ROTOR.INI&apos;s
-[Online] MusicBrainz=1 allows it; with 0 nothing is sent. The menu switches it too.
+A disc without titles is looked up on MusicBrainz when you allow it: the disc
+ID computed from the disc&apos;s table of contents is sent. ROTOR.INI&apos;s [Online]
+MusicBrainz=1 allows it; with 0 nothing is sent. The menu switches it too.
 
 Settings are kept in ~/.config/cd-tunewick32/ROTOR.INI, disc titles in
 ~/.local/share/cd-tunewick32/ (following XDG_CONFIG_HOME and XDG_DATA_HOME).
