@@ -1,5 +1,6 @@
 #include "ui/HelpViewer.h"
 
+#include "ui/Form1.h"
 #include "ui/Modal.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ public:
         connect(m_browser, &QTextBrowser::sourceChanged, this, [this] { setWindowTitle(m_browser->documentTitle()); });
     }
 
-    void show(const QUrl &page) {
+    void showPage(const QUrl &page) {
         QUrl file = page;
         file.setFragment(QString());
         if (m_browser->source() != file) m_browser->setSource(file);
@@ -45,7 +46,7 @@ private:
 };
 
 void tellPageIsMissing(const QString &path) {
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+    QMessageBox box(QMessageBox::Warning, applicationTitle(),
                     QCoreApplication::translate("Help", "ヘルプのファイル %1 が見つかりません。").arg(path),
                     QMessageBox::Ok);
     execModal(&box);
@@ -56,7 +57,7 @@ void tellPageIsMissing(const QString &path) {
 void showHelpInViewer(const QUrl &page) {
     static QPointer<HelpViewer> viewer;
     if (!viewer) viewer = new HelpViewer;
-    viewer->show(page);
+    viewer->showPage(page);
 }
 
 void showHelpPage(const QUrl &page) {
