@@ -56,6 +56,7 @@ AlsaOutput::AlsaOutput(const char *device) : m_device(device) {
                              kLatencyUs);
     if (err < 0) {
         m_error = std::string("ALSA ") + device + " refuses 44100 Hz stereo: " + snd_strerror(err);
+        if (!complaint.empty()) m_error += " (" + complaint + ")";
         snd_pcm_close(m_pcm);
         m_pcm = nullptr;
         return;
