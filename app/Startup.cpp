@@ -1,6 +1,7 @@
 // Start-up and shutdown of the main panel: the settings it reads and writes, the power-on when
 // it is first shown, and the end of the run when it closes.
 #include "app/SettingsFile.h"
+#include "app/Translation.h"
 #include "catalogue/CatalogueEditor.h"
 #include "platform/Deemphasis.h"
 #include "player/PlayerState.h"
@@ -17,15 +18,18 @@ namespace {
 
 const QString kSettingsFile = QStringLiteral("ROTOR.INI");
 
-// The help document: installed beside the program's share folder, or in the build tree.
+// The help document in the interface's language: installed beside the program's share folder, or
+// in the build tree. The Japanese page stands in when the English one is missing.
 QString helpFilePath() {
     QDir programDir(QCoreApplication::applicationDirPath());
-    const QStringList candidates = {
-        programDir.filePath(QStringLiteral("../share/cd-tunewick32/help/ROTOR.html")),
-        programDir.filePath(QStringLiteral("help/ROTOR.html")),
-    };
-    for (const QString &candidate : candidates)
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).absoluteFilePath();
+    QStringList pages = {QStringLiteral("ROTOR.html")};
+    if (interfaceLanguage() == InterfaceLanguage::English) pages.prepend(QStringLiteral("ROTOR.en.html"));
+    for (const QString &page : pages) {
+        for (const QString &folder : {QStringLiteral("../share/cd-tunewick32/help/"), QStringLiteral("help/")}) {
+            const QString candidate = programDir.filePath(folder + page);
+            if (QFileInfo::exists(candidate)) return QFileInfo(candidate).absoluteFilePath();
+        }
+    }
     return programDir.filePath(QStringLiteral("ROTOR.HLP"));
 }
 

@@ -34,12 +34,15 @@ InterfaceLanguage interfaceLanguageFor(const QString &language, const QString &l
                                        const QString &lang) {
     const QString messages = !lcAll.isEmpty() ? lcAll : !lcMessages.isEmpty() ? lcMessages : lang;
     if (isPlainLocale(messages)) return InterfaceLanguage::Japanese;
-    // LANGUAGE lists the preferred languages in order; the first that is set decides.
-    QString chosen = languageOf(messages);
-    for (const QString &entry : language.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
-        chosen = languageOf(entry);
-        break;
+    // LANGUAGE lists the preferred languages in order. As gettext does, entries the program has no
+    // translation for are passed over: the first Japanese or English entry decides. A list of other
+    // languages only still asks for a language that is not Japanese, which English stands in for.
+    const QStringList preferred = language.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &entry : preferred) {
+        if (languageOf(entry) == QLatin1String("ja")) return InterfaceLanguage::Japanese;
+        if (languageOf(entry) == QLatin1String("en")) return InterfaceLanguage::English;
     }
+    const QString chosen = preferred.isEmpty() ? languageOf(messages) : languageOf(preferred.first());
     return chosen == QLatin1String("ja") ? InterfaceLanguage::Japanese : InterfaceLanguage::English;
 }
 

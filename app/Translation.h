@@ -10,7 +10,8 @@ enum class InterfaceLanguage { Japanese, English };
 
 // The language for a locale given as its environment variables (LANGUAGE, LC_ALL, LC_MESSAGES,
 // LANG). Japanese when the messages locale is unset, C or POSIX (as gettext, which then also
-// ignores LANGUAGE), or names Japanese; English for every other language.
+// ignores LANGUAGE), or names Japanese; English for every other language. LANGUAGE's first
+// Japanese or English entry outranks the locale; other languages in it are passed over.
 InterfaceLanguage interfaceLanguageFor(const QString &language, const QString &lcAll, const QString &lcMessages,
                                        const QString &lang);
 // The same for this process's environment.

@@ -38,9 +38,14 @@
 環境変数:
   TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
                    デバイス (/dev/sr1 など)、ディスクイメージ (.cue .toc .nrg)、
-                   demo (デモディスク)
+                   demo (デモディスク)。リッピングしたファイル (FLAC、WAV
+                   など) は、その .cue シートで指定します
   TUNEWICK_AUDIO   音の出力先。未設定なら ALSA の default、null (鳴らさない)、
                    wav:パス (WAV ファイルに書き出す)
+
+タイトルのないディスクは、許可があればインターネットの MusicBrainz で調べます
+(ディスクの目次から計算したディスク ID を送ります)。ROTOR.INI の [Online] の
+MusicBrainz=1 で許可、0 なら何も送りません。メニューでも切り替えられます。
 
 キー (メインパネル、LCD、トラックセレクタで):
   Space 再生/一時停止  S 停止  N,→ 次の曲  P,← 前の曲  E 取り出し
@@ -64,9 +69,14 @@ other arguments are ignored.
 Environment:
   TUNEWICK_DEVICE  the drive to play. Unset: the system&apos;s default CD drive;
                    a device (/dev/sr1 and so on), a disc image (.cue .toc .nrg),
-                   demo (the demo disc)
+                   demo (the demo disc). A rip (FLAC, WAV and others): its .cue
+                   sheet
   TUNEWICK_AUDIO   where the sound goes. Unset: ALSA&apos;s default; null (silent),
                    wav:PATH (written to a WAV file)
+
+A disc without titles is looked up on MusicBrainz when you allow it: the disc
+ID computed from the disc&apos;s table of contents is sent. ROTOR.INI&apos;s [Online]
+MusicBrainz=1 allows it; with 0 nothing is sent. The menu switches it too.
 
 Keys (on the main panel, the LCD and the track selector):
   Space play/pause  S stop  N,Right next  P,Left previous  E eject
@@ -99,6 +109,17 @@ Add it to the database?</translation>
     <message>
         <source>いいえ(&amp;N)</source>
         <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
+    <name>Help</name>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>ヘルプのファイル %1 が見つかりません。</source>
+        <translation>The help file %1 cannot be found.</translation>
     </message>
 </context>
 <context>
@@ -236,7 +257,7 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     </message>
     <message>
         <source>TrackSelecter を表示</source>
-        <translation>Show TrackSelecter</translation>
+        <translation>Show Track Selector</translation>
     </message>
     <message>
         <source>再&#x3000;&#x3000;&#x3000;生&#x3000;（Ｐｌａｙ）</source>
@@ -303,7 +324,7 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <name>TForm5</name>
     <message>
         <source>TrackSelecterを閉じる</source>
-        <translation>Close TrackSelecter</translation>
+        <translation>Close the track selector</translation>
     </message>
     <message>
         <source>Track再生</source>

@@ -1,7 +1,8 @@
 #include "ui/Modal.h"
 
+#include "ui/HelpViewer.h"
+
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
 #include <QUrl>
@@ -55,5 +56,5 @@ void showHelpTopic(const QString &helpFile, int context) {
     if (helpHook()) return helpHook()(helpFile, context);
     QUrl url = QUrl::fromLocalFile(QFileInfo(helpFile).absoluteFilePath());
     url.setFragment(QStringLiteral("context-%1").arg(context));
-    QDesktopServices::openUrl(url);
+    showHelpPage(url);
 }

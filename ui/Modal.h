@@ -17,7 +17,8 @@ bool isModalDialogOpen();
 // Calls `listener` whenever a dialog run through execModal opens or closes.
 void addModalListener(std::function<void()> listener);
 
-// Opens the help document at the topic of `context` in the desktop's browser.
+// Opens the help document at the topic of `context` in the desktop's browser, or in the program's
+// own viewer where the desktop cannot show it.
 void showHelpTopic(const QString &helpFile, int context);
 using HelpHook = std::function<void(const QString &helpFile, int context)>;
 void setHelpHook(HelpHook hook);

@@ -1,19 +1,54 @@
 #include "platform/backends/AlsaOutput.h"
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 
 namespace platform {
 
 namespace {
 constexpr unsigned kLatencyUs = 200000;
+
+// ALSA prints its own complaints to the terminal, several lines for one missing card. They are
+// caught instead: while a device is being opened the first one is kept for the program's own
+// line; any other is passed on as one line.
+thread_local std::string *alsaComplaint = nullptr;
+
+void catchAlsaError(const char *, int, const char *, int, const char *format, ...) {
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (!alsaComplaint)
+        std::fprintf(stderr, "ALSA: %s\n", text);
+    else if (alsaComplaint->empty())
+        *alsaComplaint = text;
 }
+
+// Keeps ALSA's first complaint in `complaint` while it lives.
+class AlsaComplaintCatcher {
+public:
+    explicit AlsaComplaintCatcher(std::string &complaint) {
+        static const bool installed = snd_lib_error_set_handler(&catchAlsaError) == 0;
+        (void)installed;
+        alsaComplaint = &complaint;
+    }
+    ~AlsaComplaintCatcher() { alsaComplaint = nullptr; }
+    AlsaComplaintCatcher(const AlsaComplaintCatcher &) = delete;
+    AlsaComplaintCatcher &operator=(const AlsaComplaintCatcher &) = delete;
+};
+}  // namespace
 
 AlsaOutput::AlsaOutput(const char *device) : m_device(device) {
     // Open without waiting for a busy device, then make writes block.
+    std::string complaint;
+    AlsaComplaintCatcher catcher(complaint);
     int err = snd_pcm_open(&m_pcm, device, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (err < 0) {
         m_pcm = nullptr;
         m_error = std::string("cannot open ALSA ") + device + ": " + snd_strerror(err);
+        if (!complaint.empty()) m_error += " (" + complaint + ")";
         return;
     }
     snd_pcm_nonblock(m_pcm, 0);
@@ -21,6 +56,7 @@ AlsaOutput::AlsaOutput(const char *device) : m_device(device) {
                              kLatencyUs);
     if (err < 0) {
         m_error = std::string("ALSA ") + device + " refuses 44100 Hz stereo: " + snd_strerror(err);
+        if (!complaint.empty()) m_error += " (" + complaint + ")";
         snd_pcm_close(m_pcm);
         m_pcm = nullptr;
         return;

@@ -5,8 +5,8 @@
 namespace {
 
 // Japanese wherever the design ran (a Japanese desktop, or no locale at all); English for any
-// other language. LC_ALL outranks LC_MESSAGES, which outranks LANG; LANGUAGE's first entry
-// outranks them all, except under a C locale, which gettext also keeps untranslated.
+// other language. LC_ALL outranks LC_MESSAGES, which outranks LANG; LANGUAGE's first entry with a
+// translation outranks them all, except under a C locale, which gettext also keeps untranslated.
 TEST(InterfaceLanguage, FollowsTheMessagesLocale) {
     using L = InterfaceLanguage;
     const struct {
@@ -27,7 +27,9 @@ TEST(InterfaceLanguage, FollowsTheMessagesLocale) {
         {"", "", "en_GB.UTF-8", "ja_JP.UTF-8", L::English},
         {"", "C", "", "en_US.UTF-8", L::Japanese},
         {"ja:en", "", "", "en_US.UTF-8", L::Japanese},
-        {"fr:ja", "", "", "ja_JP.UTF-8", L::English},
+        {"fr:ja", "", "", "ja_JP.UTF-8", L::Japanese},
+        {"fr_FR:de:en_GB", "", "", "ja_JP.UTF-8", L::English},
+        {"fr", "", "", "ja_JP.UTF-8", L::English},
         {"::", "", "", "ja_JP.UTF-8", L::Japanese},
     };
     for (const auto &c : cases)

@@ -57,7 +57,7 @@ TEST_F(EnglishWindows, EveryWindowSpeaksEnglish) {
     EXPECT_EQ(question, QStringLiteral("Information|There are no titles for this CD.\nAdd it to the database?"));
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
 
-    EXPECT_EQ(menuTexts(), (QStringList{QStringLiteral("Show TrackSelecter"), QStringLiteral("Play"), QStringLiteral("Pause"),
+    EXPECT_EQ(menuTexts(), (QStringList{QStringLiteral("Show Track Selector"), QStringLiteral("Play"), QStringLiteral("Pause"),
                                         QStringLiteral("Stop"), QStringLiteral("Eject"), QStringLiteral("Repeat play"),
                                         QStringLiteral("Shuffle play"), QStringLiteral("Display"), QStringLiteral("Endless play"), QStringLiteral("De-emphasis"), QStringLiteral("Look up titles on MusicBrainz"),
                                         QStringLiteral("Help"), QStringLiteral("About"), QStringLiteral("Exit CD-Tunewick")}));

@@ -45,12 +45,12 @@ timeout 5 "${as_user[@]}" >"$work/second-user.out" 2>&1 || fail "a second plain 
 # --help speaks the desktop's language: Japanese without a locale or in a Japanese one, else English.
 unset LANGUAGE LC_ALL LC_MESSAGES LANG
 help=$(without_display --help) || fail "--help did not exit 0"
-for word in 使い方 --version TUNEWICK_DEVICE TUNEWICK_AUDIO UTF-8; do
+for word in 使い方 --version TUNEWICK_DEVICE TUNEWICK_AUDIO UTF-8 .cue MusicBrainz "\[Online\] の"; do
   grep -q -e "$word" <<<"$help" || fail "--help does not mention $word"
 done
 [ "$(LANG=ja_JP.UTF-8 without_display --help)" = "$help" ] || fail "--help in a Japanese locale is not the Japanese one"
 english=$(LANG=en_US.UTF-8 without_display --help) || fail "--help did not exit 0 in English"
-for word in Usage: --version TUNEWICK_DEVICE "byte-order mark"; do
+for word in Usage: --version TUNEWICK_DEVICE "byte-order mark" "A rip" "\[Online\]"; do
   grep -q -e "$word" <<<"$english" || fail "the English --help does not mention $word"
 done
 version=$(without_display ignored --version) || fail "--version did not exit 0"

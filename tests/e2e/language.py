@@ -1,12 +1,19 @@
 """The interface language of the real program, read through AT-SPI as a screen reader reads it:
-the look-up and registration questions, the main panel's hint and transport button names.
-The program is started three times: under LANG=en_US.UTF-8 it speaks English; under
-LANG=ja_JP.UTF-8 and with no locale at all it speaks the Japanese of the design, exactly.
+the look-up and registration questions, the main panel's hint and transport button names, and
+the help page that the shutter's help button shows.
+The program is started four times: under LANG=en_US.UTF-8 it speaks English; under
+LANG=ja_JP.UTF-8, with LANGUAGE=fr:ja (no French, so Japanese) and with no locale at all it
+speaks the Japanese of the design, exactly. The desktop cannot show help here (its opener fails,
+or there is none), so the page comes up in the program's own viewer, titled in its language.
 Run by run_accessibility.sh inside a session with the accessibility bus.
     language.py PROGRAM LOG_FILE"""
+import atexit
 import os
+import shutil
+import stat
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
@@ -19,6 +26,9 @@ JAPANESE = {
     "buttons": ["はい(Y)", "いいえ(N)"],
     "display hint": "ﾃﾞｨｽﾌﾟﾚｲ表示",
     "play": "再生",
+    "help button": "ヘルプを表示",
+    "help": "CD-Tunewick32 ヘルプ",
+    "page": "ROTOR.html",
 }
 ENGLISH = {
     "consent": "Title look-up",
@@ -27,9 +37,14 @@ ENGLISH = {
     "buttons": ["Yes", "No"],
     "display hint": "Show the display",
     "play": "Play",
+    "help button": "Show the help",
+    "help": "CD-Tunewick32 Help",
+    "page": "ROTOR.en.html",
 }
 LOCALE_VARIABLES = ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG")
 program = None
+scratch = tempfile.mkdtemp()
+atexit.register(shutil.rmtree, scratch, True)
 
 
 def fail(text):
@@ -86,11 +101,24 @@ def press(node):
     fail(f"{node.name!r} offers no press action")
 
 
-def check(label, locale, expected, log):
+def failing_opener():
+    """A folder for PATH whose xdg-open records the page asked for and fails, as xdg-open does
+    on a desktop without a browser."""
+    folder = tempfile.mkdtemp(dir=scratch)
+    opener = os.path.join(folder, "xdg-open")
+    with open(opener, "w") as script:
+        script.write(f'#!/bin/sh\necho "$1" >>{folder}/asked\nexit 4\n')
+    os.chmod(opener, stat.S_IRWXU)
+    return folder
+
+
+def check(label, locale, expected, log, opener=None):
     global program
     print(f"--- {label}: the program speaks {'English' if expected is ENGLISH else 'Japanese'}", flush=True)
-    env = {k: v for k, v in os.environ.items() if k not in LOCALE_VARIABLES}
+    env = {k: v for k, v in os.environ.items() if k not in LOCALE_VARIABLES + ("BROWSER", "DEFAULT_BROWSER")}
     env.update(locale)
+    # Without an opener of the test's own, no opener at all.
+    env["PATH"] = opener or tempfile.mkdtemp(dir=scratch)
     program = subprocess.Popen([sys.argv[1]], stdout=log, stderr=subprocess.STDOUT, env=env)
     wait_for("no application named cd-tunewick32 on the bus", the_app, 30)
 
@@ -118,6 +146,16 @@ def check(label, locale, expected, log):
     if expected["play"] not in buttons:
         fail(f"no transport button named {expected['play']!r} among {buttons}")
 
+    press(wait_for("no shutter label", lambda: pyatspi.findAllDescendants(panel, lambda n: n.name == "CD-Tunewick")[0]))
+    press(wait_for(f"no help button named {expected['help button']!r}", lambda: next(
+        b for b in named(panel, (pyatspi.ROLE_PUSH_BUTTON,)) if b.name == expected["help button"])))
+    wait_for(f"no help window named {expected['help']!r}", lambda: window(expected["help"]))
+    if opener:
+        with open(os.path.join(opener, "asked")) as asked:
+            page = asked.read().strip()
+        if not page.endswith("/" + expected["page"] + "#context-1000"):
+            fail(f"the desktop was asked to open {page!r}")
+
     power = next(b for b in named(panel, (pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX)) if b.name == "POWER")
     press(power)
     wait_for("the program did not end", lambda: program.poll() is not None, 10)
@@ -126,7 +164,8 @@ def check(label, locale, expected, log):
 
 with open(sys.argv[2], "w") as log:
     pump(0.5)
-    check("LANG=en_US.UTF-8", {"LANG": "en_US.UTF-8"}, ENGLISH, log)
-    check("LANG=ja_JP.UTF-8", {"LANG": "ja_JP.UTF-8"}, JAPANESE, log)
+    check("LANG=en_US.UTF-8", {"LANG": "en_US.UTF-8"}, ENGLISH, log, failing_opener())
+    check("LANG=ja_JP.UTF-8", {"LANG": "ja_JP.UTF-8"}, JAPANESE, log, failing_opener())
+    check("LANGUAGE=fr:ja", {"LANGUAGE": "fr:ja", "LANG": "ja_JP.UTF-8"}, JAPANESE, log)
     check("no locale", {}, JAPANESE, log)
 print("language e2e ok")

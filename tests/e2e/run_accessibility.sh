@@ -8,9 +8,9 @@ program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 client=${2:-$here/accessibility.py}
 for tool in Xvfb dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps"; exit 1; }
+  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps --test"; exit 1; }
 done
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "missing python3-pyatspi: run scripts/install-deps"; exit 1; }
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "missing python3-pyatspi: run scripts/install-deps --test"; exit 1; }
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -38,8 +38,10 @@ export TUNEWICK_TEST_GUARD=accessibility-$$
 
 # A display of this run's own, numbered away from the low numbers that desktops and other test
 # servers take: a server that cannot listen on its display ends at once, and the next number is tried.
+# -noreset: the server would otherwise reset when its last client (the readiness probe, the bus
+# launcher) leaves, and refuse the program that connects during the reset.
 for n in $(seq $((100 + $$ % 300)) 499); do
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 50); do
     sleep 0.1

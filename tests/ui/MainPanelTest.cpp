@@ -9,6 +9,7 @@
 #include "ui/TrackSelector.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 
 namespace {
@@ -223,6 +224,20 @@ TEST_F(MainPanel, HelpOpensTheTopicAndClosesTheShutter) {
     Form1->PM_HELP->trigger();
     EXPECT_EQ(contexts, (std::vector<int>{1000, 1000}));
     EXPECT_TRUE(Form1->LB_Tunewick->isVisibleTo(Form1));
+}
+
+// Help never does nothing: a page that is not there is named in a message.
+TEST_F(MainPanel, HelpWithoutItsPageNamesTheMissingFile) {
+    setHelpHook({});
+    QString said;
+    answerModal = [&](QDialog *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) said = box->text();
+        return int(QDialog::Accepted);
+    };
+    createApp();
+    HelpFile = QStringLiteral("/nonexistent/help/ROTOR.html");
+    Form1->PM_HELP->trigger();
+    EXPECT_TRUE(said.contains(QStringLiteral("/nonexistent/help/ROTOR.html"))) << said.toStdString();
 }
 
 TEST_F(MainPanel, DraggingTheMarginMovesTheWindow) {

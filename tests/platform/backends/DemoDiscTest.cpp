@@ -7,6 +7,9 @@
 #include "tests/platform/backends/TestDisc.h"
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <gmock/gmock.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -114,6 +117,26 @@ TEST(DriveFactoryTest, DescriptionNamesTheDriveAndTheOutputFromTheEnvironment) {
     }
     unsetenv("TUNEWICK_DEVICE");
     unsetenv("TUNEWICK_AUDIO");
+}
+
+// Without a sound card ALSA prints a string of its own lines before the program's first line; the
+// program catches them and says why in its own line alone. A configuration whose default device
+// names a card that does not exist stands in for a machine without one.
+TEST(DriveFactoryTest, AnUnopenableSoundDeviceIsSaidInTheProgramsOwnLineAlone) {
+    const std::string config = ::testing::TempDir() + "tunewick-asound.conf";
+    std::ofstream(config) << "pcm.!default { type hw card \"TunewickNoSuchCard\" }\n";
+    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    setenv("TUNEWICK_DEVICE", "demo", 1);
+    unsetenv("TUNEWICK_AUDIO");
+    std::string description;
+    ::testing::internal::CaptureStderr();
+    std::unique_ptr<CdDrive> drive = createDriveFromEnvironment(description);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_THAT(description, ::testing::MatchesRegex(
+        "drive: demo disc; audio: null \\(cannot open ALSA default: .*TunewickNoSuchCard.*, sound goes to null\\)"));
+    unsetenv("ALSA_CONFIG_PATH");
+    unsetenv("TUNEWICK_DEVICE");
+    std::remove(config.c_str());
 }
 
 TEST(DriveFactoryTest, DemoDriveOpensWithItsDiscAndAMissingDeviceSaysSo) {
