@@ -124,7 +124,7 @@ private:
     bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
     bool m_shownReady = false;  // whether the last published snapshot had a disc ready
-    std::string m_failure;
+    std::string m_failure;      // the source's reason when it says it cannot be used
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
 };
@@ -318,8 +318,8 @@ void Engine::refreshMedia() {
     if (m_softDoorOpen) return;
     TableOfContents toc;
     MediaState media = m_source->poll(toc);
+    m_failure = media == MediaState::NoDrive ? m_source->failure() : std::string();
     if (media != MediaState::Ready) {
-        if (media == MediaState::NoDrive) m_failure = m_source->failure();
         if (m_state != DriveState::Stopped) halt(DriveState::Stopped);
         m_media = media;
         m_toc = {};
