@@ -456,7 +456,7 @@ bool FfmpegDecoder::append(const AVFrame *frame) {
 
 } // namespace platform
 
-platform::AudioDecoder *tunewickOpenAudioDecoder(const std::string &path, const std::string &shownName, bool checkEnd,
+platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path, const std::string &shownName, bool checkEnd,
                                                 std::string &reason, const std::atomic<bool> *cancelled) {
     return platform::FfmpegDecoder::open(path, shownName, checkEnd, reason, cancelled).release();
 }

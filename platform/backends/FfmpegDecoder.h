@@ -78,7 +78,9 @@ private:
 } // namespace platform
 
 // The decoding module's one entry point, looked up by AudioDecoder::open: the same as
-// FfmpegDecoder::open, with the reason written to `reason`.
-extern "C" platform::AudioDecoder *tunewickOpenAudioDecoder(const std::string &path, const std::string &shownName,
-                                                           bool checkEnd, std::string &reason,
-                                                           const std::atomic<bool> *cancelled);
+// FfmpegDecoder::open, with the reason written to `reason`. Named for its arguments, so that a
+// module of an older build (without `cancelled`) is passed over rather than called wrongly.
+extern "C" platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path,
+                                                                       const std::string &shownName, bool checkEnd,
+                                                                       std::string &reason,
+                                                                       const std::atomic<bool> *cancelled);
