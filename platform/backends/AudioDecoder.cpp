@@ -36,7 +36,8 @@ OpenDecoder loadModule(std::string &error) {
             error = dlerror();
             continue;
         }
-        if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoderCancellable"))) return open;
+        if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoderCancellable")))
+            return open;
         error = message(QT_TRANSLATE_NOOP("platform", "%1: 入口がありません"), {path});
     }
     if (error.empty()) error = message(QT_TRANSLATE_NOOP("platform", "%1 がありません"), {kModuleName});

@@ -162,7 +162,9 @@ bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownNa
     }
     // Every read asks whether to go on: a cancelled open meets the end of the file at its next read.
     if (cancelled) {
-        m_format->interrupt_callback.callback = [](void *flag) { return static_cast<int>(static_cast<const std::atomic<bool> *>(flag)->load()); };
+        m_format->interrupt_callback.callback = [](void *flag) {
+            return static_cast<int>(static_cast<const std::atomic<bool> *>(flag)->load());
+        };
         m_format->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(cancelled);
     }
     // A local file in an audio container, and nothing else: a file that probes as a playlist or a
@@ -456,7 +458,8 @@ bool FfmpegDecoder::append(const AVFrame *frame) {
 
 } // namespace platform
 
-platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path, const std::string &shownName, bool checkEnd,
-                                                std::string &reason, const std::atomic<bool> *cancelled) {
+platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path, const std::string &shownName,
+                                                            bool checkEnd, std::string &reason,
+                                                            const std::atomic<bool> *cancelled) {
     return platform::FfmpegDecoder::open(path, shownName, checkEnd, reason, cancelled).release();
 }
