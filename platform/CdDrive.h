@@ -79,6 +79,10 @@ public:
     // Stops play and releases the drive. Safe to call when not open.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Why the open drive turned out unusable after open() returned (a rip whose files do not play,
+    // found while the drive opened them on its own thread); status() then says NoDrive. Empty
+    // otherwise.
+    virtual std::string failure() const { return {}; }
 
     // The present state and position; never blocks.
     virtual DriveStatus status() const = 0;

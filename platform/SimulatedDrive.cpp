@@ -126,7 +126,7 @@ void SimulatedDrive::close() {
 }
 
 DriveStatus SimulatedDrive::status() const {
-    if (!m_open) return {DriveState::NoDrive, 0};
+    if (!m_open || !m_lateFailure.empty()) return {DriveState::NoDrive, 0};
     if (m_doorOpen) return {DriveState::TrayOpen, 0};
     if (!ready()) return {DriveState::NoDisc, 0};
     settle();

@@ -47,6 +47,8 @@ public:
     void setReadyDelay(int ms) { m_readyDelayMs = ms; }  // a closed door with a disc reads NoDisc this long
     void setCanEject(bool can) { m_canEject = can; }
     void failOpen(const std::string &reason) { m_openFailure = reason; }
+    // The open drive turns out unusable, as a rip whose files do not play: NoDrive with `reason`.
+    void failLater(const std::string &reason) { m_lateFailure = reason; }
     void failNext(Op op) { m_failures.push_back(op); }
     // From now on, play stands still for `ms` (a drive stuck in retries or spinning up).
     void stall(int ms);
@@ -58,6 +60,7 @@ public:
     bool open(std::string &reason) override;
     void close() override;
     bool isOpen() const override { return m_open; }
+    std::string failure() const override { return m_open ? m_lateFailure : std::string(); }
     DriveStatus status() const override;
     TableOfContents toc() const override;
     bool canEject() const override { return m_canEject; }
@@ -84,6 +87,7 @@ private:
     int m_readyDelayMs = 0;
     long long m_closedAt = 0;
     std::string m_openFailure;
+    std::string m_lateFailure;
     std::vector<Op> m_failures;
     std::vector<std::string> m_log;
 

@@ -30,6 +30,15 @@ void CdAudioDevice::Open() {
     m_lastError = 0;
     m_canEject = m_drive->canEject();
     m_hasStart = false;
+    m_lateFailureShown = false;
+}
+
+void CdAudioDevice::CheckLateFailure() {
+    if (!m_open || m_lateFailureShown) return;
+    std::string failure = m_drive->failure();
+    if (failure.empty()) return;
+    m_lateFailureShown = true;
+    throw EMCIDeviceError(failure);
 }
 
 void CdAudioDevice::Close() {

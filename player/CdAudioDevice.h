@@ -30,6 +30,9 @@ public:
 
     void Open();                    // closes first if open; raises with the drive's reason on failure
     void Close();                   // only with an open device
+    // Raises, once after each Open, with the drive's reason when the drive has turned out unusable
+    // since Open returned (a rip's files that do not play, found on the drive's own thread).
+    void CheckLateFailure();
     void Play();                    // closed raises; from the pending start (then cleared) or the position
     void Stop();                    // closed raises; keeps the position
     void Pause();                   // closed raises; pauses while playing, else nothing
@@ -65,4 +68,5 @@ private:
     bool m_canEject = false;
     bool m_hasStart = false;
     uint32_t m_start = 0;
+    bool m_lateFailureShown = false;
 };

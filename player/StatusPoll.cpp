@@ -42,6 +42,7 @@ void TForm1::Timer1Timer(QObject *Sender) {
             forgetDisc(Sender);
         LCD_DISPLAY->LB_OVER->Tag = 1;
         SG_TRACK->Tag = 0;
+        device->CheckLateFailure();
         return;
     }
 

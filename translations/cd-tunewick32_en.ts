@@ -657,5 +657,9 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>キューシートを読めません: %1</source>
         <translation>Cannot read the cue sheet: %1</translation>
     </message>
+    <message>
+        <source>ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1</source>
+        <translation>The disc image is not a regular file: %1</translation>
+    </message>
 </context>
 </TS>

@@ -12,7 +12,8 @@ namespace platform {
 
 namespace {
 
-using OpenDecoder = AudioDecoder *(*)(const std::string &, const std::string &, bool, std::string &);
+using OpenDecoder = AudioDecoder *(*)(const std::string &, const std::string &, bool, std::string &,
+                                      const std::atomic<bool> *);
 
 constexpr const char *kModuleName = "cd-tunewick32-ffmpeg.so";
 
@@ -35,7 +36,8 @@ OpenDecoder loadModule(std::string &error) {
             error = dlerror();
             continue;
         }
-        if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoder"))) return open;
+        if (auto open = reinterpret_cast<OpenDecoder>(dlsym(module, "tunewickOpenAudioDecoderCancellable")))
+            return open;
         error = message(QT_TRANSLATE_NOOP("platform", "%1: 入口がありません"), {path});
     }
     if (error.empty()) error = message(QT_TRANSLATE_NOOP("platform", "%1 がありません"), {kModuleName});
@@ -45,7 +47,8 @@ OpenDecoder loadModule(std::string &error) {
 } // namespace
 
 std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string &path, const std::string &shownName,
-                                                 bool checkEnd, std::string &reason) {
+                                                 bool checkEnd, std::string &reason,
+                                                 const std::atomic<bool> *cancelled) {
     static std::once_flag once;
     static OpenDecoder openDecoder = nullptr;
     static std::string loadError;
@@ -54,7 +57,7 @@ std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string &path, const 
         reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読むモジュールを読み込めません (%1)"), {loadError});
         return nullptr;
     }
-    return std::unique_ptr<AudioDecoder>(openDecoder(path, shownName, checkEnd, reason));
+    return std::unique_ptr<AudioDecoder>(openDecoder(path, shownName, checkEnd, reason, cancelled));
 }
 
 } // namespace platform

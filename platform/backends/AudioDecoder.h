@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,8 +22,10 @@ public:
     // file cut short is refused now rather than found out while playing. Null and a reason for
     // the user (naming the file and, for a refused format, the format) when it cannot be played,
     // also when the decoding module cannot be loaded. Loading it blocks the first call for a while.
+    // Once `cancelled` turns true the file reads as ended, so that a long open gives up soon.
     static std::unique_ptr<AudioDecoder> open(const std::string &path, const std::string &shownName,
-                                              bool checkEnd, std::string &reason);
+                                              bool checkEnd, std::string &reason,
+                                              const std::atomic<bool> *cancelled = nullptr);
     virtual ~AudioDecoder() = default;
 
     // Stereo sample frames in the file, as its header (or a pass over its packets) gives them; after

@@ -93,6 +93,11 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
         return nullptr;
     }
     if (device) return std::shared_ptr<CdioSource>(new CdioSource(path, true, {}));
+    // A pipe or a socket would hold the probe below, and the window with it, until its time limit.
+    if (!S_ISREG(info.st_mode)) {
+        reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1"), {path});
+        return nullptr;
+    }
     // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
     if (imageDriver(path) == DRIVER_UNKNOWN) {
         reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): %1"),

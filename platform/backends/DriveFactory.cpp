@@ -36,7 +36,7 @@ std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description) {
         driveName = choice;
         makeSource = [choice](std::string &reason) -> std::shared_ptr<SectorSource> {
             // A cue sheet is a rip: its FILE lines name the audio, in whatever format.
-            if (CdioSource::imageDriver(choice) == DRIVER_BINCUE) return RipSource::create(choice, reason);
+            if (CdioSource::imageDriver(choice) == DRIVER_BINCUE) return RipSource::prepare(choice, reason);
             return CdioSource::create(choice, reason);
         };
     }

@@ -33,6 +33,7 @@ struct Snapshot {
     TableOfContents toc;     // the ready disc's; empty otherwise
     TableOfContents discToc; // the disc behind a software door that is open
     bool softDoorOpen = false;
+    std::string failure; // the source's, once it has said it cannot be used
 };
 
 bool isReady(DriveState state) {
@@ -123,6 +124,7 @@ private:
     bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
     bool m_shownReady = false;  // whether the last published snapshot had a disc ready
+    std::string m_failure;      // the source's reason when it says it cannot be used
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
 };
@@ -316,6 +318,7 @@ void Engine::refreshMedia() {
     if (m_softDoorOpen) return;
     TableOfContents toc;
     MediaState media = m_source->poll(toc);
+    m_failure = media == MediaState::NoDrive ? m_source->failure() : std::string();
     if (media != MediaState::Ready) {
         if (m_state != DriveState::Stopped) halt(DriveState::Stopped);
         m_media = media;
@@ -339,6 +342,7 @@ void Engine::publish() {
     m_shownReady = ready;
     Snapshot next;
     next.softDoorOpen = m_softDoorOpen;
+    next.failure = m_failure;
     if (m_softDoorOpen) next.discToc = m_toc; // the disc stays behind a software door
     switch (m_media) {
     case MediaState::NoDrive:
@@ -414,6 +418,7 @@ bool ExtractionDrive::open(std::string &reason) {
         channel->snapshot.toc = known;
     }
     m_softDoor = !source->hasDoor();
+    m_source = source;
     m_worker = std::thread([engine, channel] {
         engine->run();
         std::lock_guard lock(channel->mutex);
@@ -426,6 +431,8 @@ bool ExtractionDrive::open(std::string &reason) {
 
 void ExtractionDrive::close() {
     if (!m_channel) return;
+    m_source->cancel();
+    m_source.reset();
     std::unique_lock lock(m_channel->mutex);
     m_channel->quit = true;
     m_channel->wake.notify_all();
@@ -446,6 +453,12 @@ DriveStatus ExtractionDrive::status() const {
     if (!m_channel) return {DriveState::NoDrive, 0};
     std::lock_guard lock(m_channel->mutex);
     return {m_channel->snapshot.state, m_channel->snapshot.sector};
+}
+
+std::string ExtractionDrive::failure() const {
+    if (!m_channel) return {};
+    std::lock_guard lock(m_channel->mutex);
+    return m_channel->snapshot.failure;
 }
 
 TableOfContents ExtractionDrive::toc() const {

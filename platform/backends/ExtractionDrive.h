@@ -38,7 +38,8 @@ void setDiscReadyObserver(void (*observer)());
 class ExtractionDrive : public CdDrive {
 public:
     // Makes the source for one open(): on the UI thread, quick checks only. Null with a reason for
-    // the user when the drive cannot be used.
+    // the user when the drive cannot be used. What takes longer (measuring a rip's files) belongs in
+    // the source's poll(), which runs on the worker while the drive shows no disc yet.
     using SourceMaker = std::function<std::shared_ptr<SectorSource>(std::string &reason)>;
 
     struct Options {
@@ -58,6 +59,7 @@ public:
     // Returns within Options::closeWaitMs; a worker still blocked in a read then finishes alone.
     void close() override;
     bool isOpen() const override { return m_channel != nullptr; }
+    std::string failure() const override;
     DriveStatus status() const override;
     TableOfContents toc() const override;
     bool canEject() const override { return isOpen(); }
@@ -73,6 +75,7 @@ private:
     std::shared_ptr<AudioOutput> m_output;
     Options m_options;
     std::shared_ptr<ExtractionChannel> m_channel; // while open
+    std::shared_ptr<SectorSource> m_source;       // while open, to cancel a long look at close
     bool m_softDoor = false;                      // the source has no door: the drive emulates one
     std::thread m_worker;
     std::shared_ptr<ExtractionChannel> m_lingering; // a closed worker still blocked in a read

@@ -137,10 +137,11 @@ StreamInfo flacStreamInfo(const AVCodecParameters *parameters) {
 } // namespace
 
 std::unique_ptr<AudioDecoder> FfmpegDecoder::open(const std::string &path, const std::string &shownName,
-                                                 bool checkEnd, std::string &reason) {
+                                                 bool checkEnd, std::string &reason,
+                                                 const std::atomic<bool> *cancelled) {
     quietLibraries();
     std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder);
-    if (!decoder->openFile(path, shownName, reason)) return nullptr;
+    if (!decoder->openFile(path, shownName, reason, cancelled)) return nullptr;
     if (checkEnd && decoder->m_frames > 0 && !decoder->findRealEnd(shownName, reason)) return nullptr;
     return decoder;
 }
@@ -152,7 +153,20 @@ FfmpegDecoder::~FfmpegDecoder() {
     avformat_close_input(&m_format);
 }
 
-bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownName, std::string &reason) {
+bool FfmpegDecoder::openFile(const std::string &path, const std::string &shownName, std::string &reason,
+                             const std::atomic<bool> *cancelled) {
+    m_format = avformat_alloc_context();
+    if (!m_format) {
+        reason = message(QT_TRANSLATE_NOOP("platform", "音声ファイルを読めません: %1"), {shownName});
+        return false;
+    }
+    // Every read asks whether to go on: a cancelled open meets the end of the file at its next read.
+    if (cancelled) {
+        m_format->interrupt_callback.callback = [](void *flag) {
+            return static_cast<int>(static_cast<const std::atomic<bool> *>(flag)->load());
+        };
+        m_format->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(cancelled);
+    }
     // A local file in an audio container, and nothing else: a file that probes as a playlist or a
     // concatenation must not make the demuxer open other files or the network.
     AVDictionary *options = nullptr;
@@ -444,7 +458,8 @@ bool FfmpegDecoder::append(const AVFrame *frame) {
 
 } // namespace platform
 
-platform::AudioDecoder *tunewickOpenAudioDecoder(const std::string &path, const std::string &shownName, bool checkEnd,
-                                                std::string &reason) {
-    return platform::FfmpegDecoder::open(path, shownName, checkEnd, reason).release();
+platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path, const std::string &shownName,
+                                                            bool checkEnd, std::string &reason,
+                                                            const std::atomic<bool> *cancelled) {
+    return platform::FfmpegDecoder::open(path, shownName, checkEnd, reason, cancelled).release();
 }

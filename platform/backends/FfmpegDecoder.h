@@ -24,7 +24,8 @@ class FfmpegDecoder final : public AudioDecoder {
 public:
     // What AudioDecoder::open promises, done with FFmpeg.
     static std::unique_ptr<AudioDecoder> open(const std::string &path, const std::string &shownName,
-                                              bool checkEnd, std::string &reason);
+                                              bool checkEnd, std::string &reason,
+                                              const std::atomic<bool> *cancelled = nullptr);
     ~FfmpegDecoder() override;
     FfmpegDecoder(const FfmpegDecoder &) = delete;
     FfmpegDecoder &operator=(const FfmpegDecoder &) = delete;
@@ -35,7 +36,8 @@ public:
 
 private:
     FfmpegDecoder() = default;
-    bool openFile(const std::string &path, const std::string &shownName, std::string &reason);
+    bool openFile(const std::string &path, const std::string &shownName, std::string &reason,
+                  const std::atomic<bool> *cancelled);
     bool openCodec(const std::string &shownName, std::string &reason);
     void choosePlacing();
     long long countFrames();
@@ -76,6 +78,9 @@ private:
 } // namespace platform
 
 // The decoding module's one entry point, looked up by AudioDecoder::open: the same as
-// FfmpegDecoder::open, with the reason written to `reason`.
-extern "C" platform::AudioDecoder *tunewickOpenAudioDecoder(const std::string &path, const std::string &shownName,
-                                                           bool checkEnd, std::string &reason);
+// FfmpegDecoder::open, with the reason written to `reason`. Named for its arguments, so that a
+// module of an older build (without `cancelled`) is passed over rather than called wrongly.
+extern "C" platform::AudioDecoder *tunewickOpenAudioDecoderCancellable(const std::string &path,
+                                                                       const std::string &shownName, bool checkEnd,
+                                                                       std::string &reason,
+                                                                       const std::atomic<bool> *cancelled);

@@ -148,14 +148,13 @@ std::optional<std::string> readSheet(const std::string &path, std::string &reaso
 
 } // namespace
 
-std::shared_ptr<RipSource> RipSource::create(const std::string &sheetPath, std::string &reason) {
+std::shared_ptr<RipSource> RipSource::prepare(const std::string &sheetPath, std::string &reason) {
     std::optional<std::string> bytes = readSheet(sheetPath, reason);
     if (!bytes) return nullptr;
     std::optional<CueSheet> sheet = CueSheet::parse(*bytes, reason);
     if (!sheet) return nullptr;
     const fs::path folder = fs::path(sheetPath).parent_path().empty() ? fs::path(".") : fs::path(sheetPath).parent_path();
     std::vector<std::string> files;
-    std::vector<RipLayout::Extent> extents;
     for (size_t f = 0; f < sheet->files.size(); ++f) {
         const CueSheet::File &file = sheet->files[f];
         const bool used = std::any_of(sheet->tracks.begin(), sheet->tracks.end(),
@@ -164,45 +163,66 @@ std::shared_ptr<RipSource> RipSource::create(const std::string &sheetPath, std::
         if (used && path.empty()) return nullptr;
         // What the file is decides how it is read; the sheet's word only says what it was once.
         if (used && file.raw() && startsAsAudioFile(path)) sheet->files[f].type = "WAVE";
-        RipLayout::Extent extent;
-        if (used && file.raw()) {
-            std::error_code error;
-            extent.bytes = static_cast<long long>(fs::file_size(path, error));
-        } else if (used) {
-            std::unique_ptr<AudioDecoder> decoder = AudioDecoder::open(path, shown(*sheet, file.name), true, reason);
-            if (!decoder) return nullptr;
-            extent.sectors = (decoder->frames() + kFramesPerSector - 1) / kFramesPerSector;
-        }
         files.push_back(std::move(path));
-        extents.push_back(extent);
     }
-    std::optional<RipLayout> layout = RipLayout::build(*sheet, extents, reason);
-    if (!layout) return nullptr;
-    return std::shared_ptr<RipSource>(new RipSource(sheetPath, std::move(*sheet), std::move(files), std::move(*layout)));
+    return std::shared_ptr<RipSource>(new RipSource(sheetPath, std::move(*sheet), std::move(files)));
 }
 
-RipSource::RipSource(std::string sheetPath, CueSheet sheet, std::vector<std::string> files, RipLayout layout)
-    : m_sheetPath(std::move(sheetPath)), m_sheet(std::move(sheet)), m_files(std::move(files)),
-      m_layout(std::move(layout)) {}
+std::shared_ptr<RipSource> RipSource::create(const std::string &sheetPath, std::string &reason) {
+    std::shared_ptr<RipSource> rip = prepare(sheetPath, reason);
+    return rip && rip->measure(reason) ? rip : nullptr;
+}
+
+RipSource::RipSource(std::string sheetPath, CueSheet sheet, std::vector<std::string> files)
+    : m_sheetPath(std::move(sheetPath)), m_sheet(std::move(sheet)), m_files(std::move(files)) {}
+
+// Each file's length: a raw file's from its size, another's from its decoder, which checks its
+// format and decodes its end (or, where its header does not say, all of it).
+bool RipSource::measure(std::string &reason) {
+    std::vector<RipLayout::Extent> extents;
+    for (size_t f = 0; f < m_files.size(); ++f) {
+        const std::string &path = m_files[f];
+        RipLayout::Extent extent;
+        if (!path.empty() && m_sheet.files[f].raw()) {
+            std::error_code error;
+            extent.bytes = static_cast<long long>(fs::file_size(path, error));
+        } else if (!path.empty()) {
+            std::unique_ptr<AudioDecoder> decoder =
+                AudioDecoder::open(path, shown(m_sheet, m_sheet.files[f].name), true, reason, &m_cancelled);
+            if (!decoder) return false;
+            extent.sectors = (decoder->frames() + kFramesPerSector - 1) / kFramesPerSector;
+        }
+        extents.push_back(extent);
+    }
+    m_layout = RipLayout::build(m_sheet, extents, reason);
+    m_measured = m_layout.has_value();
+    return m_measured;
+}
 
 RipSource::~RipSource() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
 MediaState RipSource::poll(TableOfContents &toc) {
-    toc = m_layout.toc;
+    if (!m_measured && !m_measureTried) {
+        m_measureTried = true;
+        measure(m_failure);
+    }
+    if (!m_measured) return MediaState::NoDrive;
+    toc = m_layout->toc;
     return MediaState::Ready;
 }
 
 MediaState RipSource::knownAtStart(TableOfContents &toc) const {
-    toc = m_layout.toc;
+    if (!m_measured.load()) return MediaState::NoDisc;
+    toc = m_layout->toc;
     return MediaState::Ready;
 }
 
 bool RipSource::read(int lsn, int count, uint8_t *out) {
-    if (lsn < 0 || count <= 0 || lsn + count > m_layout.toc.leadOut) return false;
+    if (lsn < 0 || count <= 0 || !m_measured || lsn + count > m_layout->toc.leadOut) return false;
     while (count > 0) {
-        const RipLayout::Span &span = m_layout.spanAt(lsn);
+        const RipLayout::Span &span = m_layout->spanAt(lsn);
         const int n = std::min(count, span.start + span.sectors - lsn);
         if (!readSpan(span, lsn, n, out)) return false;
         lsn += n;

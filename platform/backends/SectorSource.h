@@ -3,6 +3,7 @@
 #include "platform/CdDrive.h"
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -33,6 +34,12 @@ public:
     // What is known before the worker's first poll(), e.g. an image's contents read when the
     // drive was opened; NoDisc when nothing is known yet. Any thread.
     virtual MediaState knownAtStart(TableOfContents &toc) const = 0;
+    // Why the source cannot be used, once poll() has found out (a rip whose files turn out not to
+    // play when the worker opens them) and said NoDrive; empty otherwise. Worker thread.
+    virtual std::string failure() const { return {}; }
+    // Asks a poll() that takes long (a rip's files being measured) to give up: the drive is closing
+    // and uses the source no more. Any thread.
+    virtual void cancel() {}
     // One line for the user, e.g. "/dev/sr0" or "disc image album.cue". Any thread.
     virtual std::string name() const = 0;
 };

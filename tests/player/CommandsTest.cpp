@@ -191,6 +191,19 @@ TEST_F(Commands, EjectOffersTheTrackSelectorAgain) {
     EXPECT_FALSE(Form5->isVisible());
 }
 
+// A drive found unusable after it opened (a rip whose files do not play, found by the drive's
+// worker) is said once, as a failed open is, and again after the next power on.
+TEST_F(Commands, ADriveFoundUnusableAfterOpeningIsSaidOncePerPowerOn) {
+    startApp();
+    drive.failLater("音声ファイルを読めません: bad.flac");
+    tick(4);
+    EXPECT_EQ(errors, std::vector<std::string>{"音声ファイルを読めません: bad.flac."});
+    Form1->MediaPlayer1->Close();
+    Form1->MediaPlayer1->Open();
+    tick(4);
+    EXPECT_EQ(errors.size(), 2u);
+}
+
 // Quitting must work also when the device never opened: the open error is shown once, and the
 // exit ends the program (the close handler writes the settings) without a second error.
 class QuitAfterFailedOpen : public EngineFixture, public ::testing::WithParamInterface<bool> {};

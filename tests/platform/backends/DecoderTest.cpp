@@ -4,6 +4,8 @@
 // stream whose channel count changes, and lossy files named by a sheet.
 #include "platform/backends/AudioDecoder.h"
 #include "platform/backends/AudioOutput.h"
+#include "platform/backends/ClockedOutput.h"
+#include "platform/backends/ExtractionDrive.h"
 #include "platform/backends/RipSource.h"
 #include "tests/platform/backends/FfmpegEncode.h"
 #include "tests/platform/backends/TestDisc.h"
@@ -16,6 +18,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QTimer>
 
 namespace platform {
 namespace {
@@ -214,6 +220,40 @@ TEST_F(DecoderTest, AFlacFrameThatChangesChannelsOrSampleFormatPlaysAsSilence) {
     // Landing on a changed frame after a seek.
     EXPECT_EQ(firstDifference(decoded(*decoder, 9 * 4096 + 100, 5000), expected.substr((9 * 4096 + 100) * 4, 5000 * 4)), -1);
     EXPECT_EQ(firstDifference(decoded(*decoder, 5 * 4096 - 50, 200), expected.substr((5 * 4096 - 50) * 4, 200 * 4)), -1);
+}
+
+// A rip whose length only decoding it all tells (ALAC in Matroska) is measured on the drive's worker:
+// an event posted to the window's loop before the drive opens is handled while the drive still shows
+// no disc, and the disc then comes ready with its length. A file that turns out not to play is said
+// by failure(); a cancelled measuring gives up at its next read.
+TEST_F(DecoderTest, AMatroskaRipIsMeasuredOnTheDrivesWorkerWhileTheWindowGoesOn) {
+    constexpr int kSectors = 3 * 60 * kFramesPerSecond;
+    const std::vector<uint8_t> samples = testing::patternOf(0, kSectors);
+    ASSERT_EQ(testing::encodeWithFfmpeg(std::string(samples.begin(), samples.end()), path("long.mkv"), "matroska", "alac"), "");
+    write("bad.flac", "not audio at all");
+    for (const char *file : {"long.mkv", "bad.flac"})
+        write(std::string(file) + ".cue", "FILE \"" + std::string(file) + "\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    auto ripOf = [](const std::string &sheet) -> ExtractionDrive::SourceMaker {
+        return [sheet](std::string &why) { return RipSource::prepare(path(sheet), why); };
+    };
+
+    ExtractionDrive rip(ripOf("long.mkv.cue"), std::make_shared<NullOutput>());
+    DriveState seenByPostedEvent = DriveState::Stopped;
+    QTimer::singleShot(0, [&] { seenByPostedEvent = rip.status().state; });
+    std::string reason;
+    ASSERT_TRUE(rip.open(reason)) << reason;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seenByPostedEvent, DriveState::NoDisc) << "the window's loop waited for the rip";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rip.status().state == DriveState::Stopped; }, 60000));
+    EXPECT_EQ(rip.toc().leadOut, kSectors);
+
+    ExtractionDrive bad(ripOf("bad.flac.cue"), std::make_shared<NullOutput>());
+    ASSERT_TRUE(bad.open(reason)) << reason;
+    ASSERT_TRUE(testing::eventually([&] { return bad.status().state == DriveState::NoDrive; }));
+    EXPECT_NE(bad.failure().find(": bad.flac"), std::string::npos) << bad.failure();
+
+    const std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(AudioDecoder::open(path("long.mkv"), "long.mkv", true, reason, &cancelled));
 }
 
 // Lossy files are refused with their format named, whether FFmpeg's accepted containers hold them

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace platform {
 namespace {
@@ -160,13 +161,14 @@ TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnl
 }
 
 TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
+    ASSERT_EQ(mkfifo(path("pipe.toc").c_str(), 0600), 0);
     struct Case {
         std::string image;
         std::string reasonHolds;
     };
     for (const Case &c :
          {Case{path("data.cue"), "音楽CDではありません"}, Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
-          Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"}}) {
+          Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"}, Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"}}) {
         std::string reason;
         EXPECT_FALSE(CdioSource::create(c.image, reason)) << c.image;
         EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.image << ": " << reason;
