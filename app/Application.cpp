@@ -1,12 +1,15 @@
 #include "app/Application.h"
 
+#include "app/OpenDisc.h"
 #include "app/PlatformChoice.h"
+#include "app/SecondStart.h"
 #include "app/SingleInstance.h"
 #include "app/Translation.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/OnlineTitles.h"
 #include "online/ModuleLookup.h"
 #include "ui/AboutBox.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
@@ -15,6 +18,7 @@
 #include "ui/controls/Fonts.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <vector>
@@ -35,6 +39,21 @@ QString singleInstanceName() {
     return QStringLiteral("Trotor-test-") + QString::fromLocal8Bit(testGuard);
 }
 
+// The path that the command line names: the first argument that is not an option (Qt has taken
+// its own options out already).
+QString pathArgument(const QStringList &arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments[i].startsWith(QLatin1Char('-'))) return arguments[i];
+    return {};
+}
+
+void answerSecondStart(const SecondStart &start) {
+    runGuarded([&] {
+        if (!start.path.isEmpty()) openDisc(start.path);
+        comeForward(start.activationToken);
+    });
+}
+
 }  // namespace
 
 void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
@@ -47,6 +66,9 @@ void createWindows() {
     new TCD_Database;
     new TForm5;
     setUpWindowGroup();
+    addOpenDiscItems(Form1->PM1, Form1->N2);
+    for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
+        acceptDiscDrops(window);
 }
 
 void destroyWindows() {
@@ -64,23 +86,33 @@ void destroyWindows() {
 
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication app(argc, argv);
-    // Another copy runs: end at once, showing nothing and writing nothing.
+    const QString argumentPath = pathArgument(QApplication::arguments());
+    // Another copy runs: hand it the path (or "come forward") and end at once, showing nothing and
+    // writing nothing.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
-    if (!guard) return 0;
+    if (!guard) {
+        SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(secondStartFromHere(argumentPath)));
+        return 0;
+    }
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);
     installInterfaceTranslation();
     installFontSubstitutions(interfaceLanguage() == InterfaceLanguage::English);
     QApplication::setWindowIcon(programIcon());
     std::string description;
-    std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
+    const QString choice = startupChoice();
+    if (choice == QLatin1String("demo")) putDemoTitlesInPlace();
+    std::unique_ptr<platform::CdDrive> drive = makeDrive(QFile::encodeName(choice).toStdString(), description);
     createWindows();
+    receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
     for (DesktopService start : desktopServices()) description += "; " + start();
     description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
     Form1->MediaPlayer1->setDrive(drive.get());
     setTitleLookup(online::makeMusicBrainzLookup());
+    // A path on the command line wins; one that cannot be played is said, and the drive stays.
+    if (!argumentPath.isEmpty()) runGuarded([&] { openDisc(argumentPath); });
     Form1->show();
     int code = app.exec();
     setTitleLookup(nullptr);
