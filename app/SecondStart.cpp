@@ -99,7 +99,7 @@ std::optional<SecondStart> decodeSecondStart(const QByteArray &bytes) {
     bool said = false;
     for (const QByteArray &line : bytes.chopped(1).split('\n')) {
         const qsizetype blank = line.indexOf(' ');
-        const QByteArray name = line.left(blank);
+        const QByteArray name = blank < 0 ? line : line.left(blank);
         const QByteArray value = blank < 0 ? QByteArray() : QByteArray::fromPercentEncoding(line.mid(blank + 1));
         if (name == "show" && blank < 0 && !said) {
             said = true;

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Opening rips in the real program under Xvfb with openbox:
+#   1. a path on the command line wins over TUNEWICK_DEVICE;
+#   2. a second start with another sheet hands it to the running player, which plays on in one panel
+#      with the new disc's titles, and ends at once;
+#   3. a second start without a path brings the panel back after HIDE;
+#   4. a restart without a path or TUNEWICK_DEVICE opens the image left in the drive.
+#   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR
+set -euo pipefail
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
+program=$1
+shots=$2
+mkdir -p "$shots"
+. "$(dirname "$0")/../support/x-session.sh"
+. "$(dirname "$0")/../support/rip.sh"
+work=$(mktemp -d)
+pids=()
+trap end_session EXIT
+
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" "$work/rips" && chmod 700 "$XDG_RUNTIME_DIR"
+export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null TUNEWICK_TITLE_LOG=$work/titles.log
+export TUNEWICK_TEST_GUARD=open-disc-$$
+settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
+make_silent_rip "$work/rips" first 3 20
+make_silent_rip "$work/rips" second 5 30
+printf 'First Rip\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 3 20)"
+printf 'Second Rip\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 5 30)"
+
+start_x_session
+
+step() { echo "--- $*"; }
+fail() {
+  echo "FAIL: $*"
+  import -window root "$shots/open-disc-failure.png" 2>/dev/null || true
+  cat "$work/program.log" 2>/dev/null || true
+  exit 1
+}
+# Visible windows named as the panel (xdotool's search also matches other names of a window).
+panels() {
+  for id in $(xdotool search --onlyvisible --pid "$program_pid" --name '^CD-Tunewick32' 2>/dev/null || true); do
+    xdotool getwindowname "$id" | grep '^CD-Tunewick32' || true
+  done | wc -l
+}
+wait_title_line() {
+  for _ in $(seq 100); do grep -q "$1" "$work/titles.log" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+start_program() {
+  "$program" "$@" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=($program_pid)
+  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
+}
+# A second start: it must end at once whatever it hands over.
+second_start() {
+  local started=$(date +%s%N)
+  timeout 5 "$program" "$@" >"$work/second.log" 2>&1 || fail "the second start did not end by itself"
+  echo "second start ended after $(( ($(date +%s%N) - started) / 1000000 )) ms"
+  grep -q '^drive: ' "$work/second.log" && fail "the second start ran a player of its own"
+  return 0
+}
+
+step "a path on the command line wins over TUNEWICK_DEVICE"
+start_program "$work/rips/first.cue"
+wait_title_line 'First Rip' || fail "the LCD did not show the first rip's title"
+grep -q '^Image=.*/first.cue$' "$settings" || fail "the opened image is not kept: $(cat "$settings")"
+
+step "a second start with another sheet: the running player takes it, in one panel"
+xdotool mousemove --window "$panel" 68 13 click 1  # track 1 plays
+sleep 1
+second_start "$work/rips/second.cue"
+wait_title_line 'Second Rip' || fail "the LCD did not change to the second rip's title"
+[ "$(panels)" = 1 ] || fail "$(panels) panels after the hand-over"
+grep -q '^Image=.*/second.cue$' "$settings" || fail "the second image is not the one kept"
+grep -A2 '^\[Recent\]' "$settings" | grep -q '^File2=.*/first.cue$' || fail "recent images: $(cat "$settings")"
+
+step "a second start without a path brings the panel back after HIDE"
+xdotool mousemove --window "$panel" 292 13 click 1  # DISPLAY: HIDE needs the LCD
+wait_window "$program_pid" '^DISPLAY$' >/dev/null || fail "DISPLAY did not show the LCD"
+sleep 0.5
+xdotool mousemove --window "$panel" 274 31 click 1  # HIDE
+for _ in $(seq 50); do [ "$(panels)" = 0 ] && break; sleep 0.1; done
+[ "$(panels)" = 0 ] || fail "HIDE did not hide the panel"
+second_start
+panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the panel did not come forward"
+xprop -id "$panel" _NET_WM_STATE | grep -q HIDDEN && fail "the panel came forward minimised"
+import -window root "$shots/come-forward.png"
+
+step "a restart opens the image left in the drive"
+stop "$program_pid"
+: >"$work/titles.log"
+unset TUNEWICK_DEVICE
+start_program
+wait_title_line 'Second Rip' || fail "the restart did not open the image left in the drive"
+grep -q "^drive: $work/rips/second.cue" "$work/program.log" || fail "first line: $(head -n1 "$work/program.log")"
+echo "open disc ok"
