@@ -129,10 +129,10 @@ QString lastFolder() {
 }
 
 void chooseImageFile() {
-    QFileDialog dialog(Form1, translated("ディスクイメージを開く"), lastFolder());
+    QFileDialog dialog(Form1, translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く")), lastFolder());
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({translated("キューシートとディスクイメージ (*.cue *.toc *.nrg *.CUE *.TOC *.NRG)"),
-                           translated("すべてのファイル (*)")});
+    dialog.setNameFilters({translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg *.CUE *.TOC *.NRG)")),
+                           translated(QT_TRANSLATE_NOOP("OpenDisc", "すべてのファイル (*)"))});
     if (execModal(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     openDisc(dialog.selectedFiles().front());
 }
@@ -154,8 +154,8 @@ void fillDriveMenu(QMenu *menu) {
         const QString path = fromLocal(drive.path);
         addChoice(menu, drive.model.empty() ? path : path + "  " + QString::fromStdString(drive.model), path, current);
     }
-    if (drives.empty()) menu->addAction(translated("CDドライブがありません"))->setEnabled(false);
-    addChoice(menu, translated("デモディスク"), QStringLiteral("demo"), current);
+    if (drives.empty()) menu->addAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "CDドライブがありません")))->setEnabled(false);
+    addChoice(menu, translated(QT_TRANSLATE_NOOP("OpenDisc", "デモディスク")), QStringLiteral("demo"), current);
     QStringList images = recentImages();
     if (isImage(current) && !images.contains(current)) images.prepend(current);
     if (!images.isEmpty()) menu->addSeparator();
@@ -212,7 +212,7 @@ protected:
 QString resolveOpenPath(const QString &path, QString &reason) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        reason = translated("そのファイルはありません");
+        reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "そのファイルはありません"));
         return {};
     }
     if (!info.isDir()) return info.absoluteFilePath();
@@ -272,10 +272,10 @@ void putDemoTitlesInPlace() {
 }
 
 void addOpenDiscItems(QMenu *menu, QAction *before) {
-    auto *open = new QAction(translated("ディスクイメージを開く..."), menu);
+    auto *open = new QAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く...")), menu);
     menu->insertAction(before, open);
     QObject::connect(open, &QAction::triggered, menu, [] { runGuarded(chooseImageFile); });
-    auto *drives = new QMenu(translated("ドライブ"), menu);
+    auto *drives = new QMenu(translated(QT_TRANSLATE_NOOP("OpenDisc", "ドライブ")), menu);
     menu->insertMenu(before, drives);
     QObject::connect(drives, &QMenu::aboutToShow, drives, [drives] { fillDriveMenu(drives); });
     menu->insertSeparator(before);
