@@ -131,7 +131,7 @@ QString lastFolder() {
 void chooseImageFile() {
     QFileDialog dialog(Form1, translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く")), lastFolder());
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg *.CUE *.TOC *.NRG)")),
+    dialog.setNameFilters({translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg)")),
                            translated(QT_TRANSLATE_NOOP("OpenDisc", "すべてのファイル (*)"))});
     if (execModal(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     openDisc(dialog.selectedFiles().front());
@@ -272,13 +272,13 @@ void putDemoTitlesInPlace() {
 }
 
 void addOpenDiscItems(QMenu *menu, QAction *before) {
+    menu->insertSeparator(before);
     auto *open = new QAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く...")), menu);
     menu->insertAction(before, open);
     QObject::connect(open, &QAction::triggered, menu, [] { runGuarded(chooseImageFile); });
     auto *drives = new QMenu(translated(QT_TRANSLATE_NOOP("OpenDisc", "ドライブ")), menu);
     menu->insertMenu(before, drives);
     QObject::connect(drives, &QMenu::aboutToShow, drives, [drives] { fillDriveMenu(drives); });
-    menu->insertSeparator(before);
 }
 
 void acceptDiscDrops(QWidget *window) {

@@ -131,8 +131,8 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <translation>Open Disc Image</translation>
     </message>
     <message>
-        <source>キューシートとディスクイメージ (*.cue *.toc *.nrg *.CUE *.TOC *.NRG)</source>
-        <translation>Cue sheets and disc images (*.cue *.toc *.nrg *.CUE *.TOC *.NRG)</translation>
+        <source>キューシートとディスクイメージ (*.cue *.toc *.nrg)</source>
+        <translation>Cue sheets and disc images (*.cue *.toc *.nrg)</translation>
     </message>
     <message>
         <source>すべてのファイル (*)</source>
