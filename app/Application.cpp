@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QUrl>
 
 #include <cstdio>
 #include <vector>
@@ -40,10 +41,16 @@ QString singleInstanceName() {
 }
 
 // The path that the command line names: the first argument that is not an option (Qt has taken
-// its own options out already).
+// its own options out already). A desktop may hand a file as a file:// URL, and an inserted audio
+// CD as cdda://sr0.
 QString pathArgument(const QStringList &arguments) {
-    for (qsizetype i = 1; i < arguments.size(); ++i)
-        if (!arguments[i].startsWith(QLatin1Char('-'))) return arguments[i];
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].startsWith(QLatin1Char('-'))) continue;
+        const QUrl url(arguments[i]);
+        if (url.isLocalFile()) return url.toLocalFile();
+        if (url.scheme() == QLatin1String("cdda") && !url.host().isEmpty()) return QStringLiteral("/dev/") + url.host();
+        return arguments[i];
+    }
     return {};
 }
 
