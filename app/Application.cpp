@@ -8,6 +8,7 @@
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/OnlineTitles.h"
 #include "online/ModuleLookup.h"
+#include "platform/SourceSwitch.h"
 #include "ui/AboutBox.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -52,6 +54,13 @@ QString pathArgument(const QStringList &arguments) {
         return arguments[i];
     }
     return {};
+}
+
+// The start-up line "drive: NAME; ..." with another drive's name.
+std::string withDriveName(const std::string &description, const std::string &name) {
+    const std::string label = "drive: ";
+    if (!description.starts_with(label)) return description;
+    return label + name + description.substr(std::min(description.find(';'), description.size()));
 }
 
 void answerSecondStart(const SecondStart &start) {
@@ -112,14 +121,14 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::unique_ptr<platform::CdDrive> drive = makeDrive(QFile::encodeName(choice).toStdString(), description);
     createWindows();
     receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
+    Form1->MediaPlayer1->setDrive(drive.get());
+    // A path on the command line wins; one that cannot be played is said, and the drive stays.
+    if (!argumentPath.isEmpty() && openDisc(argumentPath)) description = withDriveName(description, platform::sourceSwitch()->choice());
     for (DesktopService start : desktopServices()) description += "; " + start();
     description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
-    Form1->MediaPlayer1->setDrive(drive.get());
     setTitleLookup(online::makeMusicBrainzLookup());
-    // A path on the command line wins; one that cannot be played is said, and the drive stays.
-    if (!argumentPath.isEmpty()) runGuarded([&] { openDisc(argumentPath); });
     Form1->show();
     int code = app.exec();
     setTitleLookup(nullptr);

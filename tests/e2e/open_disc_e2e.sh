@@ -65,6 +65,7 @@ second_start() {
 step "a path on the command line wins over TUNEWICK_DEVICE"
 start_program "$work/rips/first.cue"
 wait_title_line 'First Rip' || fail "the LCD did not show the first rip's title"
+grep -q "^drive: $work/rips/first.cue;" "$work/program.log" || fail "first line: $(head -n1 "$work/program.log")"
 grep -q '^Image=.*/first.cue$' "$settings" || fail "the opened image is not kept: $(cat "$settings")"
 
 step "a second start with another sheet: the running player takes it, in one panel"
