@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -177,6 +178,8 @@ QString droppedDisc(const QMimeData *data) {
     return resolveOpenPath(dropped.absoluteFilePath(), reason);
 }
 
+// The drop opens what the drag showed it would: on X the dragged data can be gone by the time
+// of the drop (a source that has let its selection go), so the path seen while dragging is kept.
 class DiscDropFilter : public QObject {
 public:
     using QObject::QObject;
@@ -187,15 +190,20 @@ protected:
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDropEvent *>(event);
-            if (droppedDisc(drag->mimeData()).isEmpty())
+            m_dragged = droppedDisc(drag->mimeData());
+            if (m_dragged.isEmpty())
                 drag->ignore();
             else
                 drag->acceptProposedAction();
             return true;
         }
+        case QEvent::DragLeave:
+            m_dragged.clear();
+            return true;
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
-            const QString disc = droppedDisc(drop->mimeData());
+            QString disc = droppedDisc(drop->mimeData());
+            if (disc.isEmpty()) disc = std::exchange(m_dragged, QString());
             if (disc.isEmpty()) return true;
             drop->acceptProposedAction();
             // Not inside the drop: a message box there would hold the dragging program too.
@@ -205,6 +213,9 @@ protected:
         default: return QObject::eventFilter(watched, event);
         }
     }
+
+private:
+    QString m_dragged;
 };
 
 }  // namespace

@@ -4,13 +4,15 @@
 #   2. a second start with another sheet hands it to the running player, which plays on in one panel
 #      with the new disc's titles, and ends at once;
 #   3. a second start without a path brings the panel back after HIDE;
-#   4. a restart without a path or TUNEWICK_DEVICE opens the image left in the drive.
-#   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR
+#   4. a restart without a path or TUNEWICK_DEVICE opens the image left in the drive;
+#   5. a folder holding one sheet, dragged from another program, opens; a text file is refused.
+#   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR DRAG_SOURCE
 set -euo pipefail
 unset LANGUAGE LC_ALL LC_MESSAGES
 export LANG=C.UTF-8
 program=$1
 shots=$2
+drag_source=$3
 mkdir -p "$shots"
 . "$(dirname "$0")/../support/x-session.sh"
 . "$(dirname "$0")/../support/rip.sh"
@@ -96,4 +98,26 @@ unset TUNEWICK_DEVICE
 start_program
 wait_title_line 'Second Rip' || fail "the restart did not open the image left in the drive"
 grep -q "^drive: $work/rips/second.cue" "$work/program.log" || fail "first line: $(head -n1 "$work/program.log")"
+step "a drag from another program: a folder with one sheet opens, a text file is refused"
+# Drags $1 from a window of drag_source onto the panel; prints what the drag source was told.
+drag_to_panel() {
+  "$drag_source" "$1" >"$work/drag.log" 2>&1 &
+  local source_pid=$!
+  pids+=($source_pid)
+  local source
+  source=$(wait_window "$source_pid" '^drag-source$') || fail "the drag source did not appear"
+  sleep 0.5
+  xdotool mousemove --window "$source" 60 60 mousedown 1
+  for step in 1 2 3 4 5 6; do xdotool mousemove --window "$panel" $((30 * step)) 20; sleep 0.2; done
+  xdotool mouseup 1
+  for _ in $(seq 50); do kill -0 "$source_pid" 2>/dev/null || break; sleep 0.1; done
+  cat "$work/drag.log"
+}
+printf 'not a sheet\n' >"$work/notes.txt"
+[ "$(drag_to_panel "$work/notes.txt")" = refused ] || fail "the text file was not refused: $(cat "$work/drag.log")"
+[ "$(drag_to_panel "$work/rips")" = refused ] || fail "a folder with two sheets was not refused"
+mkdir "$work/one" && mv "$work/rips/first.cue" "$work/rips/first.bin" "$work/one/"
+[ "$(drag_to_panel "$work/one")" = accepted ] || fail "the folder with one sheet was refused: $(cat "$work/drag.log")"
+wait_title_line 'First Rip' || fail "the dropped folder's sheet did not open"
+grep -q '^Image=.*/one/first.cue$' "$settings" || fail "the dropped sheet is not the one kept"
 echo "open disc ok"
