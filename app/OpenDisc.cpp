@@ -23,6 +23,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kSettingsFile = QStringLiteral("ROTOR.INI");
@@ -226,7 +228,15 @@ QString resolveOpenPath(const QString &path, QString &reason) {
         reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "そのファイルはありません"));
         return {};
     }
-    if (!info.isDir()) return info.absoluteFilePath();
+    if (!info.isDir()) {
+        // A pipe or a socket would hold the reader, and the program with it, until someone writes.
+        struct stat status {};
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+            reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "ファイルでもドライブでもありません"));
+            return {};
+        }
+        return info.absoluteFilePath();
+    }
     const QDir folder(info.absoluteFilePath());
     const QStringList sheets = folder.entryList({QStringLiteral("*.cue")}, QDir::Files | QDir::Readable);
     if (sheets.size() == 1) return folder.absoluteFilePath(sheets.front());

@@ -158,6 +158,10 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>ドライブ</source>
         <translation>Drive</translation>
     </message>
+    <message>
+        <source>ファイルでもドライブでもありません</source>
+        <translation>neither a file nor a drive</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Stands for the drive's source switch: records what it is asked to prepare.
@@ -179,7 +181,9 @@ TEST_F(OpenDisc, BadPathsAreNamedAndTheDriveKeepsWhatItHad) {
         const char *because;
     } bad[] = {{dir.filePath("missing.cue"), "そのファイルはありません"},
                {dir.filePath("two"), "キューシートが 2 個"},
-               {makeFile("notes.txt", "just some text\n"), ""}};
+               {makeFile("notes.txt", "just some text\n"), ""},
+               {dir.filePath("pipe.cue"), "ファイルでもドライブでもありません"}};
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.cue")).constData(), 0600), 0);
     for (const auto &b : bad) {
         SCOPED_TRACE(b.path.toStdString());
         errors.clear();
