@@ -2,6 +2,7 @@
 
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/SourceSwitch.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -279,16 +280,15 @@ QStringList recentImages() {
     return present;
 }
 
+// A folder that cannot be written only leaves the demo disc without titles: nothing to tell.
 void putDemoTitlesInPlace() {
     const QDir folder(catalogue::catalogueFolder());
-    if (!folder.exists() && !QDir().mkpath(folder.path())) return;
     const QDir titles(QStringLiteral(":/demo"));
     for (const QString &name : titles.entryList(QDir::Files)) {
-        QFile target(folder.filePath(name));
-        if (target.exists()) continue;
         QFile source(titles.filePath(name));
-        if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly)) continue;
-        target.write(source.readAll());
+        if (QFileInfo::exists(folder.filePath(name)) || !source.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = source.readAll();
+        platform::replaceFileAtomically(folder.filePath(name), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
 }
 
