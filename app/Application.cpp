@@ -101,13 +101,15 @@ void destroyWindows() {
 }
 
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
+    const QByteArray activationToken = activationTokenOfThisStart();
     QApplication app(argc, argv);
     const QString argumentPath = pathArgument(QApplication::arguments());
     // Another copy runs: hand it the path (or "come forward") and end at once, showing nothing and
     // writing nothing.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
     if (!guard) {
-        SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(secondStartFromHere(argumentPath)));
+        const SecondStart start = secondStartFromHere(argumentPath, activationToken);
+        SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start));
         return 0;
     }
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
@@ -123,7 +125,8 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
     Form1->MediaPlayer1->setDrive(drive.get());
     // A path on the command line wins; one that cannot be played is said, and the drive stays.
-    if (!argumentPath.isEmpty() && openDisc(argumentPath)) description = withDriveName(description, platform::sourceSwitch()->choice());
+    if (!argumentPath.isEmpty() && openDisc(argumentPath))
+        description = withDriveName(description, platform::sourceSwitch()->choice());
     for (DesktopService start : desktopServices()) description += "; " + start();
     description += platformNote();
     std::printf("%s\n", description.c_str());

@@ -20,11 +20,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
-
 #include <stdexcept>
-#include <utility>
-
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -32,17 +30,25 @@ const QString kSettingsFile = QStringLiteral("ROTOR.INI");
 constexpr int kRecentCount = 8;
 constexpr int kLongestKeptPath = 1023; // what a settings value holds
 
-QString translated(const char *text) { return QCoreApplication::translate("OpenDisc", text); }
+QString translated(const char *text) {
+    return QCoreApplication::translate("OpenDisc", text);
+}
 
-std::string toLocal(const QString &path) { return QFile::encodeName(path).toStdString(); }
-QString fromLocal(const std::string &path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string toLocal(const QString &path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString fromLocal(const std::string &path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
 
 void tellCannotOpen(const QString &what, const QString &why) {
     const QString text = QCoreApplication::translate("OpenDisc", "%1 を開けません: %2").arg(what, why);
     showException(std::runtime_error(text.toStdString()));
 }
 
-bool isImage(const QString &choice) { return !choice.isEmpty() && choice != "demo" && QFileInfo(choice).isFile(); }
+bool isImage(const QString &choice) {
+    return !choice.isEmpty() && choice != "demo" && QFileInfo(choice).isFile();
+}
 
 bool isSheetOrImage(const QFileInfo &file) {
     const QString suffix = file.suffix().toLower();
@@ -53,15 +59,19 @@ bool isSheetOrImage(const QFileInfo &file) {
 
 // A settings value loses blanks at its ends and cannot hold a line break: such a path is not kept.
 bool canKeep(const QString &path) {
-    return path.size() <= kLongestKeptPath && path.trimmed() == path && !path.contains('\n') && !path.contains('\r');
+    return path.size() <= kLongestKeptPath && path.trimmed() == path && !path.contains('\n') &&
+           !path.contains('\r');
 }
 
-QString recentKey(int index) { return QStringLiteral("File%1").arg(index + 1); }
+QString recentKey(int index) {
+    return QStringLiteral("File%1").arg(index + 1);
+}
 
 QStringList readRecent(const SettingsFile &settings) {
     QStringList list;
     for (int i = 0; i < kRecentCount; ++i) {
-        const QString path = QString::fromStdString(settings.ReadText("Recent", recentKey(i).toStdString(), ""));
+        const QString path =
+            QString::fromStdString(settings.ReadText("Recent", recentKey(i).toStdString(), ""));
         if (!path.isEmpty()) list.append(path);
     }
     return list;
@@ -133,10 +143,12 @@ QString lastFolder() {
 }
 
 void chooseImageFile() {
-    QFileDialog dialog(Form1, translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く")), lastFolder());
+    QFileDialog dialog(Form1, translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く")),
+                       lastFolder());
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg)")),
-                           translated(QT_TRANSLATE_NOOP("OpenDisc", "すべてのファイル (*)"))});
+    dialog.setNameFilters(
+        {translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg)")),
+         translated(QT_TRANSLATE_NOOP("OpenDisc", "すべてのファイル (*)"))});
     if (execModal(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     openDisc(dialog.selectedFiles().front());
 }
@@ -156,10 +168,14 @@ void fillDriveMenu(QMenu *menu) {
     const std::vector<platform::DriveEntry> drives = sourceSwitch->drives();
     for (const platform::DriveEntry &drive : drives) {
         const QString path = fromLocal(drive.path);
-        addChoice(menu, drive.model.empty() ? path : path + "  " + QString::fromStdString(drive.model), path, current);
+        addChoice(menu, drive.model.empty() ? path : path + "  " + QString::fromStdString(drive.model), path,
+                  current);
     }
-    if (drives.empty()) menu->addAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "CDドライブがありません")))->setEnabled(false);
-    addChoice(menu, translated(QT_TRANSLATE_NOOP("OpenDisc", "デモディスク")), QStringLiteral("demo"), current);
+    if (drives.empty())
+        menu->addAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "CDドライブがありません")))
+            ->setEnabled(false);
+    addChoice(menu, translated(QT_TRANSLATE_NOOP("OpenDisc", "デモディスク")), QStringLiteral("demo"),
+              current);
     QStringList images = recentImages();
     if (isImage(current) && !images.contains(current)) images.prepend(current);
     if (!images.isEmpty()) menu->addSeparator();
@@ -173,7 +189,8 @@ void fillDriveMenu(QMenu *menu) {
 
 // The sheet or image that a drop would open, or empty when the drop is refused.
 QString droppedDisc(const QMimeData *data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile()) return {};
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
     const QFileInfo dropped(data->urls().front().toLocalFile());
     if (isSheetOrImage(dropped)) return dropped.absoluteFilePath();
     if (!dropped.isDir()) return {};
@@ -213,7 +230,8 @@ protected:
             QTimer::singleShot(0, Form1, [disc] { runGuarded([&] { openDisc(disc); }); });
             return true;
         }
-        default: return QObject::eventFilter(watched, event);
+        default:
+            return QObject::eventFilter(watched, event);
         }
     }
 
@@ -221,7 +239,7 @@ private:
     QString m_dragged;
 };
 
-}  // namespace
+} // namespace
 
 QString resolveOpenPath(const QString &path, QString &reason) {
     const QFileInfo info(path);
@@ -232,7 +250,8 @@ QString resolveOpenPath(const QString &path, QString &reason) {
     if (!info.isDir()) {
         // A pipe or a socket would hold the reader, and the program with it, until someone writes.
         struct stat status {};
-        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+            (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
             reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "ファイルでもドライブでもありません"));
             return {};
         }
@@ -241,7 +260,8 @@ QString resolveOpenPath(const QString &path, QString &reason) {
     const QDir folder(info.absoluteFilePath());
     const QStringList sheets = folder.entryList({QStringLiteral("*.cue")}, QDir::Files | QDir::Readable);
     if (sheets.size() == 1) return folder.absoluteFilePath(sheets.front());
-    reason = QCoreApplication::translate("OpenDisc", "フォルダーにキューシートが %1 個あります (開けるのは一つだけのときです)")
+    reason = QCoreApplication::translate(
+                 "OpenDisc", "フォルダーにキューシートが %1 個あります (開けるのは一つだけのときです)")
                  .arg(sheets.size());
     return {};
 }
@@ -256,7 +276,8 @@ bool openDisc(const QString &choice) {
         if (target.isEmpty()) return tellCannotOpen(choice, reason), false;
     }
     std::string reason;
-    if (!sourceSwitch->prepare(toLocal(target), reason)) return tellCannotOpen(target, QString::fromStdString(reason)), false;
+    if (!sourceSwitch->prepare(toLocal(target), reason))
+        return tellCannotOpen(target, QString::fromStdString(reason)), false;
     if (target == "demo") putDemoTitlesInPlace();
     takeDiscOut();
     keepInDrive(target);
@@ -288,7 +309,8 @@ void putDemoTitlesInPlace() {
         QFile source(titles.filePath(name));
         if (QFileInfo::exists(folder.filePath(name)) || !source.open(QIODevice::ReadOnly)) continue;
         const QByteArray bytes = source.readAll();
-        platform::replaceFileAtomically(folder.filePath(name), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        platform::replaceFileAtomically(
+            folder.filePath(name), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/SecondStart.h"
 
+#include "desktop/X11Activation.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -7,9 +8,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <cerrno>
-
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,13 +19,16 @@ namespace {
 constexpr qsizetype kLongestMessage = 64 * 1024;
 constexpr int kSenderWaitMs = 2000;
 
-QByteArray field(const QByteArray &name, const QByteArray &value) { return name + ' ' + value.toPercentEncoding() + '\n'; }
+QByteArray field(const QByteArray &name, const QByteArray &value) {
+    return name + ' ' + value.toPercentEncoding() + '\n';
+}
 
 // One second start's connection: its bytes are gathered until it closes, then read as a message.
 class SenderConnection : public QObject {
 public:
     SenderConnection(int fd, std::function<void(const SecondStart &)> handle, QObject *parent)
-        : QObject(parent), m_fd(fd), m_handle(std::move(handle)), m_notifier(fd, QSocketNotifier::Read, this) {
+        : QObject(parent), m_fd(fd), m_handle(std::move(handle)),
+          m_notifier(fd, QSocketNotifier::Read, this) {
         connect(&m_notifier, &QSocketNotifier::activated, this, &SenderConnection::receive);
         // A sender that neither finishes nor goes away is let go.
         QTimer::singleShot(kSenderWaitMs, this, [this] { deleteLater(); });
@@ -61,7 +63,8 @@ private:
 class SecondStartListener : public QObject {
 public:
     SecondStartListener(int fd, std::function<void(const SecondStart &)> handle, QObject *parent)
-        : QObject(parent), m_fd(fd), m_handle(std::move(handle)), m_notifier(fd, QSocketNotifier::Read, this) {
+        : QObject(parent), m_fd(fd), m_handle(std::move(handle)),
+          m_notifier(fd, QSocketNotifier::Read, this) {
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] {
             const int sender = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (sender >= 0) new SenderConnection(sender, m_handle, this);
@@ -77,13 +80,17 @@ private:
     QSocketNotifier m_notifier;
 };
 
-}  // namespace
+} // namespace
 
-SecondStart secondStartFromHere(const QString &argumentPath) {
+QByteArray activationTokenOfThisStart() {
+    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    return token.isEmpty() ? qgetenv("DESKTOP_STARTUP_ID") : token;
+}
+
+SecondStart secondStartFromHere(const QString &argumentPath, const QByteArray &activationToken) {
     SecondStart start;
     if (!argumentPath.isEmpty()) start.path = QFileInfo(argumentPath).absoluteFilePath();
-    start.activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
-    if (start.activationToken.isEmpty()) start.activationToken = qgetenv("DESKTOP_STARTUP_ID");
+    start.activationToken = activationToken;
     return start;
 }
 
@@ -100,7 +107,8 @@ std::optional<SecondStart> decodeSecondStart(const QByteArray &bytes) {
     for (const QByteArray &line : bytes.chopped(1).split('\n')) {
         const qsizetype blank = line.indexOf(' ');
         const QByteArray name = blank < 0 ? line : line.left(blank);
-        const QByteArray value = blank < 0 ? QByteArray() : QByteArray::fromPercentEncoding(line.mid(blank + 1));
+        const QByteArray value =
+            blank < 0 ? QByteArray() : QByteArray::fromPercentEncoding(line.mid(blank + 1));
         if (name == "show" && blank < 0 && !said) {
             said = true;
         } else if (name == "open" && !said && !value.isEmpty()) {
@@ -130,4 +138,5 @@ void comeForward(const QByteArray &activationToken) {
     if (LcdVisible && LCD_DISPLAY->isVisible()) LCD_DISPLAY->raise();
     Form1->raise();
     Form1->activateWindow();
+    activateWithStartupId(Form1, activationToken);
 }

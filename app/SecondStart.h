@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -12,14 +11,17 @@ class QObject;
 // or none to make the player come forward, and the desktop's activation token (XDG_ACTIVATION_TOKEN
 // or DESKTOP_STARTUP_ID) that lets the window manager raise the player's window.
 struct SecondStart {
-    QString path;              // absolute; empty: come forward
+    QString path; // absolute; empty: come forward
     QByteArray activationToken;
 
     bool operator==(const SecondStart &) const = default;
 };
 
-// The message for this process: `argumentPath` made absolute, the token from the environment.
-SecondStart secondStartFromHere(const QString &argumentPath);
+// The desktop's activation token of this start. Read it before the application object exists: Qt's
+// platform takes the variables out of the environment as it starts.
+QByteArray activationTokenOfThisStart();
+// The message for this process: `argumentPath` made absolute, and the token.
+SecondStart secondStartFromHere(const QString &argumentPath, const QByteArray &activationToken);
 // The message as it goes through the guard's socket, and back; nothing for bytes that are not one.
 QByteArray encodeSecondStart(const SecondStart &start);
 std::optional<SecondStart> decodeSecondStart(const QByteArray &bytes);

@@ -34,4 +34,4 @@ public:
 SourceSwitch *sourceSwitch();
 void setSourceSwitch(std::shared_ptr<SourceSwitch> sourceSwitch);
 
-}  // namespace platform
+} // namespace platform

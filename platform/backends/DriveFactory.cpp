@@ -70,7 +70,8 @@ public:
     std::vector<DriveEntry> drives() const override {
         std::vector<DriveEntry> found;
         char **devices = cdio_get_devices(DRIVER_DEVICE);
-        for (char **device = devices; device && *device; ++device) found.push_back({*device, driveModel(*device)});
+        for (char **device = devices; device && *device; ++device)
+            found.push_back({*device, driveModel(*device)});
         if (devices) cdio_free_device_list(devices);
         return found;
     }

@@ -16,4 +16,4 @@ std::unique_ptr<CdDrive> createDrive(const std::string &choice, std::string &des
 // The same, with `choice` from TUNEWICK_DEVICE.
 std::unique_ptr<CdDrive> createDriveFromEnvironment(std::string &description);
 
-}  // namespace platform
+} // namespace platform

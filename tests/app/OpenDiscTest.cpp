@@ -1,11 +1,12 @@
 // Opening rips and images while the player runs: drops on its windows, the drive menu, bad paths,
 // a switch as a disc change, and the message a second start hands over.
 #include "app/OpenDisc.h"
+
 #include "app/SecondStart.h"
 #include "catalogue/CatalogueEditor.h"
 #include "platform/SourceSwitch.h"
-#include "player/PlayerState.h"
 #include "platform/backends/DriveFactory.h"
+#include "player/PlayerState.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -18,9 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 namespace {
@@ -62,7 +61,8 @@ protected:
     }
     // Waits for the drive to be opened on its new source, which follows the poll's reset.
     void waitForDiscIn() {
-        for (int i = 0; i < 100 && !drive.isOpen(); ++i) QTest::qWait(5);
+        for (int i = 0; i < 100 && !drive.isOpen(); ++i)
+            QTest::qWait(5);
     }
 
     std::shared_ptr<RecordingSwitch> recorder = std::make_shared<RecordingSwitch>();
@@ -95,15 +95,21 @@ TEST_F(OpenDisc, EveryPlayerWindowTakesSheetsImagesAndOneSheetFoldersAndRefusesT
     const struct {
         QString path;
         bool accepted;
-    } drops[] = {{sheet, true},           {image, true},
-                 {dir.filePath("rip"), true}, {dir.filePath("two"), false},
-                 {makeFile("notes.txt"), false}, {dir.filePath("missing.cue"), false}};
-    for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
-        for (const auto &d : drops) EXPECT_EQ(dragAccepted(window, d.path), d.accepted) << d.path.toStdString();
+    } drops[] = {{sheet, true},
+                 {image, true},
+                 {dir.filePath("rip"), true},
+                 {dir.filePath("two"), false},
+                 {makeFile("notes.txt"), false},
+                 {dir.filePath("missing.cue"), false}};
+    for (QWidget *window :
+         {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
+        for (const auto &d : drops)
+            EXPECT_EQ(dragAccepted(window, d.path), d.accepted) << d.path.toStdString();
 
     drop(LCD_DISPLAY, dir.filePath("rip"));
     drop(Form5, dir.filePath("two"));
-    EXPECT_EQ(recorder->prepared, std::vector<std::string>{sheet.toStdString()}) << "the folder opens its one sheet";
+    EXPECT_EQ(recorder->prepared, std::vector<std::string>{sheet.toStdString()})
+        << "the folder opens its one sheet";
     EXPECT_TRUE(errors.empty());
 }
 
@@ -128,9 +134,9 @@ TEST_F(OpenDisc, ASwitchIsADiscChangeAndTheOpenEditorSavesForItsOwnDisc) {
     EXPECT_EQ(fileBytes(lengthOf(first)), "First disc\r\n\r\n\r\n");
     EXPECT_EQ(fileBytes(lengthOf(second)), "<none>");
 
-    tick();  // the poll finds the first disc gone
+    tick(); // the poll finds the first disc gone
     waitForDiscIn();
-    tick();  // and the second one in
+    tick(); // and the second one in
     EXPECT_EQ(questions, 2) << "the new disc is asked about as a disc put in is";
     EXPECT_EQ(TrackCount, 3);
     EXPECT_EQ(fileBytes(lengthOf(first)), "First disc\r\n\r\n\r\n");
@@ -141,7 +147,8 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
     createApp();
     const QString kept = makeFile("kept.cue");
     const QString gone = makeFile("gone & lost.cue");
-    for (const QString &path : {gone, kept}) EXPECT_TRUE(openDisc(path));
+    for (const QString &path : {gone, kept})
+        EXPECT_TRUE(openDisc(path));
     QFile::remove(gone);
     QMenu *drives = nullptr;
     for (QAction *action : Form1->PM1->actions())
@@ -152,15 +159,19 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
         Q_EMIT drives->aboutToShow();
         QStringList texts;
         for (QAction *action : drives->actions())
-            texts << (action->isSeparator() ? QStringLiteral("--") : action->text() + (action->isEnabled() ? "" : " (off)") + (action->isChecked() ? " *" : ""));
+            texts << (action->isSeparator() ? QStringLiteral("--")
+                                            : action->text() + (action->isEnabled() ? "" : " (off)") +
+                                                  (action->isChecked() ? " *" : ""));
         return texts;
     };
     const QString keptEntry = QStringLiteral("kept.cue  (%1) *").arg(dir.path());
     EXPECT_EQ(shown(), (QStringList{"CDドライブがありません (off)", "デモディスク", "--", keptEntry}));
     EXPECT_EQ(recentImages(), QStringList{kept}) << "the gone file left ROTOR.INI too";
 
-    recorder->found = {{"/dev/sr0", "PIONEER BD-RW BDR-XD07"}, {"/dev/null", ""}};  // a node that every machine has
-    EXPECT_EQ(shown(), (QStringList{"/dev/sr0  PIONEER BD-RW BDR-XD07", "/dev/null", "デモディスク", "--", keptEntry}));
+    recorder->found = {{"/dev/sr0", "PIONEER BD-RW BDR-XD07"},
+                       {"/dev/null", ""}}; // a node that every machine has
+    EXPECT_EQ(shown(), (QStringList{"/dev/sr0  PIONEER BD-RW BDR-XD07", "/dev/null", "デモディスク", "--",
+                                    keptEntry}));
     drives->actions().at(1)->trigger();
     EXPECT_EQ(recorder->prepared.back(), "/dev/null");
     EXPECT_EQ(startupChoice(), QString()) << "choosing a drive takes the image out";
@@ -197,11 +208,14 @@ TEST_F(OpenDisc, BadPathsAreNamedAndTheDriveKeepsWhatItHad) {
 }
 
 TEST(SecondStartMessage, GoesThroughTheSocketWholeAndStrangeBytesAreNoMessage) {
-    const SecondStart starts[] = {{}, {QStringLiteral("/music/a b/ア&%.cue"), "token_TIME123"}, {QStringLiteral("/x\ny"), {}}};
-    for (const SecondStart &start : starts) EXPECT_EQ(decodeSecondStart(encodeSecondStart(start)), start);
-    for (const QByteArray &bytes : {QByteArray(), QByteArray("show"), QByteArray("open\n"), QByteArray("show\nshow\n"),
-                                   QByteArray("delete /\n"), QByteArray("open /a\nopen /b\n"), QByteArray(70000, 'x') + '\n'})
+    const SecondStart starts[] = {
+        {}, {QStringLiteral("/music/a b/ア&%.cue"), "token_TIME123"}, {QStringLiteral("/x\ny"), {}}};
+    for (const SecondStart &start : starts)
+        EXPECT_EQ(decodeSecondStart(encodeSecondStart(start)), start);
+    for (const QByteArray &bytes :
+         {QByteArray(), QByteArray("show"), QByteArray("open\n"), QByteArray("show\nshow\n"),
+          QByteArray("delete /\n"), QByteArray("open /a\nopen /b\n"), QByteArray(70000, 'x') + '\n'})
         EXPECT_FALSE(decodeSecondStart(bytes).has_value()) << bytes.left(20).toStdString();
 }
 
-}  // namespace
+} // namespace

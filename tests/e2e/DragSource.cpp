@@ -7,7 +7,6 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
-
 #include <cstdio>
 
 namespace {
@@ -35,7 +34,7 @@ private:
     QString m_file;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);

@@ -86,9 +86,15 @@ sleep 0.5
 xdotool mousemove --window "$panel" 274 31 click 1  # HIDE
 for _ in $(seq 50); do [ "$(panels)" = 0 ] && break; sleep 0.1; done
 [ "$(panels)" = 0 ] || fail "HIDE did not hide the panel"
-second_start
+# The launcher's startup id ends its launch feedback: the running player says so on the root window.
+xev -root -event property >"$work/root-events.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+DESKTOP_STARTUP_ID=launcher-1_TIME4242 second_start
 panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the panel did not come forward"
 xprop -id "$panel" _NET_WM_STATE | grep -q HIDDEN && fail "the panel came forward minimised"
+sleep 0.5
+grep -q '_NET_STARTUP_INFO_BEGIN' "$work/root-events.log" || fail "no startup-notification message for the startup id"
 import -window root "$shots/come-forward.png"
 
 step "a restart opens the image left in the drive"
