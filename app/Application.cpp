@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QUrl>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -50,7 +49,8 @@ QString pathArgument(const QStringList &arguments) {
         if (arguments[i].startsWith(QLatin1Char('-'))) continue;
         const QUrl url(arguments[i]);
         if (url.isLocalFile()) return url.toLocalFile();
-        if (url.scheme() == QLatin1String("cdda") && !url.host().isEmpty()) return QStringLiteral("/dev/") + url.host();
+        if (url.scheme() == QLatin1String("cdda") && !url.host().isEmpty())
+            return QStringLiteral("/dev/") + url.host();
         return arguments[i];
     }
     return {};
@@ -83,7 +83,8 @@ void createWindows() {
     new TForm5;
     setUpWindowGroup();
     addOpenDiscItems(Form1->PM1, Form1->N2);
-    for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
+    for (QWidget *window :
+         {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
         acceptDiscDrops(window);
 }
 
@@ -120,7 +121,8 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::string description;
     const QString choice = startupChoice();
     if (choice == QLatin1String("demo")) putDemoTitlesInPlace();
-    std::unique_ptr<platform::CdDrive> drive = makeDrive(QFile::encodeName(choice).toStdString(), description);
+    std::unique_ptr<platform::CdDrive> drive =
+        makeDrive(QFile::encodeName(choice).toStdString(), description);
     createWindows();
     receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
     Form1->MediaPlayer1->setDrive(drive.get());

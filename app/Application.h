@@ -6,7 +6,8 @@
 #include <string>
 
 // Makes the drive that plays `choice` ("" the system's drive, "demo", a device node or an image).
-using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(const std::string &choice, std::string &description);
+using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(const std::string &choice,
+                                                          std::string &description);
 
 // Runs the whole program: the single-instance guard, the five windows, the message loop and
 // shutdown. `makeDrive` is called only once this instance knows it is the only one; a second start

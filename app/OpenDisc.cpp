@@ -20,9 +20,11 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+
 #include <stdexcept>
-#include <sys/stat.h>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 

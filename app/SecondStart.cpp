@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
+
 #include <cerrno>
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>

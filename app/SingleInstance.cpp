@@ -1,12 +1,10 @@
 #include "app/SingleInstance.h"
 
 #include <QByteArray>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -54,7 +52,8 @@ bool SingleInstanceGuard::handOver(const QString &name, const QByteArray &messag
     if (fd < 0) return false;
     bool sent = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), size) == 0;
     for (qsizetype done = 0; sent && done < message.size();) {
-        const ssize_t written = ::send(fd, message.constData() + done, static_cast<size_t>(message.size() - done), MSG_NOSIGNAL);
+        const ssize_t written =
+            ::send(fd, message.constData() + done, static_cast<size_t>(message.size() - done), MSG_NOSIGNAL);
         if (written < 0 && errno == EINTR) continue;
         sent = written > 0;
         if (sent) done += written;

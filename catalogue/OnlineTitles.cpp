@@ -2,8 +2,8 @@
 
 #include "app/OnlineConsent.h"
 #include "catalogue/CatalogueEditor.h"
-#include "platform/SourceSwitch.h"
 #include "catalogue/DiscLoading.h"
+#include "platform/SourceSwitch.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 #include "ui/ReleaseChoice.h"

@@ -2,9 +2,11 @@
 
 #include <QGuiApplication>
 #include <QWidget>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
 #include <xcb/xcb.h>
 
 namespace {

@@ -1,7 +1,6 @@
 // Opening rips and images while the player runs: drops on its windows, the drive menu, bad paths,
 // a switch as a disc change, and the message a second start hands over.
 #include "app/OpenDisc.h"
-
 #include "app/SecondStart.h"
 #include "catalogue/CatalogueEditor.h"
 #include "platform/SourceSwitch.h"
@@ -19,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 namespace {

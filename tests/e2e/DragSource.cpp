@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+
 #include <cstdio>
 
 namespace {

@@ -75,11 +75,13 @@ int writeRip(const std::string &dir, int tracks, int seconds) {
     for (int track = 1; track <= tracks; ++track) {
         const int start = (track - 1) * seconds;
         char line[64];
-        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n", track, start / 60, start % 60);
+        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n", track, start / 60,
+                      start % 60);
         cue << line;
         for (int s = 0; s < seconds * platform::kFramesPerSecond; ++s) {
             platform::demo::renderSector(demo.startOf(track) + s, sector.data());
-            bin.write(reinterpret_cast<const char *>(sector.data()), static_cast<std::streamsize>(sector.size()));
+            bin.write(reinterpret_cast<const char *>(sector.data()),
+                      static_cast<std::streamsize>(sector.size()));
         }
     }
     return bin && cue ? 0 : 1;
@@ -88,7 +90,8 @@ int writeRip(const std::string &dir, int tracks, int seconds) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--write-rip") == 0) return writeRip(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    if (argc == 5 && std::strcmp(argv[1], "--write-rip") == 0)
+        return writeRip(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc != 4) {
         std::fprintf(stderr, "usage: tone_check FILE.wav TRACK SECONDS\n");
         return 2;
