@@ -139,5 +139,6 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     setTitleLookup(nullptr);
     if (Form1->MediaPlayer1->isDeviceOpen()) Form1->MediaPlayer1->Close();
     destroyWindows();
+    platform::setSourceSwitch(nullptr);
     return code;
 }
