@@ -3,7 +3,8 @@
 #   1. a path on the command line wins over TUNEWICK_DEVICE;
 #   2. a second start with another sheet hands it to the running player, which plays on in one panel
 #      with the new disc's titles, and ends at once;
-#   3. a second start without a path brings the panel back after HIDE;
+#   3. a second start without a path brings the panel back after HIDE and restores it when
+#      minimised, ending the launcher's startup notification;
 #   4. a restart without a path or TUNEWICK_DEVICE opens the image left in the drive;
 #   5. a folder holding one sheet, dragged from another program, opens; a text file is refused.
 #   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR DRAG_SOURCE
@@ -95,6 +96,15 @@ panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the panel did not 
 xprop -id "$panel" _NET_WM_STATE | grep -q HIDDEN && fail "the panel came forward minimised"
 sleep 0.5
 grep -q '_NET_STARTUP_INFO_BEGIN' "$work/root-events.log" || fail "no startup-notification message for the startup id"
+
+step "a second start without a path restores the minimised panel"
+xdotool mousemove --window "$panel" 310 31 click 1  # ICON
+hidden() { xprop -id "$panel" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
+for _ in $(seq 50); do hidden && break; sleep 0.1; done
+hidden || fail "ICON did not minimise the panel"
+second_start
+for _ in $(seq 50); do hidden || break; sleep 0.1; done
+hidden && fail "the second start did not restore the minimised panel"
 import -window root "$shots/come-forward.png"
 
 step "a restart opens the image left in the drive"
