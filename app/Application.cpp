@@ -1,12 +1,16 @@
 #include "app/Application.h"
 
+#include "app/OpenDisc.h"
 #include "app/PlatformChoice.h"
+#include "app/SecondStart.h"
 #include "app/SingleInstance.h"
 #include "app/Translation.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/OnlineTitles.h"
 #include "online/ModuleLookup.h"
+#include "platform/SourceSwitch.h"
 #include "ui/AboutBox.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/Keyboard.h"
 #include "ui/LcdDisplay.h"
@@ -16,7 +20,9 @@
 #include "ui/controls/Fonts.h"
 
 #include <QApplication>
-
+#include <QFile>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -36,6 +42,35 @@ QString singleInstanceName() {
     return QStringLiteral("Trotor-test-") + QString::fromLocal8Bit(testGuard);
 }
 
+// The path that the command line names: the first argument that is not an option (Qt has taken
+// its own options out already). A desktop may hand a file as a file:// URL, and an inserted audio
+// CD as cdda://sr0.
+QString pathArgument(const QStringList &arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].startsWith(QLatin1Char('-'))) continue;
+        const QUrl url(arguments[i]);
+        if (url.isLocalFile()) return url.toLocalFile();
+        if (url.scheme() == QLatin1String("cdda") && !url.host().isEmpty())
+            return QStringLiteral("/dev/") + url.host();
+        return arguments[i];
+    }
+    return {};
+}
+
+// The start-up line "drive: NAME; ..." with another drive's name.
+std::string withDriveName(const std::string &description, const std::string &name) {
+    const std::string label = "drive: ";
+    if (!description.starts_with(label)) return description;
+    return label + name + description.substr(std::min(description.find(';'), description.size()));
+}
+
+void answerSecondStart(const SecondStart &start) {
+    runGuarded([&] {
+        if (!start.path.isEmpty()) openDisc(start.path);
+        comeForward(start.activationToken);
+    });
+}
+
 }  // namespace
 
 void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
@@ -49,6 +84,10 @@ void createWindows() {
     new TForm5;
     setUpWindowGroup();
     setUpKeys();
+    addOpenDiscItems(Form1->PM1, Form1->N2);
+    for (QWidget *window :
+         {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
+        acceptDiscDrops(window);
 }
 
 void destroyWindows() {
@@ -65,28 +104,43 @@ void destroyWindows() {
 }
 
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
+    const QByteArray activationToken = activationTokenOfThisStart();
     QApplication app(argc, argv);
-    // Another copy runs: end at once, showing nothing and writing nothing.
+    const QString argumentPath = pathArgument(QApplication::arguments());
+    // Another copy runs: hand it the path (or "come forward") and end at once, showing nothing and
+    // writing nothing.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
-    if (!guard) return 0;
+    if (!guard) {
+        const SecondStart start = secondStartFromHere(argumentPath, activationToken);
+        SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start));
+        return 0;
+    }
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);
     installInterfaceTranslation();
     installFontSubstitutions(interfaceLanguage() == InterfaceLanguage::English);
     QApplication::setWindowIcon(programIcon());
     std::string description;
-    std::unique_ptr<platform::CdDrive> drive = makeDrive(description);
+    const QString choice = startupChoice();
+    if (choice == QLatin1String("demo")) putDemoTitlesInPlace();
+    std::unique_ptr<platform::CdDrive> drive =
+        makeDrive(QFile::encodeName(choice).toStdString(), description);
     createWindows();
+    receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
+    Form1->MediaPlayer1->setDrive(drive.get());
+    // A path on the command line wins; one that cannot be played is said, and the drive stays.
+    if (!argumentPath.isEmpty() && openDisc(argumentPath))
+        description = withDriveName(description, platform::sourceSwitch()->choice());
     for (DesktopService start : desktopServices()) description += "; " + start();
     description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);
-    Form1->MediaPlayer1->setDrive(drive.get());
     setTitleLookup(online::makeMusicBrainzLookup());
     Form1->show();
     int code = app.exec();
     setTitleLookup(nullptr);
     if (Form1->MediaPlayer1->isDeviceOpen()) Form1->MediaPlayer1->Close();
     destroyWindows();
+    platform::setSourceSwitch(nullptr);
     return code;
 }

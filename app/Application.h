@@ -5,11 +5,13 @@
 #include <memory>
 #include <string>
 
-using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(std::string &description);
+// Makes the drive that plays `choice` ("" the system's drive, "demo", a device node or an image).
+using DriveMaker = std::unique_ptr<platform::CdDrive> (*)(const std::string &choice,
+                                                          std::string &description);
 
 // Runs the whole program: the single-instance guard, the five windows, the message loop and
-// shutdown. `makeDrive` is called only once this instance knows it is the only one. Returns the
-// process exit code.
+// shutdown. `makeDrive` is called only once this instance knows it is the only one; a second start
+// hands its path argument (or a "come forward") to the first and ends. Returns the process exit code.
 int runApplication(int argc, char **argv, DriveMaker makeDrive);
 
 // A service that the desktop reaches the player by, started once the windows exist and before the
@@ -18,6 +20,7 @@ using DesktopService = std::string (*)();
 void addDesktopService(DesktopService start);
 
 // Creates the five windows, hidden, in their fixed order, each held in its process-wide
-// variable; and destroys them again.
+// variable, with the menu's items for opening discs and drops on the player's windows; and
+// destroys them again.
 void createWindows();
 void destroyWindows();

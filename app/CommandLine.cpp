@@ -11,13 +11,17 @@
 namespace {
 
 const char usage[] = QT_TRANSLATE_NOOP("CommandLine",
-    "使い方: cd-tunewick32 [--help | --version]\n"
+    "使い方: cd-tunewick32 [--help | --version | パス]\n"
     "\n"
-    "音楽CDとディスクイメージを再生するプレイヤーです。引数なしで起動します。\n"
-    "ほかの引数は無視されます。\n"
+    "音楽CDとディスクイメージを再生するプレイヤーです。\n"
+    "ほかのオプションは無視されます。\n"
     "\n"
     "  --help     この説明を表示して終了します\n"
     "  --version  バージョンを表示して終了します\n"
+    "  パス       開くキューシート、ディスクイメージ (.cue .toc .nrg)、キューシートが\n"
+    "             一つだけのフォルダー、またはデバイス (/dev/sr1 など)。\n"
+    "             TUNEWICK_DEVICE より優先されます。プレイヤーがすでに動いていれば\n"
+    "             そのプレイヤーが開きます\n"
     "\n"
     "環境変数:\n"
     "  TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、\n"

@@ -114,5 +114,5 @@ int main(int argc, char **argv) {
     logTitleLineWhenAsked();
     measureWhenAsked();
     addDesktopService(&MediaControls::startOnSessionBus);
-    return runApplication(argc, argv, &platform::createDriveFromEnvironment);
+    return runApplication(argc, argv, &platform::createDrive);
 }

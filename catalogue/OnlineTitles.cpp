@@ -3,6 +3,7 @@
 #include "app/OnlineConsent.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/DiscLoading.h"
+#include "platform/SourceSwitch.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 #include "ui/ReleaseChoice.h"
@@ -79,7 +80,9 @@ void setTitleLookup(std::unique_ptr<online::TitleLookup> lookup) {
 void startTitleLookup() {
     forgetFoundTitles();
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
-    if (!s_lookup || !drive || QFileInfo::exists(DiscFilePath) || !onlineLookupAllowed()) return;
+    // The demo disc is the program's own: no service knows it, and its titles come with it.
+    const bool demoDisc = platform::sourceSwitch() && platform::sourceSwitch()->choice() == "demo";
+    if (!s_lookup || !drive || demoDisc || QFileInfo::exists(DiscFilePath) || !onlineLookupAllowed()) return;
     s_found.discFile = DiscFilePath;
     s_found.running = true;
     s_lookup->start(drive->toc(), takeResult);

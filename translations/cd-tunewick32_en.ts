@@ -27,13 +27,17 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>使い方: cd-tunewick32 [--help | --version]
+        <source>使い方: cd-tunewick32 [--help | --version | パス]
 
-音楽CDとディスクイメージを再生するプレイヤーです。引数なしで起動します。
-ほかの引数は無視されます。
+音楽CDとディスクイメージを再生するプレイヤーです。
+ほかのオプションは無視されます。
 
   --help     この説明を表示して終了します
   --version  バージョンを表示して終了します
+  パス       開くキューシート、ディスクイメージ (.cue .toc .nrg)、キューシートが
+             一つだけのフォルダー、またはデバイス (/dev/sr1 など)。
+             TUNEWICK_DEVICE より優先されます。プレイヤーがすでに動いていれば
+             そのプレイヤーが開きます
 
 環境変数:
   TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
@@ -58,13 +62,16 @@ XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です
 書けない文字のあるタイトルを保存すると、そのファイルは BOM 付きの UTF-8 に
 なります。詳しくは man cd-tunewick32
 </source>
-        <translation>Usage: cd-tunewick32 [--help | --version]
+        <translation>Usage: cd-tunewick32 [--help | --version | PATH]
 
-A player for audio CDs and disc images. Start it without arguments;
-other arguments are ignored.
+A player for audio CDs and disc images.
+Other options are ignored.
 
   --help     show this help and exit
   --version  show the version and exit
+  PATH       a cue sheet, a disc image (.cue .toc .nrg), a folder holding one
+             cue sheet, or a device (/dev/sr1 and so on) to open. It wins over
+             TUNEWICK_DEVICE. When the player runs already, that player opens it
 
 Environment:
   TUNEWICK_DEVICE  the drive to play. Unset: the system&apos;s default CD drive;
@@ -150,6 +157,53 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>MusicBrainz でタイトルを調べています…</source>
         <translation>Looking up the titles on MusicBrainz…</translation>
+    </message>
+</context>
+<context>
+    <name>OpenDisc</name>
+    <message>
+        <source>%1 を開けません: %2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>フォルダーにキューシートが %1 個あります (開けるのは一つだけのときです)</source>
+        <translation>The folder holds %1 cue sheets (it opens when it holds exactly one)</translation>
+    </message>
+    <message>
+        <source>ディスクイメージを開く</source>
+        <translation>Open Disc Image</translation>
+    </message>
+    <message>
+        <source>キューシートとディスクイメージ (*.cue *.toc *.nrg)</source>
+        <translation>Cue sheets and disc images (*.cue *.toc *.nrg)</translation>
+    </message>
+    <message>
+        <source>すべてのファイル (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>CDドライブがありません</source>
+        <translation>No CD drive</translation>
+    </message>
+    <message>
+        <source>デモディスク</source>
+        <translation>Demo disc</translation>
+    </message>
+    <message>
+        <source>そのファイルはありません</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>ディスクイメージを開く...</source>
+        <translation>Open Disc Image...</translation>
+    </message>
+    <message>
+        <source>ドライブ</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <source>ファイルでもドライブでもありません</source>
+        <translation>neither a file nor a drive</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,9 @@
 // Tells whether the end of a WAV file sounds the demo disc's track N: the Goertzel power at that
 // track's frequencies must stand above every other track's.
 //   tone_check FILE.wav TRACK SECONDS     exit 0 when it does
+// Or writes a rip that sounds like the demo disc but is another disc: DIR/tones.cue over
+// DIR/tones.bin, the first SECONDS of the demo's tracks 1 to TRACKS.
+//   tone_check --write-rip DIR TRACKS SECONDS
 #include "platform/backends/DemoDisc.h"
 
 #include <cmath>
@@ -11,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <string>
 #include <vector>
 
 namespace {
@@ -62,9 +66,32 @@ double trackPower(const std::vector<double> &samples, int track) {
     return sum / static_cast<double>(platform::demo::trackFrequencies(track).size());
 }
 
+int writeRip(const std::string &dir, int tracks, int seconds) {
+    std::ofstream bin(dir + "/tones.bin", std::ios::binary);
+    std::ofstream cue(dir + "/tones.cue");
+    cue << "FILE \"tones.bin\" BINARY\n";
+    const platform::TableOfContents demo = platform::demo::toc();
+    std::vector<uint8_t> sector(platform::kSectorBytes);
+    for (int track = 1; track <= tracks; ++track) {
+        const int start = (track - 1) * seconds;
+        char line[64];
+        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:00\n", track, start / 60,
+                      start % 60);
+        cue << line;
+        for (int s = 0; s < seconds * platform::kFramesPerSecond; ++s) {
+            platform::demo::renderSector(demo.startOf(track) + s, sector.data());
+            bin.write(reinterpret_cast<const char *>(sector.data()),
+                      static_cast<std::streamsize>(sector.size()));
+        }
+    }
+    return bin && cue ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--write-rip") == 0)
+        return writeRip(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc != 4) {
         std::fprintf(stderr, "usage: tone_check FILE.wav TRACK SECONDS\n");
         return 2;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The program's command line: --help and --version answer at once, with no display at all and while
-# another copy holds the single-instance guard, and exit 0; any other argument is ignored and the
+# another copy holds the single-instance guard, and exit 0; an unknown option is ignored and the
 # player starts as usual. A test run's guard (TUNEWICK_TEST_GUARD) lets the test's copy start beside
 # a player started the user's way, whose guard still keeps a second plain copy out.
 set -euo pipefail
@@ -33,11 +33,11 @@ as_user=(env -u TUNEWICK_TEST_GUARD XDG_CONFIG_HOME="$work/user" QT_QPA_PLATFORM
 users_player=$!
 wait_started "$work/user.out"
 
-QT_QPA_PLATFORM=offscreen "$program" --no-such-option track.cue >"$work/player.out" 2>&1 &
+QT_QPA_PLATFORM=offscreen "$program" --no-such-option >"$work/player.out" 2>&1 &
 player=$!
 wait_started "$work/player.out"
 grep -q '^drive: demo disc' "$work/player.out" ||
-  fail "the player did not start with an unknown argument beside the user's player"
+  fail "the player did not start with an unknown option beside the user's player"
 timeout 5 env QT_QPA_PLATFORM=offscreen "$program" >"$work/second.out" 2>&1 || fail "a second test copy did not end"
 timeout 5 "${as_user[@]}" >"$work/second-user.out" 2>&1 || fail "a second plain copy did not end"
 ! grep -q '^drive: ' "$work/second.out" "$work/second-user.out" || fail "a second copy started beside the first"

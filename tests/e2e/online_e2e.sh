@@ -17,7 +17,10 @@ trap end_session EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
+. "$(dirname "$0")/../support/rip.sh"
+make_silent_rip "$work" twelve 12 10
+export TUNEWICK_DEVICE=$work/twelve.cue TUNEWICK_AUDIO=null
 # A single-instance guard of this run's own, apart from a player the user runs.
 export TUNEWICK_TEST_GUARD=online-$$
 settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI

@@ -24,7 +24,10 @@ trap cleanup EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
+# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
+. "$(dirname "$0")/../support/rip.sh"
+make_silent_rip "$work" twelve 12 10
+export TUNEWICK_DEVICE=$work/twelve.cue TUNEWICK_AUDIO=null
 # The online look-up stays off: the first question is the registration question.
 mkdir -p "$XDG_CONFIG_HOME/cd-tunewick32"
 printf '[Online]\r\nMusicBrainz=0\r\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"

@@ -269,7 +269,8 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_TRUE(Form1->PM_DEEMPH->isChecked()) << "de-emphasis is on at first";
     EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_DEEMPH), Form1->PM1->actions().indexOf(Form1->PM_LOOP) + 1);
     EXPECT_FALSE(Form1->PM_ONLINE->isChecked()) << "on before the user was asked";
-    EXPECT_EQ(Form1->PM1->actions().size(), 20); // the design's 18, the de-emphasis and online switches
+    // The design's 18, the de-emphasis and online switches, opening an image, the drives and a separator.
+    EXPECT_EQ(Form1->PM1->actions().size(), 23);
 }
 
 }  // namespace

@@ -1,0 +1,332 @@
+#include "app/OpenDisc.h"
+
+#include "app/SettingsFile.h"
+#include "catalogue/CatalogueFile.h"
+#include "platform/AtomicFile.h"
+#include "platform/SourceSwitch.h"
+#include "ui/ErrorDisplay.h"
+#include "ui/Form1.h"
+#include "ui/Modal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include <stdexcept>
+#include <utility>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kSettingsFile = QStringLiteral("ROTOR.INI");
+constexpr int kRecentCount = 8;
+constexpr int kLongestKeptPath = 1023; // what a settings value holds
+
+QString translated(const char *text) {
+    return QCoreApplication::translate("OpenDisc", text);
+}
+
+std::string toLocal(const QString &path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString fromLocal(const std::string &path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+void tellCannotOpen(const QString &what, const QString &why) {
+    const QString text = QCoreApplication::translate("OpenDisc", "%1 を開けません: %2").arg(what, why);
+    showException(std::runtime_error(text.toStdString()));
+}
+
+bool isImage(const QString &choice) {
+    return !choice.isEmpty() && choice != "demo" && QFileInfo(choice).isFile();
+}
+
+bool isSheetOrImage(const QFileInfo &file) {
+    const QString suffix = file.suffix().toLower();
+    return file.isFile() && (suffix == "cue" || suffix == "toc" || suffix == "nrg");
+}
+
+// --- what ROTOR.INI keeps: the image in the drive and the recent images ---
+
+// A settings value loses blanks at its ends and cannot hold a line break: such a path is not kept.
+bool canKeep(const QString &path) {
+    return path.size() <= kLongestKeptPath && path.trimmed() == path && !path.contains('\n') &&
+           !path.contains('\r');
+}
+
+QString recentKey(int index) {
+    return QStringLiteral("File%1").arg(index + 1);
+}
+
+QStringList readRecent(const SettingsFile &settings) {
+    QStringList list;
+    for (int i = 0; i < kRecentCount; ++i) {
+        const QString path =
+            QString::fromStdString(settings.ReadText("Recent", recentKey(i).toStdString(), ""));
+        if (!path.isEmpty()) list.append(path);
+    }
+    return list;
+}
+
+void writeRecent(SettingsFile &settings, const QStringList &list) {
+    const QStringList stored = readRecent(settings);
+    if (stored == list) return;
+    for (int i = 0; i < kRecentCount; ++i) {
+        const QString path = i < list.size() ? list[i] : QString();
+        const QString old = i < stored.size() ? stored[i] : QString();
+        if (path != old) settings.WriteText("Recent", recentKey(i).toStdString(), path.toStdString());
+    }
+}
+
+void keepInDrive(const QString &choice) {
+    SettingsFile settings(kSettingsFile);
+    const bool keep = isImage(choice) && canKeep(choice);
+    settings.WriteText("Drive", "Image", keep ? choice.toStdString() : "");
+    if (!keep) return;
+    QStringList recent = readRecent(settings);
+    recent.removeAll(choice);
+    recent.prepend(choice);
+    writeRecent(settings, recent.mid(0, kRecentCount));
+}
+
+// --- the switch: the disc goes out, the poll sees it gone, the new one goes in ---
+
+QTimer *discChangeTimer() {
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(Form1);
+        timer->setInterval(50);
+    }
+    return timer;
+}
+
+// Opens the drive on its new source once the poll has reset the panel for the disc gone. While the
+// registration question or the editor keeps the poll off, that waits: the editor's titles are
+// saved for the disc it was opened for.
+void putNewDiscIn() {
+    QTimer *timer = discChangeTimer();
+    if (Form1->PA_POWER->Tag != 1) return timer->stop();
+    if (Form1->SG_TRACK->Tag != 0 || Form1->MediaPlayer1->Tag != 0) return;
+    timer->stop();
+    runGuarded([] { Form1->MediaPlayer1->Open(); });
+}
+
+void takeDiscOut() {
+    platform::CdDrive *drive = Form1->MediaPlayer1->drive();
+    if (drive && drive->isOpen()) drive->close();
+    QTimer *timer = discChangeTimer();
+    QObject::disconnect(timer, nullptr, nullptr, nullptr);
+    QObject::connect(timer, &QTimer::timeout, timer, &putNewDiscIn);
+    timer->start();
+    putNewDiscIn();
+}
+
+// --- the menu ---
+
+QString menuText(const QString &text) {
+    QString escaped = text;
+    return escaped.replace('&', QStringLiteral("&&"));
+}
+
+QString lastFolder() {
+    const QStringList recent = recentImages();
+    return recent.isEmpty() ? QDir::homePath() : QFileInfo(recent.front()).absolutePath();
+}
+
+void chooseImageFile() {
+    QFileDialog dialog(Form1, translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く")),
+                       lastFolder());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {translated(QT_TRANSLATE_NOOP("OpenDisc", "キューシートとディスクイメージ (*.cue *.toc *.nrg)")),
+         translated(QT_TRANSLATE_NOOP("OpenDisc", "すべてのファイル (*)"))});
+    if (execModal(&dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    openDisc(dialog.selectedFiles().front());
+}
+
+void addChoice(QMenu *menu, const QString &text, const QString &choice, const QString &current) {
+    QAction *action = menu->addAction(menuText(text));
+    action->setCheckable(true);
+    action->setChecked(choice == current);
+    QObject::connect(action, &QAction::triggered, menu, [choice] { runGuarded([&] { openDisc(choice); }); });
+}
+
+void fillDriveMenu(QMenu *menu) {
+    menu->clear();
+    platform::SourceSwitch *sourceSwitch = platform::sourceSwitch();
+    if (!sourceSwitch) return;
+    const QString current = fromLocal(sourceSwitch->choice());
+    const std::vector<platform::DriveEntry> drives = sourceSwitch->drives();
+    for (const platform::DriveEntry &drive : drives) {
+        const QString path = fromLocal(drive.path);
+        addChoice(menu, drive.model.empty() ? path : path + "  " + QString::fromStdString(drive.model), path,
+                  current);
+    }
+    if (drives.empty())
+        menu->addAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "CDドライブがありません")))
+            ->setEnabled(false);
+    addChoice(menu, translated(QT_TRANSLATE_NOOP("OpenDisc", "デモディスク")), QStringLiteral("demo"),
+              current);
+    QStringList images = recentImages();
+    if (isImage(current) && !images.contains(current)) images.prepend(current);
+    if (!images.isEmpty()) menu->addSeparator();
+    for (const QString &image : images) {
+        const QFileInfo file(image);
+        addChoice(menu, file.fileName() + "  (" + file.absolutePath() + ")", image, current);
+    }
+}
+
+// --- drops ---
+
+// The sheet or image that a drop would open, or empty when the drop is refused.
+QString droppedDisc(const QMimeData *data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    const QFileInfo dropped(data->urls().front().toLocalFile());
+    if (isSheetOrImage(dropped)) return dropped.absoluteFilePath();
+    if (!dropped.isDir()) return {};
+    QString reason;
+    return resolveOpenPath(dropped.absoluteFilePath(), reason);
+}
+
+// The drop opens what the drag showed it would: on X the dragged data can be gone by the time
+// of the drop (a source that has let its selection go), so the path seen while dragging is kept.
+class DiscDropFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDropEvent *>(event);
+            m_dragged = droppedDisc(drag->mimeData());
+            if (m_dragged.isEmpty())
+                drag->ignore();
+            else
+                drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::DragLeave:
+            m_dragged.clear();
+            return true;
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            QString disc = droppedDisc(drop->mimeData());
+            if (disc.isEmpty()) disc = std::exchange(m_dragged, QString());
+            if (disc.isEmpty()) return true;
+            drop->acceptProposedAction();
+            // Not inside the drop: a message box there would hold the dragging program too.
+            QTimer::singleShot(0, Form1, [disc] { runGuarded([&] { openDisc(disc); }); });
+            return true;
+        }
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    QString m_dragged;
+};
+
+} // namespace
+
+QString resolveOpenPath(const QString &path, QString &reason) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "そのファイルはありません"));
+        return {};
+    }
+    if (!info.isDir()) {
+        // A pipe or a socket would hold the reader, and the program with it, until someone writes.
+        struct stat status {};
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+            (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+            reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "ファイルでもドライブでもありません"));
+            return {};
+        }
+        return info.absoluteFilePath();
+    }
+    const QDir folder(info.absoluteFilePath());
+    const QStringList sheets = folder.entryList({QStringLiteral("*.cue")}, QDir::Files | QDir::Readable);
+    if (sheets.size() == 1) return folder.absoluteFilePath(sheets.front());
+    reason = QCoreApplication::translate(
+                 "OpenDisc", "フォルダーにキューシートが %1 個あります (開けるのは一つだけのときです)")
+                 .arg(sheets.size());
+    return {};
+}
+
+bool openDisc(const QString &choice) {
+    platform::SourceSwitch *sourceSwitch = platform::sourceSwitch();
+    if (!sourceSwitch || !Form1) return false;
+    QString target = choice;
+    if (!choice.isEmpty() && choice != "demo") {
+        QString reason;
+        target = resolveOpenPath(choice, reason);
+        if (target.isEmpty()) return tellCannotOpen(choice, reason), false;
+    }
+    std::string reason;
+    if (!sourceSwitch->prepare(toLocal(target), reason))
+        return tellCannotOpen(target, QString::fromStdString(reason)), false;
+    if (target == "demo") putDemoTitlesInPlace();
+    takeDiscOut();
+    keepInDrive(target);
+    return true;
+}
+
+QString startupChoice() {
+    const QByteArray named = qgetenv("TUNEWICK_DEVICE");
+    if (!named.isEmpty()) return QFile::decodeName(named);
+    const QString kept = QString::fromStdString(SettingsFile(kSettingsFile).ReadText("Drive", "Image", ""));
+    return QFileInfo(kept).isFile() ? kept : QString();
+}
+
+QStringList recentImages() {
+    SettingsFile settings(kSettingsFile);
+    const QStringList stored = readRecent(settings);
+    QStringList present;
+    for (const QString &path : stored)
+        if (QFileInfo(path).isFile()) present.append(path);
+    if (present != stored) runGuarded([&] { writeRecent(settings, present); });
+    return present;
+}
+
+// A folder that cannot be written only leaves the demo disc without titles: nothing to tell.
+void putDemoTitlesInPlace() {
+    const QDir folder(catalogue::catalogueFolder());
+    const QDir titles(QStringLiteral(":/demo"));
+    for (const QString &name : titles.entryList(QDir::Files)) {
+        QFile source(titles.filePath(name));
+        if (QFileInfo::exists(folder.filePath(name)) || !source.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = source.readAll();
+        platform::replaceFileAtomically(
+            folder.filePath(name), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+}
+
+void addOpenDiscItems(QMenu *menu, QAction *before) {
+    menu->insertSeparator(before);
+    auto *open = new QAction(translated(QT_TRANSLATE_NOOP("OpenDisc", "ディスクイメージを開く...")), menu);
+    menu->insertAction(before, open);
+    QObject::connect(open, &QAction::triggered, menu, [] { runGuarded(chooseImageFile); });
+    auto *drives = new QMenu(translated(QT_TRANSLATE_NOOP("OpenDisc", "ドライブ")), menu);
+    menu->insertMenu(before, drives);
+    QObject::connect(drives, &QMenu::aboutToShow, drives, [drives] { fillDriveMenu(drives); });
+}
+
+void acceptDiscDrops(QWidget *window) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(new DiscDropFilter(window));
+}
