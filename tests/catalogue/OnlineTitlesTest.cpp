@@ -7,6 +7,7 @@
 #include "ui/ReleaseChoice.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QMessageBox>
 
 namespace {
@@ -153,6 +154,33 @@ TEST_F(OnlineTitles, NothingGoesOutWithoutConsentOrForADiscWithAFile) {
     load(known);
     EXPECT_EQ(service->starts, 0);
     EXPECT_EQ(consentQuestions, 1);
+}
+
+// ROTOR.INI is a folder: the failure to keep the answer is said once, the look-up and the
+// registration question go on, and the next disc is not asked about again.
+TEST_F(OnlineTitles, ConsentThatCannotBeKeptHoldsForTheRun) {
+    QDir().mkpath(settingsPath());
+    int registrationQuestions = 0;
+    answerModal = [&](QDialog *dialog) {
+        if (isConsentQuestion(dialog)) {
+            ++consentQuestions;
+            press(dialog, QStringLiteral("はい(&Y)"));
+            return 0;
+        }
+        if (isQuestion(dialog)) ++registrationQuestions;
+        return int(QDialog::Rejected);
+    };
+    load(platform::SimulatedDisc::ofSeconds({10, 20}));
+    EXPECT_EQ(service->starts, 1);
+    EXPECT_EQ(registrationQuestions, 1);
+    EXPECT_TRUE(Form1->PM_ONLINE->Checked());
+    eject();
+    load(platform::SimulatedDisc::ofSeconds({11, 21}));
+    EXPECT_EQ(consentQuestions, 1);
+    EXPECT_EQ(service->starts, 2);
+    EXPECT_EQ(registrationQuestions, 2);
+    EXPECT_EQ(errors, std::vector<std::string>{"ROTOR.INI に書き込めません."});
+    QDir(settingsPath()).removeRecursively();
 }
 
 TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFillsNothing) {
