@@ -7,16 +7,29 @@
 
 FakeService::FakeService(const QHostAddress &address) {
     m_clock.start();
-    if (!m_server.listen(address))
-        std::fprintf(stderr, "The stand-in service cannot listen on %s: %s. Is the loopback down (as in a "
-                     "new network namespace, unshare -n)?\n",
-                     qPrintable(address.toString()), qPrintable(m_server.errorString()));
+    const bool listening = m_server.listen(address);
+    m_reachable = listening && canConnect();
+    if (!m_reachable)
+        std::fprintf(stderr, "The stand-in service on %s cannot be reached (%s). Is the loopback down, as in a "
+                     "new network namespace (unshare -n)?\n",
+                     qPrintable(address.toString()),
+                     listening ? "a connection to it fails" : qPrintable(m_server.errorString()));
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
+}
+
+// A listening socket is no proof: without the loopback, binding works and connecting does not.
+bool FakeService::canConnect() {
+    QTcpSocket probe;
+    probe.connectToHost(m_server.serverAddress(), m_server.serverPort());
+    const bool connected = probe.waitForConnected(2000) && m_server.waitForNewConnection(2000);
+    delete m_server.nextPendingConnection();
+    if (!connected) m_server.close();
+    return connected;
 }
 
 QString FakeService::base() const {

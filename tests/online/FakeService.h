@@ -31,8 +31,8 @@ public:
     };
 
     explicit FakeService(const QHostAddress &address = QHostAddress::LocalHost);
-    // Whether it could listen; when not, the reason is printed.
-    bool listening() const { return m_server.isListening(); }
+    // Whether a client can reach it; when not, the reason is printed.
+    bool listening() const { return m_reachable; }
     QString base() const;
     void script(Answer answer) { m_answers.push_back(std::move(answer)); }
 
@@ -42,10 +42,12 @@ public:
 private:
     void serve(QTcpSocket *socket);
     void sendEndlessly(QTcpSocket *socket);
+    bool canConnect();
 
     QTcpServer m_server;
     QElapsedTimer m_clock;
     std::deque<Answer> m_answers;
+    bool m_reachable = false;
 };
 
 // A recorded answer's bytes.
