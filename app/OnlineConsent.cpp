@@ -19,6 +19,7 @@ const char *const kCaption = QT_TRANSLATE_NOOP("OnlineConsent", "タイトルの
 const char *const kQuestion =
     QT_TRANSLATE_NOOP("OnlineConsent", "ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？\n"
     "調べるときは、ＣＤの目次から計算したディスク ID を送ります。\n"
+    "タイトルを選んだＣＤのジャケット画像は Cover Art Archive (coverartarchive.org、画像は archive.org) から取得します。\n"
     "あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。");
 const char *const kYes = QT_TRANSLATE_NOOP("OnlineConsent", "はい(&Y)");
 const char *const kNo = QT_TRANSLATE_NOOP("OnlineConsent", "いいえ(&N)");

@@ -1,9 +1,9 @@
 #include "online/MusicBrainzLookup.h"
 
+#include "online/CoverArtFetch.h"
 #include "online/ServiceRequest.h"
 
 #include <QCoreApplication>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -26,7 +26,11 @@ const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合�
 
 LookupResult note(const char *text) { return {{}, QCoreApplication::translate("online", text)}; }
 
-LookupResult unknownDisc() { return note(kNotFound); }
+LookupResult unknownDisc() {
+    LookupResult result = note(kNotFound);
+    result.unknownDisc = true;
+    return result;
+}
 
 // The wait the service asks for in a Retry-After header of whole seconds; 0 when none.
 qint64 retryAfterMs(const QNetworkReply *reply) {
@@ -76,6 +80,12 @@ void MusicBrainzLookup::start(const platform::TableOfContents &toc, Done done) {
     m_retried = false;
     m_fuzzy = false;
     send(discIdUrl(), 0);
+}
+
+void MusicBrainzLookup::fetchCover(const QString &releaseId, CoverDone done) {
+    if (!m_network) m_network = newNetworkManager(this);
+    if (!m_covers) m_covers = new CoverArtFetch(m_network, userAgent(), this);
+    m_covers->fetch(releaseId, std::move(done));
 }
 
 void MusicBrainzLookup::cancel() {
@@ -175,11 +185,10 @@ void MusicBrainzLookup::answered() {
     if (status != 200) return finish(note(status == 0 ? kNoConnection : kBadAnswer));
 
     if (reply->bytesAvailable() > kMostAnswerBytes) return finish(note(kBadAnswer));
-    QJsonParseError error{};
-    const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !answer.isObject()) return finish(note(kBadAnswer));
     const DiscMatch match{m_fuzzy ? QString() : m_discId, m_toc.lastTrack - m_toc.firstTrack + 1};
-    LookupResult result{releasesToOffer(releasesHoldingDisc(answer.object(), match)), QString()};
+    std::optional<std::vector<Release>> releases = readAnswer(reply->readAll(), match);
+    if (!releases) return finish(note(kBadAnswer));
+    LookupResult result{std::move(*releases), QString()};
     finish(result.releases.empty() ? unknownDisc() : std::move(result));
 }
 

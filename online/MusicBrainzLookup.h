@@ -20,6 +20,8 @@ namespace online {
 // sooner than it asks, when that fits in the time left. Each address has 15 s to answer, its retry
 // included. Cookies, redirects to other hosts and answers over the size limit are refused. The service's address is
 // https://musicbrainz.org unless TUNEWICK_MUSICBRAINZ_URL names another (a mirror, a test server).
+class CoverArtFetch;
+
 class MusicBrainzLookup : public QObject, public TitleLookup {
     Q_OBJECT
 public:
@@ -28,6 +30,7 @@ public:
 
     void start(const platform::TableOfContents &toc, Done done) override;
     void cancel() override;
+    void fetchCover(const QString &releaseId, CoverDone done) override;
 
     // The time each address has to answer; 15 s unless a test sets less.
     void setTimeLimit(int ms);
@@ -49,6 +52,7 @@ private:
     QUrl fuzzyUrl() const;
 
     QNetworkAccessManager *m_network = nullptr;  // made on the first request
+    CoverArtFetch *m_covers = nullptr;           // made on the first cover
     QPointer<QNetworkReply> m_reply;
     QTimer m_wait;       // holds the next request back to keep the rate and the retry delay
     QTimer m_deadline;   // the request's time limit

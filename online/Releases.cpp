@@ -1,6 +1,7 @@
 #include "online/Releases.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -81,6 +82,13 @@ std::vector<Release> releasesHoldingDisc(const QJsonObject &answer, const DiscMa
         }
     }
     return found;
+}
+
+std::optional<std::vector<Release>> readAnswer(const QByteArray &answer, const DiscMatch &match) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(answer, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    return releasesToOffer(releasesHoldingDisc(document.object(), match));
 }
 
 std::vector<Release> releasesToOffer(std::vector<Release> releases) {

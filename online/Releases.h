@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace online {
@@ -32,6 +33,9 @@ struct DiscMatch {
 // The releases of a service answer (the disc-ID or fuzzy TOC look-up) that hold the disc, one per
 // matching medium, in the answer's order. Titles are as found; a missing field reads as empty.
 std::vector<Release> releasesHoldingDisc(const QJsonObject &answer, const DiscMatch &match);
+
+// The releases to offer from the bytes of a service answer; nothing when they are no JSON object.
+std::optional<std::vector<Release>> readAnswer(const QByteArray &answer, const DiscMatch &match);
 
 // The most releases the choice window lists.
 constexpr size_t kMostReleasesOffered = 30;

@@ -73,6 +73,13 @@ TEST(DiscId, TocParameterListsFirstLastLeadOutAndOffsets) {
     EXPECT_EQ(online::tocParameter(toc).left(24), "1+16+224238+150+13374+24");
 }
 
+// The service's page for adding the recorded disc, in the form its own disc-submission links take.
+TEST(DiscId, AttachPageNamesTheDiscItsTracksAndItsToc) {
+    EXPECT_EQ(online::attachUrl(*online::musicBrainzToc(enhanced(true))).toString(QUrl::FullyEncoded),
+              "https://musicbrainz.org/cdtoc/attach?id=cHW1Uutl_kyWNaLJsLmTGTe4rnE-&tracks=16&toc=1+16+224238+150+13374+"
+              "24544+40029+53948+64717+75840+92284+113387+128033+144752+156524+173552+189058+201726+214559");
+}
+
 // --- choosing releases --------------------------------------------------------------------
 
 QJsonObject track(const char *title, const char *recording) {
@@ -238,6 +245,7 @@ TEST_F(Lookup, UnknownIdTriesTheTocOnceASecondLater) {
     ASSERT_TRUE(none);
     EXPECT_TRUE(none->releases.empty());
     EXPECT_FALSE(none->note.isEmpty());
+    EXPECT_TRUE(none->unknownDisc);
     EXPECT_EQ(service.requests.size(), 2);
 }
 
@@ -276,6 +284,7 @@ TEST_F(Lookup, BadAnswersAndNoServiceEndWithANoteNotACrash) {
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->releases.empty());
     EXPECT_FALSE(refused->note.isEmpty());
+    EXPECT_FALSE(refused->unknownDisc) << "no answer is no sign that the service lacks the disc";
 }
 
 // A service that takes the request and never answers: the look-up ends by itself with a note
@@ -337,6 +346,41 @@ TEST_F(Lookup, HostileAnswersEndTheLookUpWithANote) {
     ASSERT_TRUE(result) << "the look-up waited for the Retry-After";
     EXPECT_EQ(result->note.toStdString(), kBusyNote);
     EXPECT_EQ(service.requests.size(), 1);
+}
+
+// The cover comes by way of the archive's redirect to its image host; a redirect elsewhere, a 404
+// or an ID that is none gives no cover.
+TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
+    const char *const id = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
+    qputenv("TUNEWICK_COVERART_URL", service.base().toUtf8());
+    FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+    ASSERT_TRUE(elsewhere.listening());
+    elsewhere.script({200, "elsewhere", {}});
+    service.script({307, {}, "Location: " + service.base().toUtf8() + "/images/front.jpg\r\n"});
+    service.script({200, "image bytes", {}});
+    service.script({307, {}, "Location: " + elsewhere.base().toUtf8() + "/front.jpg\r\n"});
+    service.script({404, "Not Found", {}});
+    const auto fetch = [&](const QString &releaseId) {
+        std::optional<QByteArray> image;
+        QEventLoop loop;
+        lookup.fetchCover(releaseId, [&](const QByteArray &bytes) {
+            image = bytes;
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (!image) loop.exec();
+        return image.value_or("<no answer>");
+    };
+    EXPECT_EQ(fetch(id), "image bytes");
+    EXPECT_EQ(fetch(id), QByteArray()) << "a redirect to another host";
+    EXPECT_EQ(fetch(id), QByteArray()) << "a 404";
+    EXPECT_EQ(fetch(QStringLiteral("../../etc")), QByteArray());
+    qunsetenv("TUNEWICK_COVERART_URL");
+    EXPECT_TRUE(elsewhere.requests.empty());
+    ASSERT_EQ(service.requests.size(), 4);
+    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(id) + "/front-500");
+    EXPECT_TRUE(service.requests[0].userAgent.startsWith("CD-Tunewick32/"));
+    EXPECT_GE(service.requests[2].atMs - service.requests[1].atMs, 1000) << "more than one request a second";
 }
 
 TEST_F(Lookup, CancelledLookUpNeverCallsBack) {
