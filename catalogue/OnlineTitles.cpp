@@ -42,7 +42,12 @@ bool editorWaitsForTitles() {
 }
 
 // The link to the service's page for adding the disc: inside the title field, at its right end,
-// while the field is empty (the note shows there then).
+// while the field is empty (the note shows there then, cut short before the link).
+void showAttachLink(QLabel *link, bool shown) {
+    link->setVisible(shown);
+    CD_Database->Edit1->setTextMargins(0, 0, shown ? link->sizeHint().width() + 6 : 0, 0);
+}
+
 QLabel *attachLink() {
     auto *link = CD_Database->Edit1->findChild<QLabel *>(QStringLiteral("attachLink"));
     if (link) return link;
@@ -57,7 +62,7 @@ QLabel *attachLink() {
     layout->addWidget(link);
     QObject::connect(link, &QLabel::linkActivated, link, [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
     QObject::connect(CD_Database->Edit1, &QLineEdit::textChanged, link,
-                     [link](const QString &text) { link->setVisible(text.isEmpty() && !link->text().isEmpty()); });
+                     [link](const QString &text) { showAttachLink(link, text.isEmpty() && !link->text().isEmpty()); });
     return link;
 }
 
@@ -68,7 +73,7 @@ void offerAttach(const QUrl &url) {
                                 : QStringLiteral("<a href=\"%1\">%2</a>")
                                       .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
                                            QCoreApplication::translate("OnlineTitles", kAttach).toHtmlEscaped()));
-    link->setVisible(!url.isEmpty() && CD_Database->Edit1->text().isEmpty());
+    showAttachLink(link, !url.isEmpty() && CD_Database->Edit1->text().isEmpty());
 }
 
 QUrl attachUrlOfLoadedDisc() {
