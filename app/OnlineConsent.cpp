@@ -1,6 +1,7 @@
 #include "app/OnlineConsent.h"
 
 #include "app/SettingsFile.h"
+#include "catalogue/CoverArt.h"
 #include "catalogue/OnlineTitles.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
@@ -73,9 +74,12 @@ bool onlineLookupAllowed() {
     return allowed;
 }
 
-// Switching the look-up off drops one that is under way.
+// Switching the look-up off drops the look-up and the cover fetch under way.
 void TForm1::PM_ONLINEClick(QObject *) {
     const bool allowed = !storedOnlineConsent().value_or(false);
-    if (!allowed) forgetFoundTitles();
+    if (!allowed) {
+        forgetFoundTitles();
+        stopFetchingCover();
+    }
     setOnlineConsent(allowed);
 }

@@ -28,6 +28,7 @@ struct LoadedDisc {
     QString coverPath;
 };
 LoadedDisc s_disc;
+bool s_fetching = false;
 // Releases whose cover was asked for in this run and not kept (none, or not an image).
 QSet<QString> s_noCover;
 
@@ -95,7 +96,9 @@ void fetchCover() {
     const QString discId = s_disc.discId;
     const QString releaseId = s_disc.releaseId;
     if (!lookup || s_noCover.contains(releaseId) || !storedOnlineConsent().value_or(false)) return;
+    s_fetching = true;
     lookup->fetchCover(releaseId, [discId, releaseId](const QByteArray &image) {
+        s_fetching = false;
         if (image.isEmpty() || !keepCover(releaseId, image)) {
             s_noCover.insert(releaseId);
             return;
@@ -130,6 +133,12 @@ void rememberReleaseOfLoadedDisc(const QString &releaseId) {
     s_disc.releaseId = releaseId;
     storeRelease(s_disc.discId, releaseId);
     publishOrFetch();
+}
+
+void stopFetchingCover() {
+    if (!s_fetching || !titleLookup()) return;
+    s_fetching = false;
+    titleLookup()->fetchCover(QString(), nullptr);
 }
 
 QString coverArtUrl() {

@@ -13,6 +13,8 @@
 void showCoverOfLoadedDisc();
 // The user took titles from the release `releaseId` for the loaded disc.
 void rememberReleaseOfLoadedDisc(const QString &releaseId);
+// Drops the fetch under way: the look-up was switched off.
+void stopFetchingCover();
 // The file:// URL of the loaded disc's cover; empty when there is none.
 QString coverArtUrl();
 // Where the releases and covers are kept.

@@ -34,7 +34,8 @@ public:
     // none or cannot be reached.
     using CoverDone = std::function<void(const QByteArray &image)>;
     // Fetches the front cover of the release with MusicBrainz ID `releaseId`; `done` is called
-    // once, unless another fetchCover comes first. This one has no covers.
+    // once, unless another fetchCover comes first (an empty ID and no `done` just drop the fetch
+    // under way). This one has no covers.
     virtual void fetchCover(const QString &releaseId, CoverDone done) {
         (void)releaseId;
         if (done) done({});

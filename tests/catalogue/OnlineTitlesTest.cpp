@@ -28,7 +28,7 @@ public:
     }
     void cancel() override { pending = nullptr; }
     void fetchCover(const QString &releaseId, CoverDone done) override {
-        coversAsked << releaseId;
+        if (!releaseId.isEmpty()) coversAsked << releaseId;
         pendingCover = std::move(done);
     }
     void giveCover(const QByteArray &image) {
@@ -277,6 +277,12 @@ TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
     Form1->PM_ONLINE->trigger();  // on
     reload();
     EXPECT_EQ(service->coversAsked.size(), 2) << "a removed cover is fetched again";
+    Form1->PM_ONLINE->trigger();  // off while it comes
+    service->giveCover(pngImage());
+    EXPECT_FALSE(QFileInfo::exists(cover)) << "kept what came after the look-up was switched off";
+    Form1->PM_ONLINE->trigger();
+    reload();
+    EXPECT_EQ(service->coversAsked.size(), 3);
     service->giveCover("<html>not an image</html>");
     EXPECT_EQ(artUrl(), QString());
     EXPECT_FALSE(QFileInfo::exists(cover));
@@ -285,7 +291,7 @@ TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
     eject();
     answerModal = takeOnly(kOtherReleaseId);
     load(platform::SimulatedDisc::ofSeconds({30, 40}));
-    EXPECT_EQ(service->coversAsked.size(), 3);
+    EXPECT_EQ(service->coversAsked.size(), 4);
     service->giveCover(pngImage().left(60));
     tick();
     EXPECT_EQ(artUrl(), QString());
