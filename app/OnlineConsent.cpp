@@ -1,7 +1,9 @@
 #include "app/OnlineConsent.h"
 
 #include "app/SettingsFile.h"
+#include "catalogue/CoverArt.h"
 #include "catalogue/OnlineTitles.h"
+#include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/Modal.h"
 
@@ -18,6 +20,7 @@ const char *const kCaption = QT_TRANSLATE_NOOP("OnlineConsent", "タイトルの
 const char *const kQuestion =
     QT_TRANSLATE_NOOP("OnlineConsent", "ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？\n"
     "調べるときは、ＣＤの目次から計算したディスク ID を送ります。\n"
+    "タイトルを選んだＣＤのジャケット画像は Cover Art Archive (coverartarchive.org、画像は archive.org) から取得します。\n"
     "あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。");
 const char *const kYes = QT_TRANSLATE_NOOP("OnlineConsent", "はい(&Y)");
 const char *const kNo = QT_TRANSLATE_NOOP("OnlineConsent", "いいえ(&N)");
@@ -35,30 +38,48 @@ bool askForConsent() {
     return box.clickedButton() == yes;
 }
 
+// The answer of this run, kept beside the windows (which live as long as the run) for when
+// ROTOR.INI cannot keep it.
+const char *const kAnswerOfThisRun = "onlineConsentOfThisRun";
+
 }  // namespace
 
 std::optional<bool> storedOnlineConsent() {
     const std::string value = SettingsFile(kSettingsFile).ReadText("Online", "MusicBrainz", "");
     if (value == "1") return true;
     if (value == "0") return false;
+    const QVariant ofThisRun = Form1 ? Form1->property(kAnswerOfThisRun) : QVariant();
+    if (ofThisRun.isValid()) return ofThisRun.toBool();
     return std::nullopt;
 }
 
 void setOnlineConsent(bool allowed) {
+    if (Form1) {
+        Form1->setProperty(kAnswerOfThisRun, allowed);
+        Form1->PM_ONLINE->setCheckMark(allowed);
+    }
     SettingsFile(kSettingsFile).WriteText("Online", "MusicBrainz", allowed ? "1" : "0");
-    if (Form1) Form1->PM_ONLINE->setCheckMark(allowed);
 }
 
+// An answer ROTOR.INI cannot keep is said once and holds for this run: the disc's look-up and
+// its registration question go on.
 bool onlineLookupAllowed() {
     if (std::optional<bool> stored = storedOnlineConsent()) return *stored;
     const bool allowed = askForConsent();
-    setOnlineConsent(allowed);
+    try {
+        setOnlineConsent(allowed);
+    } catch (const std::exception &error) {
+        showException(error);
+    }
     return allowed;
 }
 
-// Switching the look-up off drops one that is under way.
+// Switching the look-up off drops the look-up and the cover fetch under way.
 void TForm1::PM_ONLINEClick(QObject *) {
     const bool allowed = !storedOnlineConsent().value_or(false);
+    if (!allowed) {
+        forgetFoundTitles();
+        stopFetchingCover();
+    }
     setOnlineConsent(allowed);
-    if (!allowed) forgetFoundTitles();
 }

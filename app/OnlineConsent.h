@@ -5,9 +5,11 @@
 // The user's answer to whether the program may look titles up on the internet (MusicBrainz),
 // kept in ROTOR.INI as [Online] MusicBrainz=1 or 0. UI thread only.
 
-// The stored answer; nothing while the user has not been asked.
+// The stored answer (or, when ROTOR.INI could not keep it, this run's); nothing while the user
+// has not been asked.
 std::optional<bool> storedOnlineConsent();
-// Stores the answer and sets the menu's check mark to it.
+// Sets the answer for this run and the menu's check mark, then stores it; throws when ROTOR.INI
+// cannot be written.
 void setOnlineConsent(bool allowed);
 // Whether a look-up may go out: the stored answer, or, the first time, the user's answer to the
 // question, which is then stored.

@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
+#include "catalogue/CoverArt.h"
 #include "catalogue/OnlineTitles.h"
 #include "catalogue/TitleText.h"
 #include "platform/TitleEncoding.h"
@@ -99,6 +100,7 @@ void LoadDisc() {
     if (editorShown) CD_Database->layOutGrid();
     s_registrationPending = false;
     forgetFoundTitles();
+    showCoverOfLoadedDisc();
     if (catalogueFileExists()) return ReadDiscTitle();
 
     // No catalogue file yet. A second editor cannot open over the one on screen: the question

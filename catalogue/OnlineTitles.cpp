@@ -2,14 +2,19 @@
 
 #include "app/OnlineConsent.h"
 #include "catalogue/CatalogueEditor.h"
+#include "catalogue/CoverArt.h"
 #include "catalogue/DiscLoading.h"
+#include "online/DiscId.h"
 #include "platform/SourceSwitch.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 #include "ui/ReleaseChoice.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,6 +23,7 @@
 namespace {
 
 const char *const kLookingUp = QT_TRANSLATE_NOOP("OnlineTitles", "MusicBrainz でタイトルを調べています…");
+const char *const kAttach = QT_TRANSLATE_NOOP("OnlineTitles", "MusicBrainz に登録...");
 
 std::unique_ptr<online::TitleLookup> s_lookup;
 
@@ -37,11 +43,53 @@ bool editorWaitsForTitles() {
            !QFileInfo::exists(DiscFilePath);
 }
 
+// The link to the service's page for adding the disc: inside the title field, at its right end,
+// while the field is empty (the note shows there then, cut short before the link).
+void showAttachLink(QLabel *link, bool shown) {
+    link->setVisible(shown);
+    CD_Database->Edit1->setTextMargins(0, 0, shown ? link->sizeHint().width() + 6 : 0, 0);
+}
+
+QLabel *attachLink() {
+    auto *link = CD_Database->Edit1->findChild<QLabel *>(QStringLiteral("attachLink"));
+    if (link) return link;
+    link = new QLabel(CD_Database->Edit1);
+    link->setObjectName(QStringLiteral("attachLink"));
+    link->setTextFormat(Qt::RichText);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    link->setCursor(Qt::PointingHandCursor);
+    auto *layout = new QHBoxLayout(CD_Database->Edit1);
+    layout->setContentsMargins(0, 0, 4, 0);
+    layout->addStretch();
+    layout->addWidget(link);
+    QObject::connect(link, &QLabel::linkActivated, link, [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
+    QObject::connect(CD_Database->Edit1, &QLineEdit::textChanged, link,
+                     [link](const QString &text) { showAttachLink(link, text.isEmpty() && !link->text().isEmpty()); });
+    return link;
+}
+
+// Offers the page for adding the loaded disc, or takes the offer back (an empty URL).
+void offerAttach(const QUrl &url) {
+    QLabel *link = attachLink();
+    link->setText(url.isEmpty() ? QString()
+                                : QStringLiteral("<a href=\"%1\">%2</a>")
+                                      .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                           QCoreApplication::translate("OnlineTitles", kAttach).toHtmlEscaped()));
+    showAttachLink(link, !url.isEmpty() && CD_Database->Edit1->text().isEmpty());
+}
+
+QUrl attachUrlOfLoadedDisc() {
+    const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
+    const std::optional<online::MusicBrainzToc> toc = drive ? online::musicBrainzToc(drive->toc()) : std::nullopt;
+    return toc ? online::attachUrl(*toc) : QUrl();
+}
+
 void showNote(const QString &note) { CD_Database->Edit1->setPlaceholderText(note); }
 
 // The release's titles go where the editor is still empty: what the disc carries or the user
 // typed stays. putTitle blanks their control characters.
 void putFoundTitles(const online::Release &release) {
+    rememberReleaseOfLoadedDisc(release.id);
     if (CD_Database->Edit1->text().isEmpty()) {
         putTitle(0, release.title.toStdString());
         s_found.discTitlePut = CD_Database->Edit1->Text();
@@ -77,6 +125,8 @@ void setTitleLookup(std::unique_ptr<online::TitleLookup> lookup) {
     s_lookup = std::move(lookup);
 }
 
+online::TitleLookup *titleLookup() { return s_lookup.get(); }
+
 void startTitleLookup() {
     forgetFoundTitles();
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
@@ -91,7 +141,9 @@ void startTitleLookup() {
 void forgetFoundTitles() {
     if (s_lookup) s_lookup->cancel();
     s_found = Found();
-    if (CD_Database) CD_Database->Edit1->setPlaceholderText(QString());
+    if (!CD_Database) return;
+    CD_Database->Edit1->setPlaceholderText(QString());
+    offerAttach(QUrl());
 }
 
 bool editorHoldsFoundDiscTitle() {
@@ -103,6 +155,7 @@ void fillTitlesFoundOnline() {
     if (s_found.running) return showNote(QCoreApplication::translate("OnlineTitles", kLookingUp));
     if (!s_found.result) return;
     showNote(s_found.result->note);
+    if (s_found.result->unknownDisc) offerAttach(attachUrlOfLoadedDisc());
     if (s_found.chosen) return putFoundTitles(*s_found.chosen);
     if (s_found.result->releases.size() > 1 && !s_found.choiceOffered)
         QTimer::singleShot(0, CD_Database, offerChoice);

@@ -10,6 +10,8 @@
 
 // Sets the service the look-ups go to; none (the default) means no look-up.
 void setTitleLookup(std::unique_ptr<online::TitleLookup> lookup);
+// The service set, or none.
+online::TitleLookup *titleLookup();
 // Starts looking up the loaded disc, when a service is set and the user allows it (asked the
 // first time). The editor takes the titles when it shows, or as they come while it is shown.
 void startTitleLookup();
@@ -17,7 +19,9 @@ void startTitleLookup();
 void forgetFoundTitles();
 // Puts the titles found into the editor's empty title field and cells, after the choice window
 // when several releases hold the disc; shows a one-line note in the empty title field while the
-// look-up runs or when it found nothing. Called when the editor shows.
+// look-up runs or when it found nothing. When the service does not know the disc, a link beside the
+// note opens the service's page for adding it in the desktop's browser. Called when the editor
+// shows.
 void fillTitlesFoundOnline();
 // True while the editor's title field holds the disc title found online as it was put there: no
 // title the user gave, as long as it is not saved.

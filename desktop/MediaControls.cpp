@@ -1,6 +1,7 @@
 #include "desktop/MediaControls.h"
 
 #include "catalogue/CatalogueEditor.h"
+#include "catalogue/CoverArt.h"
 #include "player/PlayerState.h"
 #include "player/TimeFormat.h"
 #include "platform/TitleEncoding.h"
@@ -131,6 +132,7 @@ MediaSnapshot readMediaSnapshot() {
     s.discFile = DiscFilePath;
     s.discTitle = DiscTitle;
     s.trackTitle = CD_Database->SG1->cellText(1, CurrentTrack);
+    s.artUrl = coverArtUrl();
     return s;
 }
 
@@ -146,6 +148,7 @@ QVariantMap metadataOf(const MediaSnapshot &s) {
     // Without a catalogue file the disc title is the display's placeholder, not a title.
     if (!s.discTitle.empty() && QFileInfo::exists(s.discFile))
         map.insert(QStringLiteral("xesam:album"), busSafeText(titles::decode(s.discTitle)));
+    if (!s.artUrl.isEmpty()) map.insert(QStringLiteral("mpris:artUrl"), s.artUrl);
     return map;
 }
 

@@ -49,10 +49,12 @@ struct MediaSnapshot {
     QString discFile;        // the loaded disc's catalogue file: tells one disc from another
     std::string discTitle;   // code page 932 bytes
     QString trackTitle;      // the current track's title as the catalogue editor holds it
+    QString artUrl;          // the disc's cover, a file:// URL; empty when it has none
 
     bool operator==(const MediaSnapshot &) const = default;
     bool sameTrack(const MediaSnapshot &o) const {
-        return track == o.track && discFile == o.discFile && discTitle == o.discTitle && trackTitle == o.trackTitle;
+        return track == o.track && discFile == o.discFile && discTitle == o.discTitle && trackTitle == o.trackTitle &&
+               artUrl == o.artUrl;
     }
 };
 

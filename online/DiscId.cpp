@@ -1,5 +1,6 @@
 #include "online/DiscId.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <discid/discid.h>
@@ -54,6 +55,20 @@ QString tocParameter(const MusicBrainzToc &toc) {
     QStringList parts{QString::number(toc.firstTrack), QString::number(toc.lastTrack), QString::number(toc.leadOut)};
     for (int offset : toc.trackOffsets) parts << QString::number(offset);
     return parts.join(QLatin1Char('+'));
+}
+
+bool isMusicBrainzId(const QString &id) {
+    static const QRegularExpression form(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    return form.match(id).hasMatch();
+}
+
+QUrl attachUrl(const MusicBrainzToc &toc) {
+    const QString id = discIdOf(toc);
+    if (id.isEmpty()) return QUrl();
+    return QUrl(QStringLiteral("https://musicbrainz.org/cdtoc/attach?id=%1&tracks=%2&toc=%3")
+                    .arg(id)
+                    .arg(toc.lastTrack - toc.firstTrack + 1)
+                    .arg(tocParameter(toc)));
 }
 
 }  // namespace online

@@ -3,6 +3,7 @@
 #include "platform/CdDrive.h"
 
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 #include <vector>
@@ -28,5 +29,10 @@ std::optional<MusicBrainzToc> musicBrainzToc(const platform::TableOfContents &to
 QString discIdOf(const MusicBrainzToc &toc);
 // The TOC as the service's fuzzy look-up takes it: first, last, lead-out and offsets joined by '+'.
 QString tocParameter(const MusicBrainzToc &toc);
+// Whether `id` has the form of a MusicBrainz ID (a UUID in lower-case hex): only such an ID goes
+// into an address or a file name.
+bool isMusicBrainzId(const QString &id);
+// The service's page where a user adds the disc to a release; empty when the TOC has no disc ID.
+QUrl attachUrl(const MusicBrainzToc &toc);
 
 }  // namespace online

@@ -30,18 +30,26 @@ MakeLookup loadModule() {
 class ModuleLookup : public TitleLookup {
 public:
     void start(const platform::TableOfContents &toc, Done done) override {
-        if (!m_lookup && !m_tried) {
-            m_tried = true;
-            if (MakeLookup make = loadModule()) m_lookup.reset(make());
-        }
-        if (m_lookup) return m_lookup->start(toc, std::move(done));
+        if (TitleLookup *lookup = loaded()) return lookup->start(toc, std::move(done));
         if (done) done({{}, QCoreApplication::translate("online", kModuleMissing)});
     }
     void cancel() override {
         if (m_lookup) m_lookup->cancel();
     }
+    void fetchCover(const QString &releaseId, CoverDone done) override {
+        if (TitleLookup *lookup = loaded()) return lookup->fetchCover(releaseId, std::move(done));
+        if (done) done({});
+    }
 
 private:
+    TitleLookup *loaded() {
+        if (!m_lookup && !m_tried) {
+            m_tried = true;
+            if (MakeLookup make = loadModule()) m_lookup.reset(make());
+        }
+        return m_lookup.get();
+    }
+
     std::unique_ptr<TitleLookup> m_lookup;
     bool m_tried = false;
 };

@@ -1,7 +1,9 @@
 #include "online/MusicBrainzLookup.h"
 
+#include "online/CoverArtFetch.h"
+#include "online/ServiceRequest.h"
+
 #include <QCoreApplication>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -14,7 +16,6 @@ namespace online {
 namespace {
 
 constexpr int kRequestGapMs = 1000;
-constexpr int kTimeLimitMs = 15000;
 
 // The one-line notes the editor shows when no titles came.
 const char *const kNotFound = QT_TRANSLATE_NOOP("online", "MusicBrainz にこのＣＤのタイトルはありませんでした");
@@ -25,11 +26,17 @@ const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合�
 
 LookupResult note(const char *text) { return {{}, QCoreApplication::translate("online", text)}; }
 
+LookupResult unknownDisc() {
+    LookupResult result = note(kNotFound);
+    result.unknownDisc = true;
+    return result;
+}
+
 // The wait the service asks for in a Retry-After header of whole seconds; 0 when none.
-int retryAfterMs(const QNetworkReply *reply) {
+qint64 retryAfterMs(const QNetworkReply *reply) {
     bool ok = false;
-    const int seconds = reply->rawHeader("Retry-After").trimmed().toInt(&ok);
-    return ok && seconds > 0 ? std::min(seconds, 3600) * 1000 : 0;
+    const qint64 seconds = reply->rawHeader("Retry-After").trimmed().toLongLong(&ok);
+    return ok && seconds > 0 ? std::min<qint64>(seconds, 24 * 3600) * 1000 : 0;
 }
 
 }  // namespace
@@ -40,12 +47,13 @@ MusicBrainzLookup::MusicBrainzLookup(QObject *parent) : QObject(parent) {
     m_wait.setTimerType(Qt::PreciseTimer);
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
-    m_deadline.setInterval(kTimeLimitMs);
     connect(&m_wait, &QTimer::timeout, this, &MusicBrainzLookup::issue);
     connect(&m_deadline, &QTimer::timeout, this, &MusicBrainzLookup::timedOut);
 }
 
 MusicBrainzLookup::~MusicBrainzLookup() { cancel(); }
+
+void MusicBrainzLookup::setTimeLimit(int ms) { m_timeLimitMs = ms; }
 
 QString MusicBrainzLookup::serviceBase() {
     const QString base = qEnvironmentVariable("TUNEWICK_MUSICBRAINZ_URL");
@@ -72,6 +80,12 @@ void MusicBrainzLookup::start(const platform::TableOfContents &toc, Done done) {
     m_retried = false;
     m_fuzzy = false;
     send(discIdUrl(), 0);
+}
+
+void MusicBrainzLookup::fetchCover(const QString &releaseId, CoverDone done) {
+    if (!m_network) m_network = newNetworkManager(this);
+    if (!m_covers) m_covers = new CoverArtFetch(m_network, userAgent(), this);
+    m_covers->fetch(releaseId, std::move(done));
 }
 
 void MusicBrainzLookup::cancel() {
@@ -104,8 +118,10 @@ QUrl MusicBrainzLookup::fuzzyUrl() const {
     return url;
 }
 
-// The request waits until a second has passed since the one before and until `notBeforeMs`.
-void MusicBrainzLookup::send(const QUrl &url, int notBeforeMs) {
+// The request waits until a second has passed since the one before and until `notBeforeMs`. A
+// new address gets the whole time limit; a retry only what is left of it.
+void MusicBrainzLookup::send(const QUrl &url, qint64 notBeforeMs) {
+    if (!m_retried) m_sinceFirstTry.start();
     m_url = url;
     const qint64 sinceLast = m_lastRequest.isValid() ? m_lastRequest.elapsed() : kRequestGapMs;
     const qint64 wait = std::max<qint64>(notBeforeMs, kRequestGapMs - sinceLast);
@@ -113,14 +129,30 @@ void MusicBrainzLookup::send(const QUrl &url, int notBeforeMs) {
 }
 
 void MusicBrainzLookup::issue() {
-    if (!m_network) m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request(m_url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
-    request.setRawHeader("Accept", "application/json");
+    if (!m_network) m_network = newNetworkManager(this);
     m_lastRequest.start();
-    m_reply = m_network->get(request);
+    m_reply = m_network->get(serviceRequest(m_url, userAgent(), "application/json"));
     connect(m_reply, &QNetworkReply::finished, this, &MusicBrainzLookup::answered);
-    m_deadline.start();
+    connect(m_reply, &QNetworkReply::readyRead, this, &MusicBrainzLookup::checkSize);
+    connect(m_reply, &QNetworkReply::redirected, this, &MusicBrainzLookup::redirected);
+    m_deadline.start(static_cast<int>(std::max<qint64>(m_timeLimitMs - m_sinceFirstTry.elapsed(), 0)));
+}
+
+// An answer past the size limit is cut off where it stands.
+void MusicBrainzLookup::checkSize() {
+    if (m_reply && m_reply->bytesAvailable() > kMostAnswerBytes) refuse();
+}
+
+void MusicBrainzLookup::redirected(const QUrl &to) {
+    if (!m_reply) return;
+    if (!redirectAllowed(m_url, to)) return refuse();
+    Q_EMIT m_reply->redirectAllowed();
+}
+
+void MusicBrainzLookup::refuse() {
+    m_deadline.stop();
+    dropReply();
+    finish(note(kBadAnswer));
 }
 
 void MusicBrainzLookup::timedOut() {
@@ -139,24 +171,25 @@ void MusicBrainzLookup::answered() {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 503 && !m_retried) {
         m_retried = true;
-        return send(m_url, std::max(kRequestGapMs, retryAfterMs(reply)));
+        const qint64 wait = std::max<qint64>(kRequestGapMs, retryAfterMs(reply));
+        if (wait > m_timeLimitMs - m_sinceFirstTry.elapsed()) return finish(note(kBusy));
+        return send(m_url, wait);
     }
     if (status == 404 && !m_fuzzy) {
         m_fuzzy = true;
         m_retried = false;
         return send(fuzzyUrl(), 0);
     }
-    if (status == 404) return finish(note(kNotFound));
+    if (status == 404) return finish(unknownDisc());
     if (status == 503) return finish(note(kBusy));
     if (status != 200) return finish(note(status == 0 ? kNoConnection : kBadAnswer));
 
-    QJsonParseError error{};
-    const QJsonDocument answer = QJsonDocument::fromJson(reply->readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !answer.isObject()) return finish(note(kBadAnswer));
+    if (reply->bytesAvailable() > kMostAnswerBytes) return finish(note(kBadAnswer));
     const DiscMatch match{m_fuzzy ? QString() : m_discId, m_toc.lastTrack - m_toc.firstTrack + 1};
-    LookupResult result{releasesToOffer(releasesHoldingDisc(answer.object(), match)), QString()};
-    if (result.releases.empty()) result.note = QCoreApplication::translate("online", kNotFound);
-    finish(std::move(result));
+    std::optional<std::vector<Release>> releases = readAnswer(reply->readAll(), match);
+    if (!releases) return finish(note(kBadAnswer));
+    LookupResult result{std::move(*releases), QString()};
+    finish(result.releases.empty() ? unknownDisc() : std::move(result));
 }
 
 void MusicBrainzLookup::finish(LookupResult result) {

@@ -17,8 +17,11 @@ namespace online {
 // Looks a disc up on the MusicBrainz web service (version 2, JSON) by its disc ID, and when the
 // service does not know the ID, once more by its TOC (a fuzzy look-up). Keeps to the service's
 // rules: a User-Agent naming the program, at most one request a second, a 503 tried once more no
-// sooner than it asks. Each request has 15 s to answer. The service's address is
+// sooner than it asks, when that fits in the time left. Each address has 15 s to answer, its retry
+// included. Cookies, redirects to other hosts and answers over the size limit are refused. The service's address is
 // https://musicbrainz.org unless TUNEWICK_MUSICBRAINZ_URL names another (a mirror, a test server).
+class CoverArtFetch;
+
 class MusicBrainzLookup : public QObject, public TitleLookup {
     Q_OBJECT
 public:
@@ -27,13 +30,20 @@ public:
 
     void start(const platform::TableOfContents &toc, Done done) override;
     void cancel() override;
+    void fetchCover(const QString &releaseId, CoverDone done) override;
+
+    // The time each address has to answer; 15 s unless a test sets less.
+    void setTimeLimit(int ms);
 
     static QString serviceBase();
     static QByteArray userAgent();
 
 private:
-    void send(const QUrl &url, int notBeforeMs);
+    void send(const QUrl &url, qint64 notBeforeMs);
     void issue();
+    void checkSize();
+    void redirected(const QUrl &to);
+    void refuse();
     void answered();
     void timedOut();
     void dropReply();
@@ -42,10 +52,13 @@ private:
     QUrl fuzzyUrl() const;
 
     QNetworkAccessManager *m_network = nullptr;  // made on the first request
+    CoverArtFetch *m_covers = nullptr;           // made on the first cover
     QPointer<QNetworkReply> m_reply;
     QTimer m_wait;       // holds the next request back to keep the rate and the retry delay
     QTimer m_deadline;   // the request's time limit
     QElapsedTimer m_lastRequest;
+    QElapsedTimer m_sinceFirstTry;  // since the first request to m_url
+    int m_timeLimitMs = 15000;
     QUrl m_url;
     MusicBrainzToc m_toc;
     QString m_discId;

@@ -1,6 +1,7 @@
 #include "online/Releases.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -52,6 +53,7 @@ QString discTitle(const QJsonObject &release, const QJsonObject &medium, int med
 
 Release describe(const QJsonObject &release) {
     Release r;
+    r.id = text(release, "id");
     r.artist = artistCredit(release.value(QLatin1String("artist-credit")).toArray());
     r.country = text(release, "country");
     r.date = text(release, "date");
@@ -82,15 +84,26 @@ std::vector<Release> releasesHoldingDisc(const QJsonObject &answer, const DiscMa
     return found;
 }
 
+std::optional<std::vector<Release>> readAnswer(const QByteArray &answer, const DiscMatch &match) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(answer, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    return releasesToOffer(releasesHoldingDisc(document.object(), match));
+}
+
 std::vector<Release> releasesToOffer(std::vector<Release> releases) {
-    const auto officialJapanese = [](const Release &r) {
-        return r.status == QLatin1String("Official") && r.script == QLatin1String("Jpan");
-    };
+    const auto official = [](const Release &r) { return r.status == QLatin1String("Official"); };
+    const auto japanese = [](const Release &r) { return r.script == QLatin1String("Jpan"); };
     const auto romanisedPseudo = [](const Release &r) {
         return r.status == QLatin1String("Pseudo-Release") && r.script == QLatin1String("Latn");
     };
-    if (std::any_of(releases.begin(), releases.end(), officialJapanese))
+    if (std::any_of(releases.begin(), releases.end(), [&](const Release &r) { return official(r) && japanese(r); }))
         std::erase_if(releases, romanisedPseudo);
+    // Lower is better: an official release before the others, Japanese script first within each.
+    const auto rank = [&](const Release &r) { return (official(r) ? 0 : 2) + (japanese(r) ? 0 : 1); };
+    std::stable_sort(releases.begin(), releases.end(),
+                     [&](const Release &a, const Release &b) { return rank(a) < rank(b); });
+    if (releases.size() > kMostReleasesOffered) releases.resize(kMostReleasesOffered);
     return releases;
 }
 

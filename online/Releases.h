@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace online {
@@ -10,6 +11,7 @@ namespace online {
 // One release that holds the disc, with the titles of the medium that matched and what the choice
 // window lists to tell editions apart.
 struct Release {
+    QString id;             // the release's MusicBrainz ID (MBID)
     QString title;          // the disc title: the release title, and which disc of a set
     QString artist;
     QString country;
@@ -32,8 +34,16 @@ struct DiscMatch {
 // matching medium, in the answer's order. Titles are as found; a missing field reads as empty.
 std::vector<Release> releasesHoldingDisc(const QJsonObject &answer, const DiscMatch &match);
 
-// The releases worth offering: when an Official release written in Japanese script is among
-// them, romanised (Latin-script) pseudo-releases are dropped.
+// The releases to offer from the bytes of a service answer; nothing when they are no JSON object.
+std::optional<std::vector<Release>> readAnswer(const QByteArray &answer, const DiscMatch &match);
+
+// The most releases the choice window lists.
+constexpr size_t kMostReleasesOffered = 30;
+
+// The releases worth offering, the best first, at most kMostReleasesOffered: official releases
+// before the others, Japanese script first within each, else in the answer's order. When an
+// Official release written in Japanese script is among them, romanised (Latin-script)
+// pseudo-releases are dropped.
 std::vector<Release> releasesToOffer(std::vector<Release> releases);
 
 }  // namespace online

@@ -15,6 +15,7 @@ namespace online {
 struct LookupResult {
     std::vector<Release> releases;
     QString note;
+    bool unknownDisc = false;  // the service answered and has no release holding the disc
 };
 
 // Looks a disc's titles up on an online service. UI thread only; never blocks: the answer comes
@@ -28,6 +29,17 @@ public:
     virtual void start(const platform::TableOfContents &toc, Done done) = 0;
     // Drops the running look-up, if any: its callback is never called.
     virtual void cancel() = 0;
+
+    // The bytes of a release's front cover as the service sent them, unchecked; empty when it has
+    // none or cannot be reached.
+    using CoverDone = std::function<void(const QByteArray &image)>;
+    // Fetches the front cover of the release with MusicBrainz ID `releaseId`; `done` is called
+    // once, unless another fetchCover comes first (an empty ID and no `done` just drop the fetch
+    // under way). This one has no covers.
+    virtual void fetchCover(const QString &releaseId, CoverDone done) {
+        (void)releaseId;
+        if (done) done({});
+    }
 };
 
 }  // namespace online

@@ -136,14 +136,6 @@ Add it to the database?</translation>
         <translation>Title look-up</translation>
     </message>
     <message>
-        <source>ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？
-調べるときは、ＣＤの目次から計算したディスク ID を送ります。
-あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。</source>
-        <translation>Look up CD titles on the internet at MusicBrainz (musicbrainz.org)?
-A look-up sends the disc ID computed from the CD&apos;s table of contents.
-You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the menu.</translation>
-    </message>
-    <message>
         <source>はい(&amp;Y)</source>
         <translation>&amp;Yes</translation>
     </message>
@@ -151,12 +143,26 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>いいえ(&amp;N)</source>
         <translation>&amp;No</translation>
     </message>
+    <message>
+        <source>ＣＤのタイトルをインターネットの MusicBrainz (musicbrainz.org) で調べますか？
+調べるときは、ＣＤの目次から計算したディスク ID を送ります。
+タイトルを選んだＣＤのジャケット画像は Cover Art Archive (coverartarchive.org、画像は archive.org) から取得します。
+あとでメニューの「MusicBrainz でタイトルを検索」で切り替えられます。</source>
+        <translation>Look up CD titles on the internet at MusicBrainz (musicbrainz.org)?
+A look-up sends the disc ID computed from the CD&apos;s table of contents.
+For a CD whose titles you take, the cover image is fetched from the Cover Art Archive (coverartarchive.org, images from archive.org).
+You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the menu.</translation>
+    </message>
 </context>
 <context>
     <name>OnlineTitles</name>
     <message>
         <source>MusicBrainz でタイトルを調べています…</source>
         <translation>Looking up the titles on MusicBrainz…</translation>
+    </message>
+    <message>
+        <source>MusicBrainz に登録...</source>
+        <translation>Add to MusicBrainz...</translation>
     </message>
 </context>
 <context>

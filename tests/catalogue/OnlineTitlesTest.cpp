@@ -2,11 +2,19 @@
 
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
+#include "catalogue/CoverArt.h"
 #include "catalogue/OnlineTitles.h"
+#include "desktop/MediaControls.h"
+#include "online/DiscId.h"
 #include "ui/Form1.h"
 #include "ui/ReleaseChoice.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -19,6 +27,15 @@ public:
         pending = std::move(done);
     }
     void cancel() override { pending = nullptr; }
+    void fetchCover(const QString &releaseId, CoverDone done) override {
+        if (!releaseId.isEmpty()) coversAsked << releaseId;
+        pendingCover = std::move(done);
+    }
+    void giveCover(const QByteArray &image) {
+        CoverDone done = std::move(pendingCover);
+        pendingCover = nullptr;
+        if (done) done(image);
+    }
     // Delivers the answer as the event loop would.
     void answer(const online::LookupResult &result) {
         Done done = std::move(pending);
@@ -30,11 +47,25 @@ public:
 
     int starts = 0;
     Done pending;
+    QStringList coversAsked;
+    CoverDone pendingCover;
+};
+
+// Records the addresses the program hands to the desktop's browser.
+class Browser : public QObject {
+    Q_OBJECT
+public:
+    Browser() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
+    ~Browser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
 };
 
 class OnlineTitles : public CatalogueFixture {
 protected:
     void SetUp() override {
+        QDir(coverCacheFolder()).removeRecursively();
         CatalogueFixture::SetUp();
         auto lookup = std::make_unique<ScriptedLookup>();
         service = lookup.get();
@@ -56,8 +87,10 @@ protected:
     int consentQuestions = 0;
 };
 
-online::Release release(const char *title, std::vector<QString> tracks, const char *script = "Jpan") {
+online::Release release(const char *title, std::vector<QString> tracks, const char *script = "Jpan",
+                        const char *id = "") {
     online::Release r;
+    r.id = QString::fromLatin1(id);
     r.title = QString::fromUtf8(title);
     r.status = QStringLiteral("Official");
     r.script = QString::fromUtf8(script);
@@ -171,6 +204,116 @@ TEST_F(OnlineTitles, NothingGoesOutWithoutConsentOrForADiscWithAFile) {
     EXPECT_EQ(consentQuestions, 1);
 }
 
+// ROTOR.INI is a folder: the failure to keep the answer is said once, the look-up and the
+// registration question go on, and the next disc is not asked about again.
+TEST_F(OnlineTitles, ConsentThatCannotBeKeptHoldsForTheRun) {
+    QDir().mkpath(settingsPath());
+    int registrationQuestions = 0;
+    answerModal = [&](QDialog *dialog) {
+        if (isConsentQuestion(dialog)) {
+            ++consentQuestions;
+            press(dialog, QStringLiteral("はい(&Y)"));
+            return 0;
+        }
+        if (isQuestion(dialog)) ++registrationQuestions;
+        return int(QDialog::Rejected);
+    };
+    load(platform::SimulatedDisc::ofSeconds({10, 20}));
+    EXPECT_EQ(service->starts, 1);
+    EXPECT_EQ(registrationQuestions, 1);
+    EXPECT_TRUE(Form1->PM_ONLINE->Checked());
+    eject();
+    load(platform::SimulatedDisc::ofSeconds({11, 21}));
+    EXPECT_EQ(consentQuestions, 1);
+    EXPECT_EQ(service->starts, 2);
+    EXPECT_EQ(registrationQuestions, 2);
+    EXPECT_EQ(errors, std::vector<std::string>{"ROTOR.INI に書き込めません."});
+    QDir(settingsPath()).removeRecursively();
+}
+
+QByteArray pngImage() {
+    QImage image(50, 40, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+const char *const kReleaseId = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
+const char *const kOtherReleaseId = "11111111-2222-4333-8444-555555555555";
+
+// The release the user takes titles from gives the disc its cover: fetched once, kept, published
+// for the desktop, and published again on the next load without a request; a removed file is
+// fetched again; something that is no image is never published; with the look-up off nothing is
+// fetched.
+TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
+    SettingsFile(QStringLiteral("ROTOR.INI")).WriteText("Online", "MusicBrainz", "1");
+    const platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20});
+    const auto takeOnly = [&](const char *id) {
+        return [&, id](QDialog *dialog) {
+            if (press(dialog, QStringLiteral("はい(&Y)"))) {
+                service->answer({{release("Only", {"o1", "o2"}, "Jpan", id)}, {}});
+                return 0;
+            }
+            CD_Database->show();
+            QCoreApplication::processEvents();
+            CD_Database->BitBtn1Click(CD_Database->BitBtn1);
+            return int(QDialog::Rejected);
+        };
+    };
+    const auto artUrl = [] { return metadataOf(readMediaSnapshot()).value(QStringLiteral("mpris:artUrl")).toString(); };
+    answerModal = takeOnly(kReleaseId);
+    load(disc);
+    ASSERT_EQ(service->coversAsked, QStringList{kReleaseId});
+    EXPECT_EQ(artUrl(), QString()) << "published before it came";
+    service->giveCover(pngImage());
+    const QString cover = coverCacheFolder() + QLatin1Char('/') + kReleaseId + QStringLiteral(".png");
+    ASSERT_TRUE(QFileInfo::exists(cover));
+    tick();
+    EXPECT_EQ(artUrl(), QUrl::fromLocalFile(cover).toString());
+
+    const auto reload = [&] {
+        eject();
+        answerModal = [](QDialog *) { return int(QDialog::Rejected); };
+        service->pending = nullptr;
+        load(disc);
+        tick();
+    };
+    reload();
+    EXPECT_EQ(service->coversAsked.size(), 1) << "fetched again although kept";
+    EXPECT_EQ(artUrl(), QUrl::fromLocalFile(cover).toString());
+
+    QFile::remove(cover);
+    Form1->PM_ONLINE->trigger();  // off
+    reload();
+    EXPECT_EQ(service->coversAsked.size(), 1) << "fetched with the look-up off";
+    EXPECT_EQ(artUrl(), QString()) << "a removed cover published";
+    Form1->PM_ONLINE->trigger();  // on
+    reload();
+    EXPECT_EQ(service->coversAsked.size(), 2) << "a removed cover is fetched again";
+    Form1->PM_ONLINE->trigger();  // off while it comes
+    service->giveCover(pngImage());
+    EXPECT_FALSE(QFileInfo::exists(cover)) << "kept what came after the look-up was switched off";
+    Form1->PM_ONLINE->trigger();
+    reload();
+    EXPECT_EQ(service->coversAsked.size(), 3);
+    service->giveCover("<html>not an image</html>");
+    EXPECT_EQ(artUrl(), QString());
+    EXPECT_FALSE(QFileInfo::exists(cover));
+
+    // Another disc, another release, whose cover arrives cut short: none is published.
+    eject();
+    answerModal = takeOnly(kOtherReleaseId);
+    load(platform::SimulatedDisc::ofSeconds({30, 40}));
+    EXPECT_EQ(service->coversAsked.size(), 4);
+    service->giveCover(pngImage().left(60));
+    tick();
+    EXPECT_EQ(artUrl(), QString());
+    EXPECT_TRUE(QDir(coverCacheFolder()).entryList({QStringLiteral("*.png"), QStringLiteral("*.jpg")}).isEmpty());
+}
+
 TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFillsNothing) {
     SettingsFile(QStringLiteral("ROTOR.INI")).WriteText("Online", "MusicBrainz", "1");
     answerModal = [&](QDialog *dialog) {
@@ -181,14 +324,23 @@ TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFill
             return int(QDialog::Accepted);
         }
         CD_Database->show();
-        service->answer({{}, QStringLiteral("見つかりませんでした")});
+        service->answer({{}, QStringLiteral("見つかりませんでした"), true});
         EXPECT_EQ(CD_Database->Edit1->text(), QString());
         EXPECT_EQ(CD_Database->Edit1->placeholderText(), QStringLiteral("見つかりませんでした"));
+        // Beside the note, the service's page for adding the disc, opened in the browser.
+        auto *link = CD_Database->Edit1->findChild<QLabel *>();
+        EXPECT_TRUE(link && link->isVisible() && link->text().contains(QStringLiteral("MusicBrainz に登録...")));
+        if (link) Q_EMIT link->linkActivated(link->text().section(QLatin1Char('"'), 1, 1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
+        CD_Database->Edit1->setText(std::string("typed"));
+        EXPECT_FALSE(link && link->isVisible()) << "the link stays over a typed title";
         CD_Database->BitBtn1Click(CD_Database->BitBtn1);
         return int(QDialog::Rejected);
     };
+    Browser browser;
     load(platform::SimulatedDisc::ofSeconds({10, 20}));
     EXPECT_EQ(service->starts, 1);
+    ASSERT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(browser.opened[0], online::attachUrl(*online::musicBrainzToc(drive.toc())));
 
     eject();
     answerModal = [&](QDialog *dialog) {
@@ -199,6 +351,8 @@ TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFill
         }
         CD_Database->show();
         service->answer({{release("A", {"a"}), release("B", {"b"})}, {}});
+        auto *link = CD_Database->Edit1->findChild<QLabel *>();
+        EXPECT_FALSE(link && link->isVisible()) << "releases were found: no page for adding the disc";
         EXPECT_EQ(CD_Database->Edit1->text(), QString());
         EXPECT_EQ(CD_Database->SG1->cellText(1, 1), QString());
         CD_Database->BitBtn1Click(CD_Database->BitBtn1);
@@ -209,3 +363,5 @@ TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFill
 }
 
 }  // namespace
+
+#include "OnlineTitlesTest.moc"

@@ -5,8 +5,12 @@ Answers every disc-ID look-up with EDITIONS releases of a Japanese disc that car
 for, TRACKS tracks long, after DELAY seconds. Writes its port to PORT_FILE and each request (path
 and User-Agent, tab-separated) to LOG_FILE.
     musicbrainz_server.py PORT_FILE LOG_FILE TRACKS [DELAY [EDITIONS]]
+As the Cover Art Archive, answers /release/<ID>/front-500 with a redirect to /images/<ID>.jpg on
+the same server, which gives the file named by $COVER_FILE; with $COVER_MODE "missing" a 404
+instead, with "broken" bytes that are no image.
 """
 import json
+import os
 import sys
 import threading
 import time
@@ -47,15 +51,31 @@ class Handler(BaseHTTPRequestHandler):
             log.write(f"{self.path}\t{self.headers.get('User-Agent', '')}\n")
         time.sleep(delay)
         path = self.path.split("?")[0]
+        if path.startswith("/release/") or path.startswith("/images/"):
+            return self.cover(path)
         if not path.startswith("/ws/2/discid/") or path.endswith("/-"):
             return self.answer(404, {"error": "Not Found"})
         self.answer(200, release_for(path.rsplit("/", 1)[1]))
 
-    def answer(self, status, body):
-        data = json.dumps(body, ensure_ascii=False).encode("utf-8")
+    def cover(self, path):
+        mode = os.environ.get("COVER_MODE", "image")
+        if mode == "missing":
+            return self.answer(404, {"error": "Not Found"})
+        if path.startswith("/release/"):
+            self.send_response(307)
+            self.send_header("Location", "/images/" + path.split("/")[2] + ".jpg")
+            self.send_header("Content-Length", "0")
+            return self.end_headers()
+        if mode == "broken":
+            return self.answer(200, b"\xff\xd8\xff\xe0 no image", "image/jpeg")
+        with open(os.environ["COVER_FILE"], "rb") as f:
+            self.answer(200, f.read(), "image/jpeg")
+
+    def answer(self, status, body, content_type="application/json; charset=utf-8"):
+        data = body if isinstance(body, bytes) else json.dumps(body, ensure_ascii=False).encode("utf-8")
         try:
             self.send_response(status)
-            self.send_header("Content-Type", "application/json; charset=utf-8")
+            self.send_header("Content-Type", content_type)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
             self.wfile.write(data)
@@ -69,6 +89,5 @@ class Handler(BaseHTTPRequestHandler):
 server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
 with open(port_file + ".tmp", "w") as f:
     f.write(str(server.server_address[1]))
-import os
 os.rename(port_file + ".tmp", port_file)
 server.serve_forever()

@@ -1,6 +1,7 @@
 #include "online/DiscId.h"
 #include "online/MusicBrainzLookup.h"
 #include "online/Releases.h"
+#include "online/ServiceRequest.h"
 #include "tests/online/FakeService.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,13 @@ TEST(DiscId, MatchesTheServiceForPlainAndEnhancedDiscs) {
 TEST(DiscId, TocParameterListsFirstLastLeadOutAndOffsets) {
     const online::MusicBrainzToc toc = *online::musicBrainzToc(enhanced(true));
     EXPECT_EQ(online::tocParameter(toc).left(24), "1+16+224238+150+13374+24");
+}
+
+// The service's page for adding the recorded disc, in the form its own disc-submission links take.
+TEST(DiscId, AttachPageNamesTheDiscItsTracksAndItsToc) {
+    EXPECT_EQ(online::attachUrl(*online::musicBrainzToc(enhanced(true))).toString(QUrl::FullyEncoded),
+              "https://musicbrainz.org/cdtoc/attach?id=cHW1Uutl_kyWNaLJsLmTGTe4rnE-&tracks=16&toc=1+16+224238+150+13374+"
+              "24544+40029+53948+64717+75840+92284+113387+128033+144752+156524+173552+189058+201726+214559");
 }
 
 // --- choosing releases --------------------------------------------------------------------
@@ -146,6 +154,20 @@ TEST(Releases, JapaneseOfficialReleaseWinsOverItsRomanisedPseudoRelease) {
     EXPECT_EQ(offered({release("Romaji", "Pseudo-Release", "Latn", {medium(1, "ID", tracks)})}).size(), 1u);
 }
 
+// A disc on a hundred editions: the choice lists the best few dozen, official Japanese ones first.
+TEST(Releases, ManyEditionsAreCutToTheBestFew) {
+    const QJsonArray tracks = {track("a", ""), track("b", "")};
+    QJsonArray many;
+    for (int i = 0; i < 100; ++i) many.append(release("Bootleg", "Bootleg", "Latn", {medium(1, "ID", tracks)}));
+    many.append(release("Official", "Official", "Latn", {medium(1, "ID", tracks)}));
+    many.append(release("公式", "Official", "Jpan", {medium(1, "ID", tracks)}));
+    const std::vector<Release> found = offered(many);
+    ASSERT_EQ(found.size(), online::kMostReleasesOffered);
+    EXPECT_EQ(found[0].title, QString::fromUtf8("公式"));
+    EXPECT_EQ(found[1].title, "Official");
+    EXPECT_EQ(found[2].title, "Bootleg");
+}
+
 TEST(Releases, FuzzyAnswerKeepsMediaWithTheDiscsNumberOfTracks) {
     const QJsonObject answer{{"releases", QJsonArray{
         release("Two tracks", "Official", "Latn", {medium(1, "X", {track("a", ""), track("b", "")})}),
@@ -160,7 +182,10 @@ TEST(Releases, FuzzyAnswerKeepsMediaWithTheDiscsNumberOfTracks) {
 
 class Lookup : public ::testing::Test {
 protected:
-    void SetUp() override { qputenv("TUNEWICK_MUSICBRAINZ_URL", service.base().toUtf8()); }
+    void SetUp() override {
+        ASSERT_TRUE(service.listening()) << "no stand-in service on 127.0.0.1 (see above)";
+        qputenv("TUNEWICK_MUSICBRAINZ_URL", service.base().toUtf8());
+    }
     void TearDown() override { qunsetenv("TUNEWICK_MUSICBRAINZ_URL"); }
 
     // Runs a look-up to its end (a guard ends a look-up that never calls back after a minute).
@@ -179,6 +204,9 @@ protected:
     FakeService service;
     online::MusicBrainzLookup lookup;
 };
+
+const char *const kBadAnswerNote = "MusicBrainz の応答を読めませんでした";
+const char *const kBusyNote = "MusicBrainz が混み合っていて応答しませんでした";
 
 TEST_F(Lookup, RecordedAnswerFillsInWithOneRequestNamingTheProgram) {
     service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
@@ -217,6 +245,7 @@ TEST_F(Lookup, UnknownIdTriesTheTocOnceASecondLater) {
     ASSERT_TRUE(none);
     EXPECT_TRUE(none->releases.empty());
     EXPECT_FALSE(none->note.isEmpty());
+    EXPECT_TRUE(none->unknownDisc);
     EXPECT_EQ(service.requests.size(), 2);
 }
 
@@ -255,17 +284,103 @@ TEST_F(Lookup, BadAnswersAndNoServiceEndWithANoteNotACrash) {
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->releases.empty());
     EXPECT_FALSE(refused->note.isEmpty());
+    EXPECT_FALSE(refused->unknownDisc) << "no answer is no sign that the service lacks the disc";
 }
 
 // A service that takes the request and never answers: the look-up ends by itself with a note
-// (after its 15 s), and is not tried again.
+// (after its time limit), and is not tried again.
 TEST_F(Lookup, SilentServiceEndsTheLookUpWithANote) {
+    lookup.setTimeLimit(1000);
     service.script({200, {}, {}, true});
     const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
     ASSERT_TRUE(result) << "the look-up never ended";
     EXPECT_TRUE(result->releases.empty());
     EXPECT_FALSE(result->note.isEmpty());
     EXPECT_EQ(service.requests.size(), 1);
+}
+
+// What the service answers cannot make the player hold more than the size limit, follow it to
+// another host, keep its cookies or wait longer than the time limit.
+TEST_F(Lookup, HostileAnswersEndTheLookUpWithANote) {
+    const platform::TableOfContents rovics = driveToc(kRovicsOffsets, kRovicsLeadOut);
+    service.script({200, {}, {}, false, true});
+    std::optional<online::LookupResult> result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->releases.empty());
+    EXPECT_EQ(result->note.toStdString(), kBadAnswerNote) << "an endless answer";
+    EXPECT_LT(service.endlessBytesSent, 3 * online::kMostAnswerBytes) << "the download went on past the limit";
+
+    // A redirect to the service's own host is followed; to another host (here 127.0.0.2) not.
+    FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+    ASSERT_TRUE(elsewhere.listening());
+    elsewhere.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    service.script({301, {}, "Location: " + service.base().toUtf8() + "/moved\r\n"});
+    service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    service.script({302, {}, "Location: " + elsewhere.base().toUtf8() + "/ws/2/discid/x\r\n"});
+    result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->releases.size(), 1u) << "a redirect within the service";
+    result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->releases.empty()) << "releases from another host";
+    EXPECT_EQ(result->note.toStdString(), kBadAnswerNote);
+    EXPECT_TRUE(elsewhere.requests.empty());
+
+    // A cookie set by the service is never sent back, neither in this look-up nor the next;
+    // no request names the user's language.
+    service.requests.clear();
+    service.script({404, recordedAnswer("not-found.json"), "Set-Cookie: session=secret; Path=/\r\n"});
+    service.script({404, recordedAnswer("not-found.json"), "Set-Cookie: other=secret\r\n"});
+    run(rovics);
+    run(rovics);
+    ASSERT_EQ(service.requests.size(), 4);
+    for (const FakeService::Request &request : service.requests) {
+        EXPECT_FALSE(request.header("cookie")) << request.head.constData();
+        EXPECT_EQ(request.header("accept-language").value_or("*"), "*") << request.head.constData();
+    }
+
+    // Busy for longer than the time limit leaves: the look-up ends at once, not after the wait.
+    service.requests.clear();
+    service.script({503, "{}", "Retry-After: 999999\r\n"});
+    result = run(rovics);
+    ASSERT_TRUE(result) << "the look-up waited for the Retry-After";
+    EXPECT_EQ(result->note.toStdString(), kBusyNote);
+    EXPECT_EQ(service.requests.size(), 1);
+}
+
+// The cover comes by way of the archive's redirect to its image host; a redirect elsewhere, a 404
+// or an ID that is none gives no cover.
+TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
+    const char *const id = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
+    qputenv("TUNEWICK_COVERART_URL", service.base().toUtf8());
+    FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+    ASSERT_TRUE(elsewhere.listening());
+    elsewhere.script({200, "elsewhere", {}});
+    service.script({307, {}, "Location: " + service.base().toUtf8() + "/images/front.jpg\r\n"});
+    service.script({200, "image bytes", {}});
+    service.script({307, {}, "Location: " + elsewhere.base().toUtf8() + "/front.jpg\r\n"});
+    service.script({404, "Not Found", {}});
+    const auto fetch = [&](const QString &releaseId) {
+        std::optional<QByteArray> image;
+        QEventLoop loop;
+        lookup.fetchCover(releaseId, [&](const QByteArray &bytes) {
+            image = bytes;
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (!image) loop.exec();
+        return image.value_or("<no answer>");
+    };
+    EXPECT_EQ(fetch(id), "image bytes");
+    EXPECT_EQ(fetch(id), QByteArray()) << "a redirect to another host";
+    EXPECT_EQ(fetch(id), QByteArray()) << "a 404";
+    EXPECT_EQ(fetch(QStringLiteral("../../etc")), QByteArray());
+    qunsetenv("TUNEWICK_COVERART_URL");
+    EXPECT_TRUE(elsewhere.requests.empty());
+    ASSERT_EQ(service.requests.size(), 4);
+    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(id) + "/front-500");
+    EXPECT_TRUE(service.requests[0].userAgent.startsWith("CD-Tunewick32/"));
+    EXPECT_GE(service.requests[2].atMs - service.requests[1].atMs, 1000) << "more than one request a second";
 }
 
 TEST_F(Lookup, CancelledLookUpNeverCallsBack) {
