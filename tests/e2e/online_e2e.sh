@@ -8,37 +8,16 @@
 set -euo pipefail
 program=$1
 shots=$2
-here=$(dirname "$0")
-mkdir -p "$shots"
 . "$(dirname "$0")/../support/x-session.sh"
-work=$(mktemp -d)
-pids=()
-trap end_session EXIT
-
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
+. "$(dirname "$0")/../support/musicbrainz.sh"
 . "$(dirname "$0")/../support/rip.sh"
+begin_e2e online
+# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
 make_silent_rip "$work" twelve 12 10
 export TUNEWICK_DEVICE=$work/twelve.cue TUNEWICK_AUDIO=null COVER_MODE=missing
-# A single-instance guard of this run's own, apart from a player the user runs.
-export TUNEWICK_TEST_GUARD=online-$$
-settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
 start_x_session
 
-step() { echo "--- $*"; }
-fail() {
-  echo "FAIL: $*"
-  import -window root "$shots/online-failure.png" 2>/dev/null || true
-  cat "$work/program.log" 2>/dev/null || true
-  exit 1
-}
-keys_to() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool "$@"
-}
 # Waits until no window of the program matches; a moment more lets the window manager settle.
 wait_gone() {
   for _ in $(seq 100); do
@@ -46,25 +25,6 @@ wait_gone() {
     sleep 0.1
   done
   return 1
-}
-# Starts the stand-in service: TRACKS [DELAY]; sets $service_log and exports the service's address.
-start_service() {
-  service_log=$work/requests-$RANDOM.log
-  rm -f "$work/port"
-  /usr/bin/python3 "$here/musicbrainz_server.py" "$work/port" "$service_log" "$@" &
-  pids+=($!)
-  for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
-  [ -s "$work/port" ] || fail "the stand-in service did not start"
-  export TUNEWICK_MUSICBRAINZ_URL=http://127.0.0.1:$(cat "$work/port")
-  # The covers of the releases taken come from the same stand-in (which has none), never the
-  # internet.
-  export TUNEWICK_COVERART_URL=$TUNEWICK_MUSICBRAINZ_URL
-}
-start_program() {
-  "$program" >"$work/program.log" 2>&1 &
-  program_pid=$!
-  pids+=($program_pid)
-  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
 }
 
 step "consent question before any request; the answer is kept"
