@@ -71,7 +71,7 @@ step() { echo "--- $*"; }
 fail() {
   echo "FAIL: $*"
   import -window root "$shots/$e2e_name-failure.png" 2>/dev/null || true
-  cat "$work/program.log" ${service_log:+"$service_log"} 2>/dev/null || true
+  cat "$work"/program*.log ${service_log:+"$service_log"} 2>/dev/null || true
   exit 1
 }
 # Keys go to the focused window, as a user's would: activate the window first.
