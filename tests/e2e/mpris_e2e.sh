@@ -2,51 +2,27 @@
 # End to end: the desktop's media controls. The real program on a private session bus
 # (dbus-run-session) and a real X server with a window manager, driven by playerctl and dbus-send
 # as a desktop's media keys and sound applet would, and by xdotool on the panel's own buttons.
-#   mpris_e2e.sh PROGRAM DEMO_CATALOGUE [SCREENSHOT_DIR]
+#   mpris_e2e.sh PROGRAM DEMO_CATALOGUE SCREENSHOT_DIR
 set -euo pipefail
-# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
-unset LANGUAGE LC_ALL LC_MESSAGES
-export LANG=C.UTF-8
 # A bus of its own, gone with the test: re-run inside dbus-run-session.
 if [ -z "${MPRIS_E2E_BUS:-}" ]; then
   MPRIS_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
 program=$1
 catalogue=$2
-shots=${3:-}
+shots=$3
 . "$(dirname "$0")/../support/x-session.sh"
-work=$(mktemp -d)
-pids=()
-trap end_session EXIT
-
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" && chmod 700 "$XDG_RUNTIME_DIR"
+begin_e2e mpris
 cp "$catalogue" "$XDG_DATA_HOME/cd-tunewick32/"
 # The online look-up stays off: a new disc's first question is the registration question.
-mkdir -p "$XDG_CONFIG_HOME/cd-tunewick32"
-printf '[Online]\r\nMusicBrainz=0\r\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
+printf '[Online]\r\nMusicBrainz=0\r\n' >"$settings"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null
-# A single-instance guard of this run's own: a player the user runs, or another test run, neither
-# stops this one nor is stopped by it.
-export TUNEWICK_TEST_GUARD=mpris-$$
 
 start_x_session
 
-step() { echo "--- $*"; }
-fail() {
-  echo "FAIL: $*"
-  [ -n "$shots" ] && mkdir -p "$shots" && import -window root "$shots/mpris-failure.png" 2>/dev/null || true
-  cat "$work"/program*.log 2>/dev/null || true
-  exit 1
-}
 wait_title() {
   for _ in $(seq 30); do [ "$(xdotool getwindowname "$panel")" = "$1" ] && return 0; sleep 0.1; done
   fail "panel title '$(xdotool getwindowname "$panel")', expected '$1'"
-}
-keys_to() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool "$@"
 }
 ctl() { playerctl -p cd_tunewick32 "$@" 2>/dev/null || true; }
 # Waits up to 5 s until `playerctl ARGS...` prints the expected text.

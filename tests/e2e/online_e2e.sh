@@ -1,44 +1,35 @@
 #!/usr/bin/env bash
-# The online title look-up in the real program, against a stand-in service on 127.0.0.1:
+# The online title look-up and the release's cover in the real program, on a private session bus,
+# against a stand-in for MusicBrainz and the Cover Art Archive on 127.0.0.1:
 #   1. a new disc on two editions: the consent question, the look-up, "はい" to the registration
 #      question, the choice of edition by keyboard, the editor filled with its titles, "保存" and
-#      the catalogue file's lines;
-#   2. a service that takes 20 s to answer: the panel and the LCD keep answering meanwhile.
+#      the catalogue file's lines; the edition's cover fetched once (by way of the archive's
+#      redirect), kept in the cache folder and published as mpris:artUrl;
+#   2. after a restart the same cover is published without a request;
+#   3. a removed cover whose fetch gives a 404, or bytes that are no image, publishes nothing;
+#   4. a service that takes 20 s to answer: the panel and the LCD keep answering meanwhile;
+#   5. with the look-up off, nothing is fetched.
 #   online_e2e.sh PROGRAM SCREENSHOT_DIR
 set -euo pipefail
+if [ -z "${ONLINE_E2E_BUS:-}" ]; then
+  ONLINE_E2E_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
 program=$1
 shots=$2
-here=$(dirname "$0")
-mkdir -p "$shots"
 . "$(dirname "$0")/../support/x-session.sh"
-work=$(mktemp -d)
-pids=()
-trap end_session EXIT
-
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
+. "$(dirname "$0")/../support/musicbrainz.sh"
 . "$(dirname "$0")/../support/rip.sh"
+begin_e2e online
+# A rip of twelve tracks: a new disc that asks its questions (the demo disc comes with its titles).
 make_silent_rip "$work" twelve 12 10
-export TUNEWICK_DEVICE=$work/twelve.cue TUNEWICK_AUDIO=null COVER_MODE=missing
-# A single-instance guard of this run's own, apart from a player the user runs.
-export TUNEWICK_TEST_GUARD=online-$$
-settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
+export TUNEWICK_DEVICE=$work/twelve.cue TUNEWICK_AUDIO=null
+cache=$XDG_CACHE_HOME/cd-tunewick32
+cover=$cache/00000000-0000-0000-0000-000000000002.jpg
+convert -size 500x500 xc:teal "$work/front.jpg"
+export COVER_FILE=$work/front.jpg COVER_MODE=image
 
 start_x_session
 
-step() { echo "--- $*"; }
-fail() {
-  echo "FAIL: $*"
-  import -window root "$shots/online-failure.png" 2>/dev/null || true
-  cat "$work/program.log" 2>/dev/null || true
-  exit 1
-}
-keys_to() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool "$@"
-}
 # Waits until no window of the program matches; a moment more lets the window manager settle.
 wait_gone() {
   for _ in $(seq 100); do
@@ -47,24 +38,12 @@ wait_gone() {
   done
   return 1
 }
-# Starts the stand-in service: TRACKS [DELAY]; sets $service_log and exports the service's address.
-start_service() {
-  service_log=$work/requests-$RANDOM.log
-  rm -f "$work/port"
-  /usr/bin/python3 "$here/musicbrainz_server.py" "$work/port" "$service_log" "$@" &
-  pids+=($!)
-  for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
-  [ -s "$work/port" ] || fail "the stand-in service did not start"
-  export TUNEWICK_MUSICBRAINZ_URL=http://127.0.0.1:$(cat "$work/port")
-  # The covers of the releases taken come from the same stand-in (which has none), never the
-  # internet.
-  export TUNEWICK_COVERART_URL=$TUNEWICK_MUSICBRAINZ_URL
-}
-start_program() {
-  "$program" >"$work/program.log" 2>&1 &
-  program_pid=$!
-  pids+=($program_pid)
-  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
+art() { playerctl -p cd_tunewick32 metadata mpris:artUrl 2>/dev/null || true; }
+covers_asked() { grep -c '^/release/' "$service_log" || true; }
+# Waits up to 5 s until the published cover is $1.
+expect_art() {
+  for _ in $(seq 50); do [ "$(art)" = "$1" ] && return 0; sleep 0.1; done
+  fail "mpris:artUrl is '$(art)', expected '$1'"
 }
 
 step "consent question before any request; the answer is kept"
@@ -102,7 +81,38 @@ lines=$(iconv -f CP932 -t UTF-8 "$cdl" | tr -d '\r')
 [ "$(sed -n 2p <<<"$lines")" = "第1曲　和音の調べ" ] || fail "first track line: $(sed -n 2p <<<"$lines")"
 [ "$(sed -n 13p <<<"$lines")" = "第12曲　和音の調べ" ] || fail "last track line: $(sed -n 13p <<<"$lines")"
 [ "$(wc -l <<<"$lines")" = 13 ] || fail "the file holds $(wc -l <<<"$lines") lines"
+
+step "the edition taken gives the disc its cover, fetched once and published"
+for _ in $(seq 50); do [ -s "$cover" ] && break; sleep 0.1; done
+[ -s "$cover" ] || fail "no cover kept in $cache: $(ls -la "$cache" 2>&1)"
+cmp -s "$cover" "$COVER_FILE" || fail "the kept cover differs from the archive's"
+grep -q '^00000000-0000-0000-0000-000000000002$' <(cut -d' ' -f2 "$cache/releases") || fail "release not remembered"
+playerctl -p cd_tunewick32 play 2>/dev/null || true
+expect_art "file://$cover"
+[ "$(covers_asked)" = 1 ] || fail "cover requests: $(covers_asked)"
 stop "$program_pid"
+
+step "after a restart the cover is published without a request"
+start_program
+expect_art "file://$cover"
+sleep 1.5
+[ "$(covers_asked)" = 1 ] || fail "the kept cover was fetched again"
+stop "$program_pid"
+
+for mode in missing broken; do
+  step "a removed cover that comes back $mode publishes nothing"
+  rm -f "$cover"
+  export COVER_MODE=$mode
+  start_service 12
+  start_program
+  for _ in $(seq 50); do [ "$(covers_asked)" = 1 ] && break; sleep 0.1; done
+  [ "$(covers_asked)" = 1 ] || fail "a removed cover was not fetched again"
+  sleep 0.5
+  [ -z "$(art)" ] || fail "published: $(art)"
+  [ -z "$(ls "$cache"/*.jpg "$cache"/*.png 2>/dev/null)" ] || fail "kept: $(ls "$cache")"
+  stop "$program_pid"
+done
+export COVER_MODE=image
 
 step "a service that answers after 20 s: the panel and the LCD keep answering"
 rm -f "$XDG_DATA_HOME"/cd-tunewick32/*.CDL
@@ -118,5 +128,14 @@ wait_gone '^CD_Database$' || fail "the editor did not close while the service wa
 xdotool mousemove --window "$panel" 292 13 click 1  # DISPLAY
 wait_window "$program_pid" '^DISPLAY$' >/dev/null || fail "the panel did not answer while the service was silent"
 grep -c '^/ws/2/' "$service_log" | grep -qx 1 || fail "requests while the service was silent: $(cat "$service_log")"
+stop "$program_pid"
+
+step "with the look-up off nothing is fetched"
+printf '[Online]\r\nMusicBrainz=0\r\n' >"$settings"
+start_service 12
+start_program
+sleep 2
+[ ! -s "$service_log" ] || fail "requests with the look-up off: $(cat "$service_log")"
+[ -z "$(art)" ] || fail "published: $(art)"
 stop "$program_pid"
 echo "online e2e: passed"

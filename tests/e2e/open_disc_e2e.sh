@@ -9,23 +9,14 @@
 #   5. a folder holding one sheet, dragged from another program, opens; a text file is refused.
 #   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR DRAG_SOURCE
 set -euo pipefail
-unset LANGUAGE LC_ALL LC_MESSAGES
-export LANG=C.UTF-8
 program=$1
 shots=$2
 drag_source=$3
-mkdir -p "$shots"
 . "$(dirname "$0")/../support/x-session.sh"
 . "$(dirname "$0")/../support/rip.sh"
-work=$(mktemp -d)
-pids=()
-trap end_session EXIT
-
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/cd-tunewick32" "$work/rips" && chmod 700 "$XDG_RUNTIME_DIR"
+begin_e2e open-disc
+mkdir -p "$work/rips"
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=null TUNEWICK_TITLE_LOG=$work/titles.log
-export TUNEWICK_TEST_GUARD=open-disc-$$
-settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 make_silent_rip "$work/rips" first 3 20
 make_silent_rip "$work/rips" second 5 30
 printf 'First Rip\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 3 20)"
@@ -33,13 +24,6 @@ printf 'Second Rip\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 5 30)"
 
 start_x_session
 
-step() { echo "--- $*"; }
-fail() {
-  echo "FAIL: $*"
-  import -window root "$shots/open-disc-failure.png" 2>/dev/null || true
-  cat "$work/program.log" 2>/dev/null || true
-  exit 1
-}
 # Visible windows named as the panel (xdotool's search also matches other names of a window).
 panels() {
   for id in $(xdotool search --onlyvisible --pid "$program_pid" --name '^CD-Tunewick32' 2>/dev/null || true); do
@@ -49,12 +33,6 @@ panels() {
 wait_title_line() {
   for _ in $(seq 100); do grep -q "$1" "$work/titles.log" 2>/dev/null && return 0; sleep 0.1; done
   return 1
-}
-start_program() {
-  "$program" "$@" >"$work/program.log" 2>&1 &
-  program_pid=$!
-  pids+=($program_pid)
-  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
 }
 # A second start: it must end at once whatever it hands over.
 second_start() {

@@ -3,35 +3,15 @@
 # like a user would, and checked from outside (window titles and places, files, the sound file).
 #   run_e2e.sh PROGRAM SCREENSHOT_DIR TONE_CHECK
 set -euo pipefail
-# The texts checked are the Japanese ones, whatever the desktop running the tests speaks.
-unset LANGUAGE LC_ALL LC_MESSAGES
-export LANG=C.UTF-8
 program=$1
 shots=$2
 tone_check=$3
-mkdir -p "$shots"
 . "$(dirname "$0")/../support/x-session.sh"
-work=$(mktemp -d)
-pids=()
-trap end_session EXIT
-
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+begin_e2e e2e
 export TUNEWICK_DEVICE=demo TUNEWICK_AUDIO=wav:$work/out.wav TUNEWICK_TITLE_LOG=$work/titles.log
-# A single-instance guard of this run's own: a player the user runs, or another test run, neither
-# stops this one nor is stopped by it.
-export TUNEWICK_TEST_GUARD=e2e-$$
-settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
 
 start_x_session
 
-step() { echo "--- $*"; }
-fail() {
-  echo "FAIL: $*"
-  import -window root "$shots/failure.png" 2>/dev/null || true
-  [ -f "$work/program.log" ] && cat "$work/program.log"
-  exit 1
-}
 # Waits for a visible window whose name matches; prints its id.
 wait_window() {
   for _ in $(seq 100); do
@@ -50,12 +30,6 @@ wait_gone() {
 }
 geometry() { xdotool getwindowgeometry --shell "$1" | tr '\n' ' '; }
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.4; }
-# Keys go to the focused window, as a user's would: activate the window first.
-keys_to() {
-  local id=$1; shift
-  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-  xdotool "$@"
-}
 shot() { import -window "$1" "$shots/$2.png"; }
 # The window's _NET_WM_STATE as the window manager keeps it.
 wm_state() { xprop -id "$1" _NET_WM_STATE; }

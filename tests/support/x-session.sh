@@ -45,3 +45,45 @@ end_session() {
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
+
+# What a script that drives the real program starts with (it has set `shots`, the screenshot
+# folder):
+#   begin_e2e NAME: the Japanese texts whatever the desktop speaks; a `$work` folder and `pids`
+#   ended at exit; XDG folders of its own under `$work` (`$settings` is its ROTOR.INI); a
+#   single-instance guard of its own, so that a player the user runs, or another test run, neither
+#   stops this one nor is stopped by it.
+#   step, fail (a screenshot NAME-failure.png and the logs), keys_to, start_program ARGS...
+begin_e2e() {
+  unset LANGUAGE LC_ALL LC_MESSAGES
+  export LANG=C.UTF-8
+  e2e_name=$1
+  mkdir -p "$shots"
+  work=$(mktemp -d)
+  pids=()
+  trap end_session EXIT
+  export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/cd-tunewick32" "$XDG_DATA_HOME/cd-tunewick32"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  settings=$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI
+  export TUNEWICK_TEST_GUARD=$e2e_name-$$
+}
+step() { echo "--- $*"; }
+fail() {
+  echo "FAIL: $*"
+  import -window root "$shots/$e2e_name-failure.png" 2>/dev/null || true
+  cat "$work"/program*.log ${service_log:+"$service_log"} 2>/dev/null || true
+  exit 1
+}
+# Keys go to the focused window, as a user's would: activate the window first.
+keys_to() {
+  local id=$1; shift
+  xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
+  xdotool "$@"
+}
+# Starts the program on ARGS, its output in $work/program.log; sets program_pid and panel.
+start_program() {
+  "$program" "$@" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=($program_pid)
+  panel=$(wait_window "$program_pid" '^CD-Tunewick32') || fail "the main panel did not appear"
+}
