@@ -2,6 +2,8 @@
 
 #include "platform/Cp932.h"
 
+#include <QStringDecoder>
+
 namespace titles {
 
 namespace {
@@ -38,8 +40,11 @@ std::size_t sequenceLength(std::string_view s) {
 QString decodeUtf8(std::string_view bytes) {
     QString out;
     std::size_t run = 0;  // start of the well-formed bytes not yet converted
+    // A mark at the start of a run (right after the file's own mark, or after a kept byte) is a
+    // character of the title (U+FEFF), not a mark to drop.
     const auto flush = [&](std::size_t end) {
-        out += QString::fromUtf8(bytes.data() + run, static_cast<qsizetype>(end - run));
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        out += decoder(QByteArrayView(bytes.data() + run, static_cast<qsizetype>(end - run)));
     };
     for (std::size_t i = 0; i < bytes.size();) {
         if (const std::size_t length = sequenceLength(bytes.substr(i))) {
@@ -75,7 +80,6 @@ std::string utf8Of(const QString &text) {
 
 bool isUtf8(std::string_view title) { return title.substr(0, kUtf8Mark.size()) == kUtf8Mark; }
 
-// A second mark right after the first is a character of the title (U+FEFF), not a mark to drop.
 QString decode(std::string_view title) {
     if (!isUtf8(title)) return cp932::decode(title);
     return decodeUtf8(title.substr(kUtf8Mark.size()));

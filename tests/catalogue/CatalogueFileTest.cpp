@@ -139,6 +139,10 @@ TEST(CatalogueEncodingTest, SavesKeepUntouchedLinesAndLookAlikes) {
         writeFile(path, back);
         EXPECT_EQ(readAll(path).toStdString(), c.after);
     }
+    // A mark inside a UTF-8 title, first or after a kept byte, is the character U+FEFF.
+    const QChar feff(0xFEFF);
+    EXPECT_EQ(titles::decode(bom + bom + "x\x80" + bom + "y"),
+              QString(feff) + QLatin1Char('x') + QChar(0xDC80) + feff + QLatin1Char('y'));
 }
 
 TEST(CatalogueEncodingTest, TitlesInAnyScriptAreWrittenAndReadBack) {
