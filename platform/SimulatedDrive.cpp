@@ -38,11 +38,12 @@ TableOfContents SimulatedDisc::toc() const {
     return toc;
 }
 
-SimulatedDrive::SimulatedDrive() : m_clock([this] { return m_virtualNow; }) {}
+// Without a clock of its own the drive runs on its virtual time; a copy keeps its own time.
+SimulatedDrive::SimulatedDrive() = default;
 
 SimulatedDrive::SimulatedDrive(std::function<long long()> nowMs) : m_clock(std::move(nowMs)) {}
 
-long long SimulatedDrive::now() const { return m_clock(); }
+long long SimulatedDrive::now() const { return m_clock ? m_clock() : m_virtualNow; }
 
 void SimulatedDrive::advance(int ms) { m_virtualNow += ms; }
 

@@ -95,7 +95,7 @@ grep -q "^drive: $work/rips/second.cue" "$work/program.log" || fail "first line:
 step "a drag from another program: a folder with one sheet opens, a text file is refused"
 # Drags $1 from a window of drag_source onto the panel; prints what the drag source was told.
 drag_to_panel() {
-  "$drag_source" "$1" >"$work/drag.log" 2>&1 &
+  "$drag_source" "$1" >"$work/drag.log" 2>"$work/drag.err" &
   local source_pid=$!
   pids+=($source_pid)
   local source
@@ -104,7 +104,7 @@ drag_to_panel() {
   xdotool mousemove --window "$source" 60 60 mousedown 1
   for step in 1 2 3 4 5 6; do xdotool mousemove --window "$panel" $((30 * step)) 20; sleep 0.2; done
   xdotool mouseup 1
-  for _ in $(seq 50); do kill -0 "$source_pid" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 200); do kill -0 "$source_pid" 2>/dev/null || break; sleep 0.1; done
   cat "$work/drag.log"
 }
 printf 'not a sheet\n' >"$work/notes.txt"
