@@ -63,20 +63,21 @@ public:
     SecondStartListener(const SecondStartListener &) = delete;
     SecondStartListener &operator=(const SecondStartListener &) = delete;
 
-    // False when too many messages wait already: the sender then says that it was not heard. The
-    // same path waiting twice is opened once.
-    bool take(const SecondStart &start) {
+    // Takes `start` when there is room for it and `answer` reaches its sender (a sender that gave
+    // up has said that it was not heard, so its message is dropped). The same path waiting twice
+    // is opened once.
+    void take(const SecondStart &start, const std::function<bool()> &answer) {
         const auto same = std::find_if(m_waiting.begin(), m_waiting.end(), [&](const SecondStart &waiting) {
             return waiting.path == start.path;
         });
+        if (same == m_waiting.end() && m_waiting.size() >= kMostWaiting) return;
+        if (!answer()) return;
         if (same != m_waiting.end()) {
             same->activationToken = start.activationToken;
-            return true;
+            return;
         }
-        if (m_waiting.size() >= kMostWaiting) return false;
         m_waiting.push_back(start);
         if (!m_handing) QTimer::singleShot(0, this, &SecondStartListener::handWaiting);
-        return true;
     }
 
 private:
@@ -128,8 +129,11 @@ void SenderConnection::receive() {
     deleteLater();
     if (count != 0) return;
     const std::optional<SecondStart> start = decodeSecondStart(m_received);
-    if (start && m_listener->take(*start))
-        ::send(m_fd, kHandOverTaken, sizeof kHandOverTaken - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (!start) return;
+    m_listener->take(*start, [this] {
+        const ssize_t size = sizeof kHandOverTaken - 1;
+        return ::send(m_fd, kHandOverTaken, size, MSG_NOSIGNAL | MSG_DONTWAIT) == size;
+    });
 }
 
 } // namespace
