@@ -85,8 +85,7 @@ int main(int argc, char **argv) {
     if (argc == 4 && std::strcmp(argv[1], "rewrite") == 0) {
         const QString path = QString::fromLocal8Bit(argv[2]);
         const int lines = std::atoi(argv[3]);
-        for (bool first = true;; first = !first)
-            catalogue::writeFile(path, rewriteContent(first ? 'A' : 'B', lines));
+        for (bool first = true;; first = !first) catalogue::writeFile(path, rewriteContent(first ? 'A' : 'B', lines));
     }
     std::fprintf(
         stderr,

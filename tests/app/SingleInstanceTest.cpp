@@ -132,8 +132,7 @@ TEST(SingleInstanceTest, ReleasedGuardCanBeTakenAgain) {
     ASSERT_NE(guard, nullptr);
     EXPECT_EQ(SingleInstanceGuard::acquire(name), nullptr);
     EXPECT_EQ(Holder(name).answer(), "busy");
-    EXPECT_NE(SingleInstanceGuard::acquire(uniqueName() + QStringLiteral("c")), nullptr)
-        << "names are independent";
+    EXPECT_NE(SingleInstanceGuard::acquire(uniqueName() + QStringLiteral("c")), nullptr) << "names are independent";
     guard.reset();
     EXPECT_EQ(Holder(name).answer(), "held");
 }

@@ -137,10 +137,8 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
 
 TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnlessSwitchedOff) {
     const std::string bin = path("disc.bin");
-    write("flagged.toc", "CD_DA\nTRACK AUDIO\nNO PRE_EMPHASIS\nFILE \"" + bin +
-                             "\" 0 00:01:25\n"
-                             "TRACK AUDIO\nPRE_EMPHASIS\nFILE \"" +
-                             bin + "\" 00:01:25 00:01:05\n");
+    write("flagged.toc", "CD_DA\nTRACK AUDIO\nNO PRE_EMPHASIS\nFILE \"" + bin + "\" 0 00:01:25\n"
+                         "TRACK AUDIO\nPRE_EMPHASIS\nFILE \"" + bin + "\" 00:01:25 00:01:05\n");
     std::string reason;
     auto source = CdioSource::create(path("flagged.toc"), reason);
     ASSERT_TRUE(source) << reason;
@@ -150,8 +148,7 @@ TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnl
 
     // From track 1 into track 2: the first as it is, the second filtered from a clean start.
     std::vector<uint8_t> expected = patternOf(90, kDataTrack);
-    DeemphasisFilter().process(expected.data() + 10 * kSectorBytes,
-                               (kDataTrack - kTrack2) * kFramesPerSector);
+    DeemphasisFilter().process(expected.data() + 10 * kSectorBytes, (kDataTrack - kTrack2) * kFramesPerSector);
     auto output = std::make_shared<NullOutput>(50);
     output->keepCopy(true);
     ASSERT_TRUE(playImage(path("flagged.toc"), 90, output));
