@@ -7,6 +7,7 @@
 #include "ui/controls/Accessible.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QSet>
@@ -126,9 +127,11 @@ private:
     void followPoll();
     void digit(int value);
     bool isPlayerKey(const QKeyEvent &event) const;
+    bool isRepeat(const QKeyEvent &event) const;
 
     QString m_digits;
-    QSet<QKeyCombination> m_keys; // every key bound below
+    QSet<QKeyCombination> m_keys;    // every key bound below
+    QHash<int, quint64> m_releasedAt; // the time of each key's last release
     TTimer *m_pause;
     PendingDigitsView m_view;
 };
@@ -156,10 +159,15 @@ PlayerKeys::~PlayerKeys() { qApp->removeEventFilter(this); }
 // player's windows is another action: the digits typed before it are forgotten.
 bool PlayerKeys::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
+    case QEvent::KeyRelease: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        m_releasedAt[key->key()] = key->timestamp();
+        return false;
+    }
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (!key->isAutoRepeat() || !isPlayerWindow(watched) || !isPlayerKey(*key)) return false;
+        if (!isRepeat(*key) || !isPlayerWindow(watched) || !isPlayerKey(*key)) return false;
         // An accepted override takes the key away from the shortcuts.
         event->accept();
         return true;
@@ -171,6 +179,15 @@ bool PlayerKeys::eventFilter(QObject *watched, QEvent *event) {
     default:
         return false;
     }
+}
+
+// Under X a repeat comes as a release and a press of the same key at the same moment of the server's
+// clock, and Qt does not always mark it (Xvfb's repeats never are): a real press after a release is
+// always at least some milliseconds later. Events made without a time (0) are never repeats.
+bool PlayerKeys::isRepeat(const QKeyEvent &event) const {
+    if (event.isAutoRepeat()) return true;
+    const auto released = m_releasedAt.constFind(event.key());
+    return event.timestamp() != 0 && released != m_releasedAt.cend() && *released == event.timestamp();
 }
 
 bool PlayerKeys::isPlayerKey(const QKeyEvent &event) const {
