@@ -68,11 +68,11 @@ std::string withDriveName(const std::string &description, const std::string &nam
 int handOverToRunningPlayer(const SecondStart &start) {
     if (SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start))) return 0;
     installInterfaceTranslation();
-    const QString what = start.path.isEmpty() ? QCoreApplication::translate("Application", "前面に出す指示")
-                                              : start.path;
     const QString text =
-        QCoreApplication::translate("Application", "起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください")
-            .arg(what);
+        start.path.isEmpty()
+            ? QCoreApplication::translate("Application", "起動中のプレーヤーが応答しませんでした。もう一度お試しください")
+            : QCoreApplication::translate("Application", "起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください")
+                  .arg(start.path);
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     return 1;
 }

@@ -4,12 +4,12 @@
 <context>
     <name>Application</name>
     <message>
-        <source>前面に出す指示</source>
-        <translation>the request to come forward</translation>
-    </message>
-    <message>
         <source>起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください</source>
         <translation>The running player did not take %1. Please try again</translation>
+    </message>
+    <message>
+        <source>起動中のプレーヤーが応答しませんでした。もう一度お試しください</source>
+        <translation>The running player did not answer. Please try again</translation>
     </message>
 </context>
 <context>
