@@ -64,6 +64,19 @@ std::string withDriveName(const std::string &description, const std::string &nam
     return label + name + description.substr(std::min(description.find(';'), description.size()));
 }
 
+// The status of a second start: 0 once the running player took its message; else it says so.
+int handOverToRunningPlayer(const SecondStart &start) {
+    if (SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start))) return 0;
+    installInterfaceTranslation();
+    const QString text =
+        start.path.isEmpty()
+            ? QCoreApplication::translate("Application", "起動中のプレーヤーが応答しませんでした。もう一度お試しください")
+            : QCoreApplication::translate("Application", "起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください")
+                  .arg(start.path);
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    return 1;
+}
+
 void answerSecondStart(const SecondStart &start) {
     runGuarded([&] {
         if (!start.path.isEmpty()) openDisc(start.path);
@@ -108,13 +121,9 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     QApplication app(argc, argv);
     const QString argumentPath = pathArgument(QApplication::arguments());
     // Another copy runs: hand it the path (or "come forward") and end at once, showing nothing and
-    // writing nothing.
+    // writing nothing; a message that did not arrive is said on stderr.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
-    if (!guard) {
-        const SecondStart start = secondStartFromHere(argumentPath, activationToken);
-        SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start));
-        return 0;
-    }
+    if (!guard) return handOverToRunningPlayer(secondStartFromHere(argumentPath, activationToken));
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);
     installInterfaceTranslation();

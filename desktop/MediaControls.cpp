@@ -7,6 +7,7 @@
 #include "platform/TitleEncoding.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
+#include "ui/Keyboard.h"
 #include "ui/LcdDisplay.h"
 #include "ui/Modal.h"
 
@@ -199,6 +200,7 @@ void MediaControls::refresh() {
 void MediaControls::later(std::function<void()> command) {
     QTimer::singleShot(0, this, [this, command = std::move(command)] {
         if (!playerOn()) return;
+        forgetPendingTrackDigits();
         command();
         refresh();
     });

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>Application</name>
+    <message>
+        <source>起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください</source>
+        <translation>The running player did not take %1. Please try again</translation>
+    </message>
+    <message>
+        <source>起動中のプレーヤーが応答しませんでした。もう一度お試しください</source>
+        <translation>The running player did not answer. Please try again</translation>
+    </message>
+</context>
+<context>
     <name>CatalogueFile</name>
     <message>
         <source>%1 に書き込めません: %2</source>

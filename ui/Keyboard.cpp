@@ -7,7 +7,10 @@
 #include "ui/controls/Accessible.h"
 
 #include <QApplication>
+#include <QHash>
+#include <QKeyEvent>
 #include <QPointer>
+#include <QSet>
 #include <QShortcut>
 
 #include <algorithm>
@@ -94,12 +97,26 @@ private:
     std::string m_fieldText;
 };
 
+bool isPlayerWindow(const QObject *object) {
+    const auto *widget = qobject_cast<const QWidget *>(object);
+    if (!widget) return false;
+    const QWidget *window = widget->window();
+    return window == Form1 || window == LCD_DISPLAY || window == Form5;
+}
+
 class PlayerKeys : public QObject {
 public:
     explicit PlayerKeys(QObject *parent);
+    ~PlayerKeys() override;
+    PlayerKeys(const PlayerKeys &) = delete;
+    PlayerKeys &operator=(const PlayerKeys &) = delete;
 
     const QString &digits() const { return m_digits; }
     void playPending();
+    void forget();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     using Action = std::function<void(QWidget *window)>;
@@ -109,9 +126,12 @@ private:
     void tellScreenReaders();
     void followPoll();
     void digit(int value);
-    void forget();
+    bool isPlayerKey(const QKeyEvent &event) const;
+    bool isRepeat(const QKeyEvent &event) const;
 
     QString m_digits;
+    QSet<QKeyCombination> m_keys;    // every key bound below
+    QHash<int, quint64> m_releasedAt; // the time of each key's last release
     TTimer *m_pause;
     PendingDigitsView m_view;
 };
@@ -128,10 +148,56 @@ PlayerKeys::PlayerKeys(QObject *parent) : QObject(parent), m_pause(new TTimer(th
     bind({QKeySequence(Qt::Key_F1)}, [](QWidget *) { Form1->PM_HELPClick(Form1->PM_HELP); });
     tellScreenReaders();
     followPoll();
+    qApp->installEventFilter(this);
+}
+
+PlayerKeys::~PlayerKeys() { qApp->removeEventFilter(this); }
+
+// Two things no shortcut can do. The X server repeats a held key, and Qt runs a shortcut for each
+// repeat whatever the shortcut's own setting: the repeats of the player's keys are swallowed before
+// a shortcut sees them, so that a held key is one press. And a press of the mouse on any of the
+// player's windows is another action: the digits typed before it are forgotten.
+bool PlayerKeys::eventFilter(QObject *watched, QEvent *event) {
+    switch (event->type()) {
+    case QEvent::KeyRelease: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        m_releasedAt[key->key()] = key->timestamp();
+        return false;
+    }
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!isRepeat(*key) || !isPlayerWindow(watched) || !isPlayerKey(*key)) return false;
+        // An accepted override takes the key away from the shortcuts.
+        event->accept();
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (!m_digits.isEmpty() && isPlayerWindow(watched)) forget();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Under X a repeat comes as a release and a press of the same key at the same moment of the server's
+// clock, and Qt does not always mark it (Xvfb's repeats never are): a real press after a release is
+// always at least some milliseconds later. Events made without a time (0) are never repeats.
+bool PlayerKeys::isRepeat(const QKeyEvent &event) const {
+    if (event.isAutoRepeat()) return true;
+    const auto released = m_releasedAt.constFind(event.key());
+    return event.timestamp() != 0 && released != m_releasedAt.cend() && *released == event.timestamp();
+}
+
+bool PlayerKeys::isPlayerKey(const QKeyEvent &event) const {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return m_keys.contains(QKeyCombination(modifiers, Qt::Key(event.key())));
 }
 
 // One shortcut a window: the key works whichever of the three is active. A held key is one press.
 void PlayerKeys::bind(const QList<QKeySequence> &keys, const Action &action, bool keepsDigits) {
+    for (const QKeySequence &key : keys) m_keys.insert(key[0]);
     for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY),
                             static_cast<QWidget *>(Form5)}) {
         auto *shortcut = new QShortcut(window);
@@ -227,6 +293,10 @@ void PlayerKeys::forget() {
 }  // namespace
 
 void setUpKeys() { g_keys = new PlayerKeys(Form1); }
+
+void forgetPendingTrackDigits() {
+    if (g_keys) g_keys->forget();
+}
 
 QString pendingTrackDigits() { return g_keys ? g_keys->digits() : QString(); }
 

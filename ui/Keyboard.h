@@ -13,6 +13,7 @@
 //   S, N / Right, P / Left, E   Stop, Next, Previous, Eject
 //   L, R, D          REP, SHF, DISPLAY
 //   0-9              a track by its number, as a CD player's remote takes it (see below)
+//   A key held down acts once: the window system's repeats of these keys are dropped.
 //   Shift+F10, Menu  the popup menu, over the window
 //   F1               help
 //   media keys       Play/Pause, Pause, Stop, Next, Previous, Eject, as the keys above. A desktop
@@ -28,6 +29,9 @@ void setUpKeys();
 QString pendingTrackDigits();
 // What the end of the pause does: plays the pending number's track.
 void playPendingTrack();
+// Any other action than a digit forgets the digits: a key, a press of the mouse on one of the
+// player's windows (taken care of here), a command from the desktop's media controls.
+void forgetPendingTrackDigits();
 
 // Test seam: called instead of the system's beep; empty for the real one.
 void setBeepHook(std::function<void()> hook);

@@ -8,7 +8,12 @@
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <grp.h>
+#include <iomanip>
+#include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,26 +42,45 @@ std::string groupName(gid_t gid) {
 // child process; only when the child reads its table of contents and ends normally, within a few
 // seconds, is it opened here. When no child can be started, the image is opened as it is.
 bool readsSafely(const std::string &path, driver_id_t driver) {
-    const pid_t child = fork();
-    if (child < 0) return true;
-    if (child == 0) {
-        // A fault in the parser ends the child quietly, whatever handlers the program installed.
-        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal, SIG_DFL);
-        CdIo_t *cdio = cdio_open(path.c_str(), driver);
-        TableOfContents toc;
-        _exit(cdio && CdioSource::readToc(cdio, toc) ? 0 : 1);
+    return succeedsInChild(
+        [&] {
+            CdIo_t *cdio = cdio_open(path.c_str(), driver);
+            TableOfContents toc;
+            return cdio && CdioSource::readToc(cdio, toc);
+        },
+        5000);
+}
+
+// The files that a sheet names (FILE, AUDIOFILE, DATAFILE), each where a parser may look for it:
+// beside the sheet, and from the current folder.
+std::vector<std::string> filesNamedBy(const std::string &sheet) {
+    std::vector<std::string> found;
+    std::ifstream in(sheet);
+    const std::filesystem::path folder = std::filesystem::path(sheet).parent_path();
+    std::string line;
+    for (int lines = 0; lines < 100000 && std::getline(in, line); ++lines) {
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        std::transform(keyword.begin(), keyword.end(), keyword.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+        if (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE") continue;
+        std::string name;
+        if (!(words >> std::quoted(name)) || name.empty()) continue;
+        found.push_back(name);
+        if (name.front() != '/') found.push_back((folder / name).string());
     }
-    constexpr int kWaitSteps = 500; // 5 s in steps of 10 ms
-    for (int step = 0; step < kWaitSteps; ++step) {
-        int status = 0;
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (done < 0) return false;
-        usleep(10000);
+    return found;
+}
+
+// A named pipe, a socket or a device among a sheet's files would hold the check (and the window
+// with it) until its time limit: the first such file, or "" when there is none.
+std::string unreadableFileOf(const std::string &sheet) {
+    for (const std::string &file : filesNamedBy(sheet)) {
+        struct stat info {};
+        if (stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return file;
     }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    return false;
+    return {};
 }
 
 NotReadyReason lastNotReadyReason(CdIo_t *cdio) {
@@ -68,6 +92,33 @@ NotReadyReason lastNotReadyReason(CdIo_t *cdio) {
 }
 
 } // namespace
+
+bool succeedsInChild(const std::function<bool()> &work, int waitMs) {
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) return true;
+    if (child == 0) {
+        // The child keeps none of the player's descriptors (its guard's lock and socket above all:
+        // a child left behind would keep every later start out), and ends with the player.
+        close_range(3, ~0U, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        // A fault in the work ends the child quietly, whatever handlers the program installed.
+        for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+            std::signal(signal, SIG_DFL);
+        _exit(work() ? 0 : 1);
+    }
+    for (int waited = 0; waited < waitMs; waited += 10) {
+        int status = 0;
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0) return false;
+        usleep(10000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return false;
+}
 
 driver_id_t CdioSource::imageDriver(const std::string &path) {
     if (endsWith(path, ".cue")) return DRIVER_BINCUE;
@@ -85,8 +136,9 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
     bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
     if (access(path.c_str(), R_OK) != 0) {
         if (device)
-            reason = message(QT_TRANSLATE_NOOP("platform", "CDﾄﾞﾗｲﾌﾞ %1 を読む権限がありません: ｸﾞﾙｰﾌﾟ \"%2\" に入り "
-                                                   "(sudo adduser $USER %2)、ﾛｸﾞｲﾝし直してください"),
+            reason = message(QT_TRANSLATE_NOOP("platform",
+                                               "CDﾄﾞﾗｲﾌﾞ %1 を読む権限がありません: ｸﾞﾙｰﾌﾟ \"%2\" に入り "
+                                               "(sudo adduser $USER %2)、ﾛｸﾞｲﾝし直してください"),
                              {path, groupName(info.st_gid)});
         else
             reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞ %1 を読む権限がありません"), {path});
@@ -100,23 +152,32 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
     }
     // libcdio guesses at other files and prints errors doing so: only the image kinds it reads.
     if (imageDriver(path) == DRIVER_UNKNOWN) {
-        reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): %1"),
-                         {path});
+        reason = message(
+            QT_TRANSLATE_NOOP("platform",
+                              "ﾃﾞｨｽｸｲﾒｰｼﾞではありません (.cue, .toc, .nrg のﾌｧｲﾙを指定してください): %1"),
+            {path});
         return nullptr;
     }
 
+    if (const std::string file = unreadableFileOf(path); !file.empty()) {
+        reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1"), {file});
+        return nullptr;
+    }
     if (!readsSafely(path, imageDriver(path))) {
-        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
+        reason =
+            message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
     Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
     if (!probe || !readToc(probe.get(), toc)) {
-        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
+        reason =
+            message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
     if (!hasAudio(toc)) {
-        reason = message(QT_TRANSLATE_NOOP("platform", "音楽CDではありません: %1 にはﾃﾞｰﾀﾄﾗｯｸしかありません"), {path});
+        reason = message(QT_TRANSLATE_NOOP("platform", "音楽CDではありません: %1 にはﾃﾞｰﾀﾄﾗｯｸしかありません"),
+                         {path});
         return nullptr;
     }
     return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc));
@@ -160,7 +221,8 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     // An enhanced CD holds its data track in a second session, which starts 11400 sectors after
     // the first session's lead-out (that lead-out, the next lead-in and the pregap).
     lsn_t lastSession = 0;
-    if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS && lastSession > result.trackStart.front())
+    if (cdio_get_last_session(cdio, &lastSession) == DRIVER_OP_SUCCESS &&
+        lastSession > result.trackStart.front())
         result.firstSessionLeadOut = lastSession - kSessionGap;
     result.text = readCdText(cdio, result.firstTrack, result.lastTrack);
     toc = std::move(result);
@@ -197,8 +259,8 @@ MediaState CdioSource::pollDevice() {
     if (mmc_test_unit_ready(m_handle.get(), 0) != DRIVER_OP_SUCCESS) {
         // A transient not-ready keeps the disc that is known (m_toc); the drive's own word that
         // no medium is present, or failures for a second, do not.
-        const MediaState said = m_readiness.failed(lastNotReadyReason(m_handle.get()), m_tocFresh,
-                                                   ReadinessFilter::Clock::now());
+        const MediaState said =
+            m_readiness.failed(lastNotReadyReason(m_handle.get()), m_tocFresh, ReadinessFilter::Clock::now());
         if (said == MediaState::Ready) return hasAudio(m_toc) ? MediaState::Ready : MediaState::NoDisc;
         m_tocFresh = false;
         return said;

@@ -4,6 +4,7 @@
 #include "platform/backends/SectorSource.h"
 
 #include <cdio/cdio.h>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,8 @@ namespace platform {
 class CdioSource : public SectorSource {
 public:
     static constexpr int kQuietSpeed = 4; // times CD speed: fast enough to keep up, and quiet
-    static constexpr int kSessionGap = 11400; // sectors from a session's lead-out to the next session's first track
+    static constexpr int kSessionGap =
+        11400; // sectors from a session's lead-out to the next session's first track
 
     // Checks on the calling thread whether `path` can be used, without keeping a handle: a device
     // node must exist and be readable; an image is read once for its table of contents. Returns
@@ -49,5 +51,10 @@ private:
     TableOfContents m_toc;
     ReadinessFilter m_readiness;
 };
+
+// Runs `work` in a child process that keeps none of this process's descriptors beyond the standard
+// three and dies with it; true when it returns true within `waitMs` (the caller waits that long at
+// most). A child that cannot be started counts as success, so that `work`'s own use goes ahead.
+bool succeedsInChild(const std::function<bool()> &work, int waitMs);
 
 } // namespace platform

@@ -41,6 +41,14 @@ grep -q '^drive: demo disc' "$work/player.out" ||
 timeout 5 env QT_QPA_PLATFORM=offscreen "$program" >"$work/second.out" 2>&1 || fail "a second test copy did not end"
 timeout 5 "${as_user[@]}" >"$work/second-user.out" 2>&1 || fail "a second plain copy did not end"
 ! grep -q '^drive: ' "$work/second.out" "$work/second-user.out" || fail "a second copy started beside the first"
+# A player that does not answer (here stopped) leaves a second start saying so, with a non-zero
+# status, within seconds; its message is not acted on later.
+kill -STOP "$player"
+if timeout 20 env QT_QPA_PLATFORM=offscreen "$program" "$work/lost.cue" >"$work/lost.out" 2>&1; then
+  fail "a path that the player never took was reported as handed over"
+fi
+kill -CONT "$player"
+grep -q "lost.cue" "$work/lost.out" || fail "a lost hand-over was not said: $(cat "$work/lost.out")"
 
 # --help speaks the desktop's language: Japanese without a locale or in a Japanese one, else English.
 unset LANGUAGE LC_ALL LC_MESSAGES LANG

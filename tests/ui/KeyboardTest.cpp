@@ -2,12 +2,14 @@
 // leaves it; digits choose a track as a remote does.
 #include "tests/support/AppFixture.h"
 
+#include "desktop/MediaControls.h"
 #include "player/PlayerState.h"
 #include "ui/Form1.h"
 #include "ui/Keyboard.h"
 #include "ui/LcdDisplay.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -107,6 +109,70 @@ TEST_F(Keys, DigitsShowWhileTheyWaitAndANumberOfNoTrackBeeps) {
     EXPECT_EQ(beeps, 2);
     EXPECT_NE(Form1->MediaPlayer1->Mode(), mpPlaying);
     setBeepHook({});
+}
+
+// A digit waits for a second one, and any other action forgets it: the waiting digit never plays
+// after the action.
+TEST_F(Keys, AnyOtherActionForgetsTheWaitingDigit) {
+    showWithDisc();
+    auto *controls = new MediaControls(Form1);
+    MprisPlayer *mpris = controls->findChild<MprisPlayer *>();
+    ASSERT_NE(mpris, nullptr);
+    struct Case {
+        const char *what;
+        int digit;
+        std::function<void()> action;
+        int trackAfter;
+    };
+    const Case cases[] = {
+        {"5, then the mouse on Play", Qt::Key_5, bar(btPlay), 1},
+        {"3, then the mouse on cell 07", Qt::Key_3, cell(7), 7},
+        {"4, then MPRIS Stop", Qt::Key_4,
+         [&] {
+             mpris->Stop();
+             QApplication::processEvents();
+         },
+         7},
+        {"6, then MPRIS Next", Qt::Key_6,
+         [&] {
+             mpris->Play();
+             QApplication::processEvents();
+             mpris->Next();
+             QApplication::processEvents();
+         },
+         8},
+    };
+    for (const Case &c : cases) {
+        QTest::keyClick(Form1, Qt::Key(c.digit));
+        ASSERT_FALSE(pendingTrackDigits().isEmpty()) << c.what;
+        c.action();
+        tick();
+        EXPECT_EQ(pendingTrackDigits(), QString()) << c.what;
+        playPendingTrack(); // the end of the remote's pause
+        tick();
+        EXPECT_EQ(CurrentTrack, c.trackAfter) << c.what;
+    }
+}
+
+// The remote's pause runs on the real timer: a digit alone plays its track a second after it was
+// typed, not sooner, and not never.
+TEST_F(Keys, ADigitAlonePlaysItsTrackASecondLater) {
+    showWithDisc();
+    TTimer::holdAllTimers(false);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(Form1, Qt::Key_7);
+    QTest::qWait(500);
+    if (clock.elapsed() < 900) {
+        EXPECT_EQ(pendingTrackDigits(), QStringLiteral("7")) << "the pause ended within half a second";
+        EXPECT_NE(CurrentTrack, 7);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return pendingTrackDigits().isEmpty(); }, 3000))
+        << "the pause never ended";
+    EXPECT_GE(clock.elapsed(), 900) << "a coarse timer may fire 5% early, no more";
+    tick();
+    EXPECT_EQ(CurrentTrack, 7);
+    EXPECT_EQ(Form1->MediaPlayer1->Mode(), mpPlaying);
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 
 #include <cdio/logging.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -162,13 +165,21 @@ TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnl
 
 TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     ASSERT_EQ(mkfifo(path("pipe.toc").c_str(), 0600), 0);
+    // A sheet whose audio is a named pipe, named relatively and absolutely: nothing ever writes to
+    // it, so reading it would wait until the check's time limit, with the window.
+    ASSERT_EQ(mkfifo(path("pipe.bin").c_str(), 0600), 0);
+    write("piped.toc", "CD_DA\nTRACK AUDIO\nFILE \"pipe.bin\" 0 00:01:00\n");
+    write("piped.cue", "FILE \"" + path("pipe.bin") + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
     };
-    for (const Case &c :
-         {Case{path("data.cue"), "音楽CDではありません"}, Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
-          Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"}, Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"}}) {
+    for (const Case &c : {Case{path("data.cue"), "音楽CDではありません"},
+                          Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
+                          Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"},
+                          Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"},
+                          Case{path("piped.toc"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")},
+                          Case{path("piped.cue"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")}}) {
         std::string reason;
         EXPECT_FALSE(CdioSource::create(c.image, reason)) << c.image;
         EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << c.image << ": " << reason;
@@ -179,6 +190,22 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
         EXPECT_FALSE(drive.open(openReason));
         EXPECT_EQ(openReason, reason) << "open() passes the reason on";
     }
+}
+
+// The check's child keeps none of the player's descriptors: one left behind by a killed player would
+// hold the player's single-instance socket and keep every later start out.
+TEST(ChildCheck, KeepsNoneOfThePlayersDescriptors) {
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0); // inheritable on purpose
+    const auto onlyTheStandardThree = [] {
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fcntl(fd, F_GETFD) != -1) return false;
+        return true;
+    };
+    EXPECT_TRUE(succeedsInChild(onlyTheStandardThree, 5000));
+    EXPECT_FALSE(succeedsInChild([] { return false; }, 5000));
+    close(pair[0]);
+    close(pair[1]);
 }
 
 } // namespace
