@@ -111,7 +111,9 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     // writing nothing.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
     if (!guard) {
-        const SecondStart start = secondStartFromHere(argumentPath, activationToken);
+        SecondStart start = secondStartFromHere(argumentPath, activationToken);
+        // "demo" names the demo disc, not a file in the folder the second start was made in.
+        if (argumentPath == QLatin1String("demo")) start.path = argumentPath;
         SingleInstanceGuard::handOver(singleInstanceName(), encodeSecondStart(start));
         return 0;
     }
@@ -129,7 +131,7 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
     Form1->MediaPlayer1->setDrive(drive.get());
     // A path on the command line wins; one that cannot be played is said, and the drive stays.
-    if (!argumentPath.isEmpty() && openDisc(argumentPath))
+    if (!argumentPath.isEmpty() && openDiscNow(argumentPath))
         description = withDriveName(description, platform::sourceSwitch()->choice());
     for (DesktopService start : desktopServices()) description += "; " + start();
     description += platformNote();
