@@ -223,7 +223,7 @@ Save them before the disc is changed?</translation>
     </message>
     <message>
         <source>保存しない(&amp;N)</source>
-        <translation>Do&amp;n't save</translation>
+        <translation>Do&amp;n&apos;t save</translation>
     </message>
     <message>
         <source>このディスクのまま(&amp;K)</source>
