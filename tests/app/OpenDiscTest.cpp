@@ -188,6 +188,13 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
     for (QAction *action : Form1->PM1->actions())
         if (action->menu()) drives = action->menu();
     ASSERT_NE(drives, nullptr);
+    // Ctrl+O opens the dialog from any player window, as the menu item shows.
+    QAction *open = Form1->PM1->actions().at(Form1->PM1->actions().indexOf(drives->menuAction()) - 1);
+    EXPECT_EQ(open->text(), QStringLiteral("ディスクイメージを開く..."));
+    EXPECT_EQ(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY),
+                            static_cast<QWidget *>(Form5)})
+        EXPECT_TRUE(window->actions().contains(open));
 
     auto shown = [&] {
         Q_EMIT drives->aboutToShow();
