@@ -1,5 +1,6 @@
 #include "app/OpenDisc.h"
 
+#include "app/LocalPath.h"
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CatalogueFile.h"
@@ -29,9 +30,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <dirent.h>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -46,10 +50,10 @@ QString translated(const char *text) {
 }
 
 std::string toLocal(const QString &path) {
-    return QFile::encodeName(path).toStdString();
+    return localPath(path).toStdString();
 }
 QString fromLocal(const std::string &path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return pathFromLocal(QByteArray::fromStdString(path));
 }
 
 void tellCannotOpen(const QString &what, const QString &why) {
@@ -58,12 +62,32 @@ void tellCannotOpen(const QString &what, const QString &why) {
 }
 
 bool isImage(const QString &choice) {
-    return !choice.isEmpty() && choice != "demo" && QFileInfo(choice).isFile();
+    return !choice.isEmpty() && choice != "demo" && pathKind(choice) == PathKind::File;
 }
 
-bool isSheetOrImage(const QFileInfo &file) {
-    const QString suffix = file.suffix().toLower();
-    return file.isFile() && (suffix == "cue" || suffix == "toc" || suffix == "nrg");
+bool isSheetOrImage(const QString &path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return pathKind(path) == PathKind::File && (suffix == "cue" || suffix == "toc" || suffix == "nrg");
+}
+
+// The readable files of `folder` whose names end in ".cue" in any letter case, by their bytes.
+QStringList cueSheetsIn(const QString &folder) {
+    QStringList sheets;
+    struct CloseListing {
+        void operator()(DIR *listing) const { closedir(listing); }
+    };
+    std::unique_ptr<DIR, CloseListing> listing(opendir(localPath(folder).constData()));
+    constexpr int kEntriesLooked = 10000; // a sheet's folder holds a few files, not a whole library
+    int looked = 0;
+    while (dirent *entry = listing ? readdir(listing.get()) : nullptr) {
+        if (++looked > kEntriesLooked) break;
+        const QString name = pathFromLocal(entry->d_name);
+        const QString path = folder + QLatin1Char('/') + name;
+        if (name.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive) && pathKind(path) == PathKind::File &&
+            ::access(localPath(path).constData(), R_OK) == 0)
+            sheets.append(name);
+    }
+    return sheets;
 }
 
 // --- what ROTOR.INI keeps: the image in the drive and the recent images ---
@@ -230,11 +254,11 @@ void fillDriveMenu(QMenu *menu) {
 QString droppedDisc(const QMimeData *data) {
     if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
         return {};
-    const QFileInfo dropped(data->urls().front().toLocalFile());
-    if (isSheetOrImage(dropped)) return dropped.absoluteFilePath();
-    if (!dropped.isDir()) return {};
+    const QString dropped = pathOfFileUrl(data->urls().front());
+    if (isSheetOrImage(dropped)) return QFileInfo(dropped).absoluteFilePath();
+    if (pathKind(dropped) != PathKind::Folder) return {};
     QString reason;
-    return resolveOpenPath(dropped.absoluteFilePath(), reason);
+    return resolveOpenPath(dropped, reason);
 }
 
 // The drop opens what the drag showed it would: on X the dragged data can be gone by the time
@@ -347,27 +371,31 @@ void finishOpening(unsigned ticket, const QString &target, bool playable, const 
 } // namespace
 
 QString resolveOpenPath(const QString &path, QString &reason) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    switch (pathKind(absolute)) {
+    case PathKind::Missing:
         // A drive named by the desktop (cdda://sr1) or by hand that this machine does not have.
         reason = path.startsWith(QLatin1String("/dev/"))
                      ? translated(QT_TRANSLATE_NOOP("OpenDisc", "そのドライブはありません"))
                      : translated(QT_TRANSLATE_NOOP("OpenDisc", "そのファイルはありません"));
         return {};
-    }
-    if (!info.isDir()) {
+    case PathKind::File:
+        return absolute;
+    case PathKind::Other: {
         // A pipe or a socket would hold the reader, and the program with it, until someone writes.
         struct stat status {};
-        if (::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+        if (::stat(localPath(absolute).constData(), &status) == 0 &&
             (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
             reason = translated(QT_TRANSLATE_NOOP("OpenDisc", "ファイルでもドライブでもありません"));
             return {};
         }
-        return info.absoluteFilePath();
+        return absolute;
     }
-    const QDir folder(info.absoluteFilePath());
-    const QStringList sheets = folder.entryList({QStringLiteral("*.cue")}, QDir::Files | QDir::Readable);
-    if (sheets.size() == 1) return folder.absoluteFilePath(sheets.front());
+    case PathKind::Folder:
+        break;
+    }
+    const QStringList sheets = cueSheetsIn(absolute);
+    if (sheets.size() == 1) return absolute + QLatin1Char('/') + sheets.front();
     reason = QCoreApplication::translate(
                  "OpenDisc", "フォルダーにキューシートが %1 個あります (開けるのは一つだけのときです)")
                  .arg(sheets.size());
@@ -409,9 +437,9 @@ bool isOpeningDisc() {
 
 QString startupChoice() {
     const QByteArray named = qgetenv("TUNEWICK_DEVICE");
-    if (!named.isEmpty()) return QFile::decodeName(named);
-    const QString kept = QString::fromStdString(SettingsFile(kSettingsFile).ReadText("Drive", "Image", ""));
-    return QFileInfo(kept).isFile() ? kept : QString();
+    if (!named.isEmpty()) return pathFromLocal(named);
+    const QString kept = fromLocal(SettingsFile(kSettingsFile).ReadText("Drive", "Image", ""));
+    return pathKind(kept) == PathKind::File ? kept : QString();
 }
 
 QStringList recentImages() {
@@ -419,7 +447,8 @@ QStringList recentImages() {
     const QStringList stored = readRecent(settings);
     QStringList present;
     for (const QString &path : stored)
-        if (QFileInfo(path).isFile() && !present.contains(keptForm(path))) present.append(keptForm(path));
+        if (pathKind(path) == PathKind::File && !present.contains(keptForm(path)))
+            present.append(keptForm(path));
     if (present != stored) keepSayingOnce([&] { writeRecent(settings, present); });
     return present;
 }

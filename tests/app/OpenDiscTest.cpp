@@ -1,6 +1,8 @@
 // Opening rips and images while the player runs: drops on its windows, the drive menu, bad paths,
 // a switch as a disc change, and the message a second start hands over.
 #include "app/OpenDisc.h"
+
+#include "app/LocalPath.h"
 #include "app/SecondStart.h"
 #include "catalogue/CatalogueEditor.h"
 #include "platform/SourceSwitch.h"
@@ -11,18 +13,17 @@
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QFile>
-#include <QActionGroup>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
+#include <fstream>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 namespace {
@@ -192,8 +193,8 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
     QAction *open = Form1->PM1->actions().at(Form1->PM1->actions().indexOf(drives->menuAction()) - 1);
     EXPECT_EQ(open->text(), QStringLiteral("ディスクイメージを開く..."));
     EXPECT_EQ(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    for (QWidget *window : {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY),
-                            static_cast<QWidget *>(Form5)})
+    for (QWidget *window :
+         {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
         EXPECT_TRUE(window->actions().contains(open));
 
     auto shown = [&] {
@@ -225,7 +226,8 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
 QByteArray wave(int rate, int seconds) {
     QByteArray header("RIFF");
     auto number = [&](quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i) header.append(char((value >> (8 * i)) & 0xff));
+        for (int i = 0; i < bytes; ++i)
+            header.append(char((value >> (8 * i)) & 0xff));
     };
     const quint32 data = quint32(rate) * 4 * quint32(seconds);
     number(36 + data, 4);
@@ -238,7 +240,9 @@ QByteArray wave(int rate, int seconds) {
 }
 
 QByteArray sheetOf(const QString &file, const char *type) {
-    return QStringLiteral("FILE \"%1\" %2\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n").arg(file, type).toUtf8();
+    return QStringLiteral("FILE \"%1\" %2\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n")
+        .arg(file, type)
+        .toUtf8();
 }
 
 // Every way a disc can fail to open, through the program's own switch while a disc plays: what
@@ -252,14 +256,17 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
     std::unique_ptr<platform::CdDrive> real = platform::createDrive("demo", description);
     const QByteArray silence(30 * 75 * 2352, '\0');
     QByteArray noise(64 * 1024, '\0');
-    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 2654435761u) >> 13);
     makeFile("b.flac", noise);
     makeFile("hi-res.wav", wave(48000, 1));
     makeFile("disc/album.bin", silence);
-    const QString toc = makeFile("disc/album.toc", "CD_DA\n// a sheet of cdrdao\nTRACK AUDIO\nFILE \"album.bin\" 0\n");
+    const QString toc =
+        makeFile("disc/album.toc", "CD_DA\n// a sheet of cdrdao\nTRACK AUDIO\nFILE \"album.bin\" 0\n");
     // Under 1,023 characters but over 1,023 bytes, and one that fits.
     QString deep = dir.path(), fits = dir.path() + "/" + QString(60, QChar(0x3042));
-    for (int i = 0; i < 5; ++i) deep += "/" + QString(80, QChar(0x3042));
+    for (int i = 0; i < 5; ++i)
+        deep += "/" + QString(80, QChar(0x3042));
     for (const QString &folder : {deep, fits}) {
         makeFile(folder.mid(dir.path().size() + 1) + "/rip.bin", silence);
         makeFile(folder.mid(dir.path().size() + 1) + "/rip.cue", sheetOf("rip.bin", "BINARY"));
@@ -267,6 +274,12 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
     ASSERT_GT(QFile::encodeName(deep).size(), 1023);
     ASSERT_LT(deep.size(), 1023);
     ASSERT_LT(QFile::encodeName(fits).size(), 1023);
+    // A name that is not UTF-8, as a file copied from an old disc has it.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0700), 0);
+    std::ofstream(latin1.toStdString() + "/rip.bin", std::ios::binary) << silence.toStdString();
+    std::ofstream(latin1.toStdString() + "/caf\xe9.cue") << sheetOf("rip.bin", "BINARY").toStdString();
+    const QString cafe = pathFromLocal(latin1 + "/caf\xe9.cue");
     ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
 
     load(platform::SimulatedDisc::ofSeconds({10, 20}));
@@ -283,6 +296,7 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
         {toc, nullptr, toc},
         {deep + "/rip.cue", nullptr, {}},
         {fits + "/rip.cue", nullptr, fits + "/rip.cue"},
+        {cafe, nullptr, cafe},
     };
     QString listed;
     for (const auto &c : cases) {
@@ -301,7 +315,7 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
             EXPECT_EQ(drive.status().state, platform::DriveState::Playing);
         } else {
             EXPECT_TRUE(errors.empty()) << errors.front();
-            EXPECT_EQ(platform::sourceSwitch()->choice(), QFile::encodeName(c.path).toStdString());
+            EXPECT_EQ(platform::sourceSwitch()->choice(), localPath(c.path).toStdString());
         }
         EXPECT_EQ(startupChoice(), c.kept);
         EXPECT_EQ(recentImages().value(0), listed) << "only what opened and fits is listed";
@@ -385,6 +399,19 @@ TEST_F(OpenDisc, UnsavedTitlesInTheEditorAreAskedAboutBeforeAnotherDiscGoesIn) {
     EXPECT_TRUE(errors.empty());
     CD_Database->hide();
     platform::setSourceSwitch(nullptr);
+}
+
+// Any bytes a file name holds come back whole from the path the program keeps; UTF-8 reads as
+// its characters, and a byte that is no character stays that byte.
+TEST(LocalPath, FileNamesOfAnyBytesComeBackWhole) {
+    const QByteArray names[] = {"/music/café.cue", "/music/caf\xe9.cue", "/x/\xe3\x81\x82\xe3\x81",
+                                "/\xc0\xaf../etc", "/\xed\xa0\x80.cue", "/\xf0\x9f\x8e\xb5 \xf4\x90\x80\x80",
+                                "/\xef\xbf\xbd\xff\xfe", "/\xf0\x9f\x8e"};
+    for (const QByteArray &name : names)
+        EXPECT_EQ(localPath(pathFromLocal(name)), name) << name.toHex().toStdString();
+    EXPECT_EQ(pathFromLocal("/music/café \xf0\x9f\x8e\xb5.cue"), QString::fromUtf8("/music/café \xf0\x9f\x8e\xb5.cue"));
+    EXPECT_EQ(pathFromLocal("/caf\xe9").size(), 5);
+    EXPECT_EQ(pathOfFileUrl(QUrl::fromEncoded("file:///music/caf%E9.cue")), pathFromLocal("/music/caf\xe9.cue"));
 }
 
 TEST(SecondStartMessage, GoesThroughTheSocketWholeAndStrangeBytesAreNoMessage) {
