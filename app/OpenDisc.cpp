@@ -111,7 +111,10 @@ void keepSayingOnce(const std::function<void()> &write) {
     try {
         write();
     } catch (const std::exception &error) {
-        if (!std::exchange(said, true)) showException(error);
+        if (std::exchange(said, true)) return;
+        // Said once the window's loop runs: at the start, over the panel that shows the disc.
+        const std::string text = error.what();
+        QTimer::singleShot(0, QCoreApplication::instance(), [text] { showException(std::runtime_error(text)); });
     }
 }
 
