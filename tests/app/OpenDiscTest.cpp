@@ -209,6 +209,17 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
     const QString keptEntry = QStringLiteral("kept.cue  (%1) *").arg(dir.path());
     EXPECT_EQ(shown(), (QStringList{"CDドライブがありません (off)", "デモディスク", "--", keptEntry}));
     EXPECT_EQ(recentImages(), QStringList{kept}) << "the gone file left ROTOR.INI too";
+    // Entries written by hand: relative to the current folder, or the same file spelt otherwise.
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    {
+        QFile settings(settingsPath());
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[Recent]\nFile1=" + QFile::encodeName(kept) + "\nFile2=kept.cue\nFile3=" +
+                       QFile::encodeName(dir.path()) + "//./kept.cue\n");
+    }
+    EXPECT_EQ(recentImages(), QStringList{kept}) << "one image listed once";
+    QDir::setCurrent(started);
 
     recorder->found = {{"/dev/sr0", "PIONEER BD-RW BDR-XD07"},
                        {"/dev/null", ""}}; // a node that every machine has
@@ -280,6 +291,7 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
     std::ofstream(latin1.toStdString() + "/rip.bin", std::ios::binary) << silence.toStdString();
     std::ofstream(latin1.toStdString() + "/caf\xe9.cue") << sheetOf("rip.bin", "BINARY").toStdString();
     const QString cafe = pathFromLocal(latin1 + "/caf\xe9.cue");
+    const QString started = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
 
     load(platform::SimulatedDisc::ofSeconds({10, 20}));
@@ -350,6 +362,7 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("ROTOR.INI"), std::string::npos) << errors[0];
     platform::setSourceSwitch(nullptr);
+    QDir::setCurrent(started);
 }
 
 // Titles typed in the editor and not saved, when another disc is opened: the user is asked; "keep
