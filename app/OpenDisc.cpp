@@ -426,7 +426,7 @@ bool openDiscNow(const QString &choice) {
     platform::SourceSwitch *sourceSwitch = platform::sourceSwitch();
     QString target;
     if (!sourceSwitch || !Form1 || !resolveChoice(choice, target)) return false;
-    ++s_openTicket;
+    s_finishedTicket = ++s_openTicket; // an open still being checked is replaced by this one
     std::string reason;
     if (!sourceSwitch->prepareNow(toLocal(target), reason))
         return tellCannotOpen(target, QString::fromStdString(reason)), false;

@@ -356,6 +356,7 @@ TEST_F(OpenDisc, OpeningFaultsThroughTheProgramsSwitchLeaveThePlayingDiscAndKeep
     ASSERT_TRUE(QDir().mkpath(settingsPath()));
     errors.clear();
     EXPECT_TRUE(openDiscNow(fits + "/rip.cue"));
+    EXPECT_FALSE(isOpeningDisc());
     openDisc(toc);
     waitForOpen();
     EXPECT_EQ(platform::sourceSwitch()->choice(), QFile::encodeName(toc).toStdString());
