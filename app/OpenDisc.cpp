@@ -114,7 +114,8 @@ void keepSayingOnce(const std::function<void()> &write) {
         if (std::exchange(said, true)) return;
         // Said once the window's loop runs: at the start, over the panel that shows the disc.
         const std::string text = error.what();
-        QTimer::singleShot(0, QCoreApplication::instance(), [text] { showException(std::runtime_error(text)); });
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [text] { showException(std::runtime_error(text)); });
     }
 }
 
@@ -326,12 +327,17 @@ bool editorHoldsUnsavedTitles() {
     if (!CD_Database || !CD_Database->isVisible()) return false;
     CD_Database->SG1->commitEditor();
     const std::vector<std::string> shown = CD_Database->catalogueLines();
-    std::vector<std::string> saved = catalogue::readFile(DiscFilePath).value_or(std::vector<std::string>());
+    std::vector<std::string> saved;
+    try {
+        saved = catalogue::readFile(DiscFilePath).value_or(std::vector<std::string>());
+    } catch (const std::exception &) {
+        return true; // a file that cannot be read now is no saved copy of what the editor holds
+    }
     saved.resize(std::max(saved.size(), shown.size()));
     return !std::equal(shown.begin(), shown.end(), saved.begin());
 }
 
-// Asks, as the editor holds unsaved titles, whether to save them before the disc goes. False when
+// When the editor holds unsaved titles, asks whether to save them before its disc goes. False when
 // the user keeps the disc (or the save failed, which has been said).
 bool editorLetsDiscGo() {
     if (!editorHoldsUnsavedTitles()) return true;

@@ -215,8 +215,8 @@ TEST_F(OpenDisc, DriveMenuListsDrivesTheDemoAndRecentImagesAndOpensTheChosenOne)
     {
         QFile settings(settingsPath());
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[Recent]\nFile1=" + QFile::encodeName(kept) + "\nFile2=kept.cue\nFile3=" +
-                       QFile::encodeName(dir.path()) + "//./kept.cue\n");
+        settings.write("[Recent]\nFile1=" + QFile::encodeName(kept) +
+                       "\nFile2=kept.cue\nFile3=" + QFile::encodeName(dir.path()) + "//./kept.cue\n");
     }
     EXPECT_EQ(recentImages(), QStringList{kept}) << "one image listed once";
     QDir::setCurrent(started);
@@ -418,14 +418,17 @@ TEST_F(OpenDisc, UnsavedTitlesInTheEditorAreAskedAboutBeforeAnotherDiscGoesIn) {
 // Any bytes a file name holds come back whole from the path the program keeps; UTF-8 reads as
 // its characters, and a byte that is no character stays that byte.
 TEST(LocalPath, FileNamesOfAnyBytesComeBackWhole) {
-    const QByteArray names[] = {"/music/café.cue", "/music/caf\xe9.cue", "/x/\xe3\x81\x82\xe3\x81",
-                                "/\xc0\xaf../etc", "/\xed\xa0\x80.cue", "/\xf0\x9f\x8e\xb5 \xf4\x90\x80\x80",
-                                "/\xef\xbf\xbd\xff\xfe", "/\xf0\x9f\x8e"};
+    const QByteArray names[] = {"/music/café.cue",         "/music/caf\xe9.cue",
+                                "/x/\xe3\x81\x82\xe3\x81", "/\xc0\xaf../etc",
+                                "/\xed\xa0\x80.cue",       "/\xf0\x9f\x8e\xb5 \xf4\x90\x80\x80",
+                                "/\xef\xbf\xbd\xff\xfe",   "/\xf0\x9f\x8e"};
     for (const QByteArray &name : names)
         EXPECT_EQ(localPath(pathFromLocal(name)), name) << name.toHex().toStdString();
-    EXPECT_EQ(pathFromLocal("/music/café \xf0\x9f\x8e\xb5.cue"), QString::fromUtf8("/music/café \xf0\x9f\x8e\xb5.cue"));
+    EXPECT_EQ(pathFromLocal("/music/café \xf0\x9f\x8e\xb5.cue"),
+              QString::fromUtf8("/music/café \xf0\x9f\x8e\xb5.cue"));
     EXPECT_EQ(pathFromLocal("/caf\xe9").size(), 5);
-    EXPECT_EQ(pathOfFileUrl(QUrl::fromEncoded("file:///music/caf%E9.cue")), pathFromLocal("/music/caf\xe9.cue"));
+    EXPECT_EQ(pathOfFileUrl(QUrl::fromEncoded("file:///music/caf%E9.cue")),
+              pathFromLocal("/music/caf\xe9.cue"));
 }
 
 TEST(SecondStartMessage, GoesThroughTheSocketWholeAndStrangeBytesAreNoMessage) {
