@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/LocalPath.h"
 #include "app/OpenDisc.h"
 #include "app/PlatformChoice.h"
 #include "app/SecondStart.h"
@@ -43,16 +44,17 @@ QString singleInstanceName() {
 }
 
 // The path that the command line names: the first argument that is not an option (Qt has taken
-// its own options out already). A desktop may hand a file as a file:// URL, and an inserted audio
-// CD as cdda://sr0.
-QString pathArgument(const QStringList &arguments) {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i].startsWith(QLatin1Char('-'))) continue;
-        const QUrl url(arguments[i]);
-        if (url.isLocalFile()) return url.toLocalFile();
+// its own options out of argv already), with its bytes as given. A desktop may hand a file as a
+// file:// URL, and an inserted audio CD as cdda://sr0.
+QString pathArgument(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument.startsWith('-')) continue;
+        const QUrl url = QUrl::fromEncoded(argument);
+        if (url.isLocalFile()) return pathOfFileUrl(url);
         if (url.scheme() == QLatin1String("cdda") && !url.host().isEmpty())
             return QStringLiteral("/dev/") + url.host();
-        return arguments[i];
+        return pathFromLocal(argument);
     }
     return {};
 }
@@ -84,9 +86,11 @@ void answerSecondStart(const SecondStart &start) {
     });
 }
 
-}  // namespace
+} // namespace
 
-void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
+void addDesktopService(DesktopService start) {
+    desktopServices().push_back(start);
+}
 
 void createWindows() {
     installAccessibleInterfaces();
@@ -119,11 +123,16 @@ void destroyWindows() {
 int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     const QByteArray activationToken = activationTokenOfThisStart();
     QApplication app(argc, argv);
-    const QString argumentPath = pathArgument(QApplication::arguments());
+    const QString argumentPath = pathArgument(argc, argv);
     // Another copy runs: hand it the path (or "come forward") and end at once, showing nothing and
     // writing nothing; a message that did not arrive is said on stderr.
     std::unique_ptr<SingleInstanceGuard> guard = SingleInstanceGuard::acquire(singleInstanceName());
-    if (!guard) return handOverToRunningPlayer(secondStartFromHere(argumentPath, activationToken));
+    if (!guard) {
+        SecondStart start = secondStartFromHere(argumentPath, activationToken);
+        // "demo" names the demo disc, not a file in the folder the second start was made in.
+        if (argumentPath == QLatin1String("demo")) start.path = argumentPath;
+        return handOverToRunningPlayer(start);
+    }
     QApplication::setApplicationName(QStringLiteral("cd-tunewick32"));
     QApplication::setQuitOnLastWindowClosed(false);
     installInterfaceTranslation();
@@ -132,15 +141,15 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive) {
     std::string description;
     const QString choice = startupChoice();
     if (choice == QLatin1String("demo")) putDemoTitlesInPlace();
-    std::unique_ptr<platform::CdDrive> drive =
-        makeDrive(QFile::encodeName(choice).toStdString(), description);
+    std::unique_ptr<platform::CdDrive> drive = makeDrive(localPath(choice).toStdString(), description);
     createWindows();
     receiveSecondStarts(guard->takeListeningDescriptor(), &answerSecondStart, &app);
     Form1->MediaPlayer1->setDrive(drive.get());
     // A path on the command line wins; one that cannot be played is said, and the drive stays.
-    if (!argumentPath.isEmpty() && openDisc(argumentPath))
+    if (!argumentPath.isEmpty() && openDiscNow(argumentPath))
         description = withDriveName(description, platform::sourceSwitch()->choice());
-    for (DesktopService start : desktopServices()) description += "; " + start();
+    for (DesktopService start : desktopServices())
+        description += "; " + start();
     description += platformNote();
     std::printf("%s\n", description.c_str());
     std::fflush(stdout);

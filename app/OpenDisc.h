@@ -17,9 +17,18 @@ class QWidget;
 QString resolveOpenPath(const QString &path, QString &reason);
 
 // Puts `choice` in the drive: a path (resolved as above), a device node, "demo", or "" for the
-// system's drive. A choice that cannot be played gets a message naming it and why, and the
-// player keeps what it had; then false. An image kept this way stays in the drive across restarts.
+// system's drive. Returns at once: the new source is checked away from the window (a rip's audio
+// files are opened and measured) while the old disc plays on, and replaces it only when it plays;
+// while the editor holds unsaved titles the user is asked first. A choice that cannot be played
+// gets a message naming it and why, and the player keeps what it had. False when the path is
+// refused at once (said). An image put in this way stays in the drive across restarts. A later
+// call replaces one still being checked.
 bool openDisc(const QString &choice);
+// openDisc() with the check on this thread, for the start before any window shows. False when the
+// choice cannot be played (said).
+bool openDiscNow(const QString &choice);
+// True while the last openDisc() waits for its check.
+bool isOpeningDisc();
 
 // What the drive plays at start, unless a path on the command line says otherwise: TUNEWICK_DEVICE,
 // else the image left in the drive at the last run when its file is still there, else "" (the

@@ -1,5 +1,7 @@
 #include "app/SecondStart.h"
 
+#include "app/LocalPath.h"
+
 #include "app/SingleInstance.h"
 #include "desktop/X11Activation.h"
 #include "player/PlayerState.h"
@@ -151,7 +153,7 @@ SecondStart secondStartFromHere(const QString &argumentPath, const QByteArray &a
 }
 
 QByteArray encodeSecondStart(const SecondStart &start) {
-    QByteArray bytes = start.path.isEmpty() ? QByteArray("show\n") : field("open", start.path.toUtf8());
+    QByteArray bytes = start.path.isEmpty() ? QByteArray("show\n") : field("open", localPath(start.path));
     if (!start.activationToken.isEmpty()) bytes += field("token", start.activationToken);
     return bytes;
 }
@@ -168,7 +170,7 @@ std::optional<SecondStart> decodeSecondStart(const QByteArray &bytes) {
         if (name == "show" && blank < 0 && !said) {
             said = true;
         } else if (name == "open" && !said && !value.isEmpty()) {
-            start.path = QString::fromUtf8(value);
+            start.path = pathFromLocal(value);
             said = true;
         } else if (name == "token" && start.activationToken.isEmpty()) {
             start.activationToken = value;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace {
@@ -56,10 +57,18 @@ bool loadInterfaceTranslation(QTranslator &translator) {
     return translator.load(QStringLiteral("cd-tunewick32_en"), translationFolder());
 }
 
+bool loadQtTranslation(QTranslator &translator) {
+    // Qt's own texts are English: only a Japanese interface needs their translation.
+    if (interfaceLanguage() == InterfaceLanguage::English) return false;
+    return translator.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
 void installInterfaceTranslation() {
-    auto *translator = new QTranslator(QCoreApplication::instance());
-    if (loadInterfaceTranslation(*translator))
-        QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
+    for (bool (*load)(QTranslator &) : {&loadInterfaceTranslation, &loadQtTranslation}) {
+        auto *translator = new QTranslator(QCoreApplication::instance());
+        if (load(*translator))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }

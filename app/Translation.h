@@ -21,5 +21,10 @@ InterfaceLanguage interfaceLanguage();
 // translation) and when the translation file cannot be found. Needs no application object.
 bool loadInterfaceTranslation(QTranslator &translator);
 
-// Installs the translation into the application, before any window is made.
+// Loads Qt's own translation for this process's language (the file dialog's and the standard
+// buttons' texts), from Qt's translations folder: false for English, whose texts Qt has already,
+// and when the file is missing (the package qt6-translations-l10n).
+bool loadQtTranslation(QTranslator &translator);
+
+// Installs both translations into the application, before any window is made.
 void installInterfaceTranslation();

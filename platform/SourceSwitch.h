@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,17 +15,25 @@ struct DriveEntry {
 
 // Chooses what the program's drive plays: "" the system's CD drive, "demo" the demo disc, a device
 // node, or a disc image or rip's cue sheet path. The drive takes the chosen source at its next
-// open(), so a switch is: prepare(), close the drive, let the player see the disc gone, open it.
-// UI thread only.
+// open(), so a switch is: check the new source, put it in, close the drive, let the player see the
+// disc gone, open it. The source that plays now stays until the new one is known to play.
 class SourceSwitch {
 public:
+    // Called with whether the source can be played, and the reader's own reason when not.
+    using Checked = std::function<void(bool playable, const std::string &reason)>;
+
     virtual ~SourceSwitch() = default;
 
-    // Makes the source for `choice` now and keeps it for the drive's next open(). False with the
-    // reader's own reason when it cannot be played; the present choice then stays. Reads the file
-    // (a sheet and its audio files' headers), which takes some milliseconds.
-    virtual bool prepare(const std::string &choice, std::string &reason) = 0;
-    // What the drive plays, or plays from its next open() on.
+    // Makes and checks the source for `choice` on a thread of its own: a rip's audio files are
+    // opened and measured, which can take seconds. `checked` is called on that thread. A later
+    // check() replaces one still running, whose `checked` is then never called. UI thread.
+    virtual void check(const std::string &choice, Checked checked) = 0;
+    // Keeps the source that the last check() found playable for the drive's next open(). False
+    // when that check was for another choice, failed or has not ended. UI thread.
+    virtual bool putIn(const std::string &choice) = 0;
+    // check() and putIn() at once, on the calling thread; for the start, before any window shows.
+    bool prepareNow(const std::string &choice, std::string &reason);
+    // What the drive plays, or plays from its next open() on. UI thread.
     virtual std::string choice() const = 0;
     // The CD drives that the system has now, with their vendor and model.
     virtual std::vector<DriveEntry> drives() const = 0;

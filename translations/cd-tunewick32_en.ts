@@ -222,6 +222,28 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>ファイルでもドライブでもありません</source>
         <translation>neither a file nor a drive</translation>
     </message>
+    <message>
+        <source>編集中のタイトルが保存されていません。
+ディスクを替える前に保存しますか？</source>
+        <translation>The titles you typed are not saved.
+Save them before the disc is changed?</translation>
+    </message>
+    <message>
+        <source>保存(&amp;S)</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>保存しない(&amp;N)</source>
+        <translation>Do&amp;n&apos;t save</translation>
+    </message>
+    <message>
+        <source>このディスクのまま(&amp;K)</source>
+        <translation>&amp;Keep this disc</translation>
+    </message>
+    <message>
+        <source>そのドライブはありません</source>
+        <translation>no such drive</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>
@@ -731,6 +753,10 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1</source>
         <translation>The disc image is not a regular file: %1</translation>
+    </message>
+    <message>
+        <source>CDﾄﾞﾗｲﾌﾞではありません: %1</source>
+        <translation>not a CD drive: %1</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "platform/Messages.h"
 #include "platform/backends/CdText.h"
+#include "platform/backends/TocNames.h"
 
 #include <algorithm>
 #include <cdio/memory.h>
@@ -133,7 +134,13 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
         reason = message(QT_TRANSLATE_NOOP("platform", "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません: %1"), {path});
         return nullptr;
     }
-    bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
+    // On Linux a CD drive is a block device: a character device (/dev/zero, a terminal) would be
+    // read as endless noise or hold the reader, and is not opened at all.
+    if (S_ISCHR(info.st_mode)) {
+        reason = message(QT_TRANSLATE_NOOP("platform", "CDﾄﾞﾗｲﾌﾞではありません: %1"), {path});
+        return nullptr;
+    }
+    const bool device = S_ISBLK(info.st_mode);
     if (access(path.c_str(), R_OK) != 0) {
         if (device)
             reason = message(QT_TRANSLATE_NOOP("platform",
@@ -163,12 +170,14 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
         reason = message(QT_TRANSLATE_NOOP("platform", "ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1"), {file});
         return nullptr;
     }
-    if (!readsSafely(path, imageDriver(path))) {
-        reason =
-            message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
+    // What libcdio reads: a .toc with relative names through a copy with absolute ones.
+    std::shared_ptr<TocCopy> copy = imageDriver(path) == DRIVER_CDRDAO ? TocCopy::of(path) : nullptr;
+    const std::string readPath = copy ? copy->path() : path;
+    if (!readsSafely(readPath, imageDriver(path))) {
+        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
-    Handle probe(cdio_open(path.c_str(), imageDriver(path)), &cdio_destroy);
+    Handle probe(cdio_open(readPath.c_str(), imageDriver(path)), &cdio_destroy);
     TableOfContents toc;
     if (!probe || !readToc(probe.get(), toc)) {
         reason =
@@ -180,11 +189,11 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
                          {path});
         return nullptr;
     }
-    return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc));
+    return std::shared_ptr<CdioSource>(new CdioSource(path, false, toc, std::move(copy)));
 }
 
-CdioSource::CdioSource(std::string path, bool device, TableOfContents probed)
-    : m_path(std::move(path)), m_device(device), m_probed(std::move(probed)) {}
+CdioSource::CdioSource(std::string path, bool device, TableOfContents probed, std::shared_ptr<TocCopy> copy)
+    : m_path(std::move(path)), m_device(device), m_probed(std::move(probed)), m_copy(std::move(copy)) {}
 
 std::string CdioSource::name() const {
     return (m_device ? "CD drive " : "disc image ") + m_path;
@@ -197,7 +206,8 @@ MediaState CdioSource::knownAtStart(TableOfContents &toc) const {
 }
 
 CdioSource::Handle CdioSource::openHandle() const {
-    return Handle(cdio_open(m_path.c_str(), m_device ? DRIVER_DEVICE : imageDriver(m_path)), &cdio_destroy);
+    const std::string &path = m_copy ? m_copy->path() : m_path;
+    return Handle(cdio_open(path.c_str(), m_device ? DRIVER_DEVICE : imageDriver(m_path)), &cdio_destroy);
 }
 
 bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class TocCopy;
+
 // A CD drive or a disc image (.cue/.bin, .toc, .nrg) read through libcdio. The worker thread
 // that calls poll() and read() owns the libcdio handle; no other thread ever touches it.
 class CdioSource : public SectorSource {
@@ -38,7 +40,7 @@ public:
 private:
     using Handle = std::unique_ptr<CdIo_t, decltype(&cdio_destroy)>;
 
-    CdioSource(std::string path, bool device, TableOfContents probed);
+    CdioSource(std::string path, bool device, TableOfContents probed, std::shared_ptr<TocCopy> copy = nullptr);
     Handle openHandle() const;
     MediaState pollDevice();
     MediaState pollImage();
@@ -46,6 +48,7 @@ private:
     const std::string m_path;
     const bool m_device;
     const TableOfContents m_probed; // an image's contents as create() found them
+    const std::shared_ptr<TocCopy> m_copy; // what libcdio reads for a .toc, when not the sheet itself
     Handle m_handle{nullptr, &cdio_destroy};
     bool m_tocFresh = false; // m_toc belongs to the disc in the drive now
     TableOfContents m_toc;

@@ -8,8 +8,10 @@
 #include "platform/backends/HotPlugSource.h"
 #include "platform/backends/RipSource.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -47,18 +49,48 @@ std::string driveModel(const char *path) {
     return vendor.empty() ? model : model.empty() ? vendor : vendor + " " + model;
 }
 
-// The drive's source maker and the switch in one: a source made by prepare() waits here for the
-// drive's next open(). The drive may call its maker off the UI thread, so the state is locked.
+// The drive's source maker and the switch in one: a source checked by check() waits for putIn(),
+// and then for the drive's next open(). Checks run on threads of their own; the drive may call its
+// maker off the UI thread, so the state is locked.
 class ChosenSource : public SourceSwitch {
 public:
     explicit ChosenSource(std::string choice) : m_choice(std::move(choice)) {}
 
-    bool prepare(const std::string &choice, std::string &reason) override {
-        std::shared_ptr<SectorSource> source = makeSource(choice, reason);
-        if (!source) return false;
+    ~ChosenSource() override {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_ticket;
+            if (m_checking) m_checking->cancel();
+        }
+        for (Checker &checker : m_checkers)
+            checker.thread.join();
+    }
+    ChosenSource(const ChosenSource &) = delete;
+    ChosenSource &operator=(const ChosenSource &) = delete;
+
+    void check(const std::string &choice, Checked checked) override {
+        unsigned ticket = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            ticket = ++m_ticket;
+            if (m_checking) m_checking->cancel();
+            m_checking.reset();
+            m_playable = {};
+        }
+        joinFinishedCheckers();
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        m_checkers.push_back({std::thread([this, choice, ticket, checked = std::move(checked), finished] {
+                                  runCheck(choice, ticket, checked);
+                                  *finished = true;
+                              }),
+                              finished});
+    }
+
+    bool putIn(const std::string &choice) override {
         std::lock_guard lock(m_mutex);
+        if (!m_playable.source || m_playable.choice != choice) return false;
         m_choice = choice;
-        m_prepared = std::move(source);
+        m_prepared = std::exchange(m_playable.source, nullptr);
         return true;
     }
 
@@ -85,9 +117,52 @@ public:
     }
 
 private:
+    struct Checker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    struct Playable {
+        std::string choice;
+        std::shared_ptr<SectorSource> source;
+    };
+
+    // On the checker's thread. A check replaced by a later one ends quietly.
+    void runCheck(const std::string &choice, unsigned ticket, const Checked &checked) {
+        std::string reason;
+        std::shared_ptr<SectorSource> source = makeSource(choice, reason);
+        {
+            std::lock_guard lock(m_mutex);
+            if (ticket != m_ticket) return;
+            m_checking = source;
+        }
+        const bool playable = source && source->check(reason);
+        {
+            std::lock_guard lock(m_mutex);
+            if (ticket != m_ticket) return;
+            m_checking.reset();
+            if (playable) m_playable = {choice, source};
+        }
+        checked(playable, reason);
+    }
+
+    void joinFinishedCheckers() {
+        for (auto checker = m_checkers.begin(); checker != m_checkers.end();) {
+            if (!*checker->finished) {
+                ++checker;
+                continue;
+            }
+            checker->thread.join();
+            checker = m_checkers.erase(checker);
+        }
+    }
+
     mutable std::mutex m_mutex;
     std::string m_choice;
-    std::shared_ptr<SectorSource> m_prepared;
+    std::shared_ptr<SectorSource> m_prepared; // put in, for the drive's next open()
+    std::shared_ptr<SectorSource> m_checking; // being checked, to cancel when replaced
+    Playable m_playable;                      // checked and playable, waiting for putIn()
+    unsigned m_ticket = 0;                    // the latest check()
+    std::vector<Checker> m_checkers;          // UI thread only
 };
 
 std::string driveName(const std::string &choice) {

@@ -203,12 +203,18 @@ RipSource::~RipSource() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-MediaState RipSource::poll(TableOfContents &toc) {
-    if (!m_measured && !m_measureTried) {
+bool RipSource::check(std::string &reason) {
+    if (!m_measureTried) {
         m_measureTried = true;
         measure(m_failure);
     }
-    if (!m_measured) return MediaState::NoDrive;
+    reason = m_failure;
+    return m_measured;
+}
+
+MediaState RipSource::poll(TableOfContents &toc) {
+    std::string reason;
+    if (!check(reason)) return MediaState::NoDrive;
     toc = m_layout->toc;
     return MediaState::Ready;
 }

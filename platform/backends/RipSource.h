@@ -27,7 +27,9 @@ public:
     static std::shared_ptr<RipSource> create(const std::string &sheetPath, std::string &reason);
     ~RipSource() override;
 
-    // The first call measures the files; NoDrive, with failure() saying why, when they cannot be
+    // Measures the files now, once; see SectorSource::check().
+    bool check(std::string &reason) override;
+    // The first call measures the files, unless check() did; NoDrive, with failure() saying why, when they cannot be
     // played. Ready with the rip's table of contents otherwise.
     MediaState poll(TableOfContents &toc) override;
     std::string failure() const override { return m_failure; }

@@ -34,6 +34,11 @@ public:
     // What is known before the worker's first poll(), e.g. an image's contents read when the
     // drive was opened; NoDisc when nothing is known yet. Any thread.
     virtual MediaState knownAtStart(TableOfContents &toc) const = 0;
+    // Does at once what would otherwise wait for the first poll() (a rip's audio files are opened
+    // and measured), so that a source is known to play before it replaces the one that plays. May
+    // take seconds; on any one thread, before the drive's worker uses the source. False with a
+    // reason for the user when the source cannot be played.
+    virtual bool check(std::string &) { return true; }
     // Why the source cannot be used, once poll() has found out (a rip whose files turn out not to
     // play when the worker opens them) and said NoDrive; empty otherwise. Worker thread.
     virtual std::string failure() const { return {}; }

@@ -1,5 +1,11 @@
 #include "app/Translation.h"
 
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,4 +45,37 @@ TEST(InterfaceLanguage, FollowsTheMessagesLocale) {
             << c.language << " / " << c.lcAll << " / " << c.lcMessages << " / " << c.lang;
 }
 
-}  // namespace
+// The file dialog speaks the interface's language throughout: under a Japanese locale Qt's own
+// texts ("Look in:", "Open", "Cancel") come in Japanese with the program's; an English interface
+// loads no translation of Qt's, whose texts are English already.
+TEST(InterfaceLanguage, TheFileDialogSpeaksTheInterfacesLanguage) {
+    const QByteArray lang = qgetenv("LANG"), language = qgetenv("LANGUAGE"), all = qgetenv("LC_ALL");
+    qunsetenv("LANGUAGE");
+    qunsetenv("LC_ALL");
+    qputenv("LANG", "en_US.UTF-8");
+    QTranslator english;
+    EXPECT_FALSE(loadQtTranslation(english));
+
+    qputenv("LANG", "ja_JP.UTF-8");
+    installInterfaceTranslation();
+    QFileDialog dialog(nullptr, QStringLiteral("ディスクイメージを開く"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList texts;
+    for (const QLabel *label : dialog.findChildren<QLabel *>())
+        texts << label->text();
+    for (const QPushButton *button : dialog.findChild<QDialogButtonBox *>()->findChildren<QPushButton *>())
+        texts << button->text();
+    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    for (const char *english : {"Look in:", "File &name:", "&Open", "Open", "Cancel"})
+        EXPECT_FALSE(texts.contains(QString::fromLatin1(english)))
+            << english << " among " << texts.join(" | ").toStdString();
+    qputenv("LANG", lang);
+    qputenv("LANGUAGE", language);
+    qputenv("LC_ALL", all);
+}
+
+} // namespace

@@ -6,7 +6,9 @@
 #   3. a second start without a path brings the panel back after HIDE and restores it when
 #      minimised, ending the launcher's startup notification;
 #   4. a restart without a path or TUNEWICK_DEVICE opens the image left in the drive;
-#   5. a folder holding one sheet, dragged from another program, opens; a text file is refused.
+#   5. a folder holding one sheet, dragged from another program, opens; a text file is refused;
+#   6. "demo" given to a second start opens the demo disc, not a file of that name;
+#   7. a path whose name is not UTF-8 opens at the start while ROTOR.INI cannot be written.
 #   open_disc_e2e.sh PROGRAM SCREENSHOT_DIR DRAG_SOURCE
 set -euo pipefail
 program=$1
@@ -114,4 +116,23 @@ mkdir "$work/one" && mv "$work/rips/first.cue" "$work/rips/first.bin" "$work/one
 [ "$(drag_to_panel "$work/one")" = accepted ] || fail "the folder with one sheet was refused: $(cat "$work/drag.log")"
 wait_title_line 'First Rip' || fail "the dropped folder's sheet did not open"
 grep -q '^Image=.*/one/first.cue$' "$settings" || fail "the dropped sheet is not the one kept"
+
+step "\"demo\" given to a second start is the demo disc"
+(cd "$work" && touch demo && second_start demo)
+wait_title_line 'デモディスク' || fail "the second start's demo did not open the demo disc"
+grep -q '^Image=$' "$settings" || fail "the demo disc is kept as an image: $(cat "$settings")"
+
+step "a name that is not UTF-8 opens at the start while ROTOR.INI cannot be written"
+stop "$program_pid"
+latin1=$work/$'caf\xe9'
+mkdir "$latin1"
+make_silent_rip "$latin1" rip 4 25
+mv "$latin1/rip.cue" "$latin1/"$'caf\xe9.cue'
+printf 'Latin-1 Rip\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 4 25)"
+rm "$settings" && mkdir "$settings"
+: >"$work/titles.log"
+start_program "$latin1/"$'caf\xe9.cue'
+wait_title_line 'Latin-1 Rip' || fail "the rip with a Latin-1 name did not open"
+grep -qa "^drive: $latin1/"$'caf\xe9.cue;' "$work/program.log" || fail "first line: $(head -n1 "$work/program.log")"
+kill -0 "$program_pid" || fail "the player ended"
 echo "open disc ok"

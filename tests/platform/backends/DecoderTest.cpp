@@ -5,6 +5,8 @@
 #include "platform/backends/AudioDecoder.h"
 #include "platform/backends/AudioOutput.h"
 #include "platform/backends/ClockedOutput.h"
+#include "platform/backends/DriveFactory.h"
+#include "platform/SourceSwitch.h"
 #include "platform/backends/ExtractionDrive.h"
 #include "platform/backends/RipSource.h"
 #include "tests/platform/backends/FfmpegEncode.h"
@@ -222,35 +224,51 @@ TEST_F(DecoderTest, AFlacFrameThatChangesChannelsOrSampleFormatPlaysAsSilence) {
     EXPECT_EQ(firstDifference(decoded(*decoder, 5 * 4096 - 50, 200), expected.substr((5 * 4096 - 50) * 4, 200 * 4)), -1);
 }
 
-// A rip whose length only decoding it all tells (ALAC in Matroska) is measured on the drive's worker:
-// an event posted to the window's loop before the drive opens is handled while the drive still shows
-// no disc, and the disc then comes ready with its length. A file that turns out not to play is said
-// by failure(); a cancelled measuring gives up at its next read.
-TEST_F(DecoderTest, AMatroskaRipIsMeasuredOnTheDrivesWorkerWhileTheWindowGoesOn) {
+// A rip whose length only decoding it all tells (ALAC in Matroska) is measured away from the
+// window's thread, through the program's own drive and switch: the drive it starts with measures
+// on its worker (an event posted to the window's loop before the drive opens is handled while the
+// drive still shows no disc), and a switch to it is checked on a thread of its own (the switch
+// returns before the rip is known). A file that turns out not to play is said with its name; a
+// cancelled measuring gives up at its next read.
+TEST_F(DecoderTest, AMatroskaRipIsMeasuredAwayFromTheWindowThroughTheProgramsDriveAndSwitch) {
     constexpr int kSectors = 3 * 60 * kFramesPerSecond;
     const std::vector<uint8_t> samples = testing::patternOf(0, kSectors);
     ASSERT_EQ(testing::encodeWithFfmpeg(std::string(samples.begin(), samples.end()), path("long.mkv"), "matroska", "alac"), "");
     write("bad.flac", "not audio at all");
     for (const char *file : {"long.mkv", "bad.flac"})
         write(std::string(file) + ".cue", "FILE \"" + std::string(file) + "\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
-    auto ripOf = [](const std::string &sheet) -> ExtractionDrive::SourceMaker {
-        return [sheet](std::string &why) { return RipSource::prepare(path(sheet), why); };
-    };
+    setenv("TUNEWICK_AUDIO", "null", 1);
+    std::string description;
 
-    ExtractionDrive rip(ripOf("long.mkv.cue"), std::make_shared<NullOutput>());
+    std::unique_ptr<CdDrive> rip = createDrive(path("long.mkv.cue"), description);
     DriveState seenByPostedEvent = DriveState::Stopped;
-    QTimer::singleShot(0, [&] { seenByPostedEvent = rip.status().state; });
+    QTimer::singleShot(0, [&] { seenByPostedEvent = rip->status().state; });
     std::string reason;
-    ASSERT_TRUE(rip.open(reason)) << reason;
+    ASSERT_TRUE(rip->open(reason)) << reason;
     QCoreApplication::processEvents();
     EXPECT_EQ(seenByPostedEvent, DriveState::NoDisc) << "the window's loop waited for the rip";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rip.status().state == DriveState::Stopped; }, 60000));
-    EXPECT_EQ(rip.toc().leadOut, kSectors);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rip->status().state == DriveState::Stopped; }, 60000));
+    EXPECT_EQ(rip->toc().leadOut, kSectors);
 
-    ExtractionDrive bad(ripOf("bad.flac.cue"), std::make_shared<NullOutput>());
-    ASSERT_TRUE(bad.open(reason)) << reason;
-    ASSERT_TRUE(testing::eventually([&] { return bad.status().state == DriveState::NoDrive; }));
-    EXPECT_NE(bad.failure().find(": bad.flac"), std::string::npos) << bad.failure();
+    // The switch to it, from the demo disc: check() returns while the rip is being measured.
+    std::unique_ptr<CdDrive> demo = createDrive("demo", description);
+    std::atomic<int> answers{0};
+    std::atomic<bool> playable{false};
+    sourceSwitch()->check(path("long.mkv.cue"), [&](bool ok, const std::string &) {
+        playable = ok;
+        ++answers;
+    });
+    EXPECT_EQ(answers, 0) << "the switch measured the rip before it returned";
+    EXPECT_FALSE(sourceSwitch()->putIn(path("long.mkv.cue"))) << "put in before it was known to play";
+    ASSERT_TRUE(testing::eventually([&] { return answers == 1; }));
+    EXPECT_TRUE(playable);
+    EXPECT_TRUE(sourceSwitch()->putIn(path("long.mkv.cue")));
+
+    std::unique_ptr<CdDrive> bad = createDrive(path("bad.flac.cue"), description);
+    ASSERT_TRUE(bad->open(reason)) << reason;
+    ASSERT_TRUE(testing::eventually([&] { return bad->status().state == DriveState::NoDrive; }));
+    EXPECT_NE(bad->failure().find(": bad.flac"), std::string::npos) << bad->failure();
+    setSourceSwitch(nullptr);
 
     const std::atomic<bool> cancelled{true};
     EXPECT_FALSE(AudioDecoder::open(path("long.mkv"), "long.mkv", true, reason, &cancelled));

@@ -4,6 +4,7 @@
 #include "platform/backends/CdioSource.h"
 #include "platform/backends/ClockedOutput.h"
 #include "platform/backends/ExtractionDrive.h"
+#include "platform/backends/TocNames.h"
 #include "tests/platform/backends/TestDisc.h"
 
 #include <cdio/logging.h>
@@ -112,15 +113,24 @@ TEST_F(DiscImageTest, WavFileHoldsWhatWasHeardWithRightSizes) {
                            [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
 }
 
+// A .toc's relative FILE names are found in its own folder whatever the current folder is; only
+// the names of FILE, AUDIOFILE and DATAFILE statements are read so, never CD-Text or a comment.
 TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
-    // libcdio looks for a .toc file's data relative to the working folder, so the name is absolute.
-    std::string bin = path("disc.bin");
+    struct InFolder {
+        fs::path before = fs::current_path();
+        explicit InFolder(const fs::path &folder) { fs::current_path(folder); }
+        ~InFolder() { fs::current_path(before); }
+    } elsewhere("/");
     write("disc.toc", "CD_DA\n"
+                      "TRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\n"
                       "TRACK AUDIO\nFILE \"" +
-                          bin +
-                          "\" 0 00:01:25\n"
-                          "TRACK AUDIO\nFILE \"" +
-                          bin + "\" 00:01:25 00:01:05\n");
+                          path("disc.bin") + "\" 00:01:25 00:01:05\n");
+    const std::string sheet =
+        "CD_TEXT { LANGUAGE 0 { TITLE \"FILE \\\"a.bin\\\"\" } }\n"
+        "// FILE \"b.bin\"\nTRACK AUDIO\nAUDIOFILE \"c.wav\" 0\nDATAFILE \"d\\\"e.bin\"\n";
+    EXPECT_EQ(withFileNamesResolved(sheet, [](const std::string &name) { return "/x/" + name; }),
+              "CD_TEXT { LANGUAGE 0 { TITLE \"FILE \\\"a.bin\\\"\" } }\n"
+              "// FILE \"b.bin\"\nTRACK AUDIO\nAUDIOFILE \"/x/c.wav\" 0\nDATAFILE \"d\\\"e.bin\"\n");
     std::string reason;
     auto source = CdioSource::create(path("disc.toc"), reason);
     ASSERT_TRUE(source) << reason;

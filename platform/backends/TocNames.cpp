@@ -1,0 +1,129 @@
+#include "platform/backends/TocNames.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uintmax_t kLargestToc = 1 << 20; // a sheet of 99 tracks with CD-Text is a few kB
+
+bool isWordByte(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The end of the quoted string that starts at `open` (its closing quote), or npos.
+size_t closingQuote(const std::string &text, size_t open) {
+    for (size_t at = open + 1; at < text.size(); ++at) {
+        if (text[at] == '\\')
+            ++at;
+        else if (text[at] == '"')
+            return at;
+    }
+    return std::string::npos;
+}
+
+bool isFileKeyword(const std::string &word) {
+    return word == "FILE" || word == "AUDIOFILE" || word == "DATAFILE";
+}
+
+std::string readSmallFile(const std::string &path, bool &ok) {
+    std::error_code error;
+    ok = fs::is_regular_file(path, error) && fs::file_size(path, error) <= kLargestToc && !error;
+    if (!ok) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ok = !in.bad();
+    return bytes;
+}
+
+// A relative name found in the sheet's folder, else in the current one, else the sheet's folder's.
+std::string absoluteName(const fs::path &sheetFolder, const std::string &name) {
+    if (name.empty() || name[0] == '/' || name == "-") return name;
+    std::error_code error;
+    const fs::path besideSheet = sheetFolder / name;
+    if (fs::exists(besideSheet, error)) return besideSheet.string();
+    const fs::path inCurrent = fs::absolute(name, error);
+    if (!error && fs::exists(inCurrent, error)) return inCurrent.string();
+    return besideSheet.string();
+}
+
+} // namespace
+
+std::string withFileNamesResolved(const std::string &toc,
+                                  const std::function<std::string(const std::string &)> &resolve) {
+    std::string out;
+    std::string lastWord;
+    size_t at = 0;
+    while (at < toc.size()) {
+        const char c = toc[at];
+        if (c == '/' && at + 1 < toc.size() && toc[at + 1] == '/') { // a comment, to the line's end
+            const size_t end = std::min(toc.find('\n', at), toc.size());
+            out.append(toc, at, end - at);
+            at = end;
+            continue;
+        }
+        if (c == '"') {
+            const size_t close = closingQuote(toc, at);
+            if (close == std::string::npos) return out + toc.substr(at);
+            const std::string name = toc.substr(at + 1, close - at - 1);
+            const std::string resolved = isFileKeyword(lastWord) ? resolve(name) : name;
+            // Only a name that needs no escape is written back; any other stays as the sheet has it.
+            const bool plain = resolved.find_first_of("\"\\\n") == std::string::npos;
+            out += '"' + (plain && name.find('\\') == std::string::npos ? resolved : name) + '"';
+            lastWord.clear();
+            at = close + 1;
+            continue;
+        }
+        if (isWordByte(c)) {
+            size_t end = at;
+            while (end < toc.size() && isWordByte(toc[end]))
+                ++end;
+            lastWord = toc.substr(at, end - at);
+            out.append(toc, at, end - at);
+            at = end;
+            continue;
+        }
+        if (!std::isspace(static_cast<unsigned char>(c))) lastWord.clear();
+        out += c;
+        ++at;
+    }
+    return out;
+}
+
+std::shared_ptr<TocCopy> TocCopy::of(const std::string &path) {
+    bool ok = false;
+    const std::string toc = readSmallFile(path, ok);
+    const fs::path folder =
+        fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+    const std::string resolved =
+        ok ? withFileNamesResolved(toc, [&](const std::string &name) { return absoluteName(folder, name); })
+           : toc;
+    if (!ok || resolved == toc) return std::shared_ptr<TocCopy>(new TocCopy(path, false));
+    const char *tmp = std::getenv("TMPDIR");
+    std::string copy = std::string(tmp && *tmp ? tmp : "/tmp") + "/cd-tunewick32-XXXXXX.toc";
+    const int fd = mkostemps(copy.data(), 4, O_CLOEXEC);
+    if (fd < 0) return std::shared_ptr<TocCopy>(new TocCopy(path, false));
+    const bool written =
+        ::write(fd, resolved.data(), resolved.size()) == static_cast<ssize_t>(resolved.size());
+    ::close(fd);
+    if (!written) {
+        ::unlink(copy.c_str());
+        return std::shared_ptr<TocCopy>(new TocCopy(path, false));
+    }
+    return std::shared_ptr<TocCopy>(new TocCopy(copy, true));
+}
+
+TocCopy::~TocCopy() {
+    if (m_owned) ::unlink(m_path.c_str());
+}
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// libcdio opens the files that a cdrdao .toc names relative to the current folder, which a file
+// manager, the file dialog or a drop never choose. A .toc with relative names is therefore read
+// through a private copy whose names are absolute: found in the sheet's own folder first, then in
+// the current folder (as cdrdao itself would), else left in the sheet's folder, where libcdio then
+// says it is missing.
+
+// `toc` with the name of every FILE, AUDIOFILE and DATAFILE statement given to `resolve` and
+// replaced by what it returns; strings elsewhere (CD-Text), comments and every other byte stay.
+// A name that `resolve` returns unchanged, or that could not be written back, is left as it was.
+std::string withFileNamesResolved(const std::string &toc,
+                                  const std::function<std::string(const std::string &)> &resolve);
+
+// A copy of a .toc in a private temporary file, removed with this object.
+class TocCopy {
+public:
+    // The path to give libcdio for the .toc at `path`: the sheet itself when all its names are
+    // absolute (or it cannot be read: libcdio then says so), else a copy with absolute names.
+    static std::shared_ptr<TocCopy> of(const std::string &path);
+    ~TocCopy();
+    TocCopy(const TocCopy &) = delete;
+    TocCopy &operator=(const TocCopy &) = delete;
+
+    const std::string &path() const { return m_path; }
+
+private:
+    TocCopy(std::string path, bool owned) : m_path(std::move(path)), m_owned(owned) {}
+    std::string m_path;
+    bool m_owned;
+};
+
+} // namespace platform
