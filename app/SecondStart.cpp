@@ -1,7 +1,6 @@
 #include "app/SecondStart.h"
 
 #include "app/LocalPath.h"
-
 #include "app/SingleInstance.h"
 #include "desktop/X11Activation.h"
 #include "player/PlayerState.h"
