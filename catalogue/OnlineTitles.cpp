@@ -35,6 +35,7 @@ struct Found {
     std::optional<online::Release> chosen;
     bool choiceOffered = false;
     std::optional<std::string> discTitlePut;     // the disc title put into the editor
+    QString releasePut;                          // the release whose titles were put there
 };
 Found s_found;
 
@@ -89,7 +90,7 @@ void showNote(const QString &note) { CD_Database->Edit1->setPlaceholderText(note
 // The release's titles go where the editor is still empty: what the disc carries or the user
 // typed stays. putTitle blanks their control characters.
 void putFoundTitles(const online::Release &release) {
-    rememberReleaseOfLoadedDisc(release.id);
+    s_found.releasePut = release.id;
     if (CD_Database->Edit1->text().isEmpty()) {
         putTitle(0, release.title.toStdString());
         s_found.discTitlePut = CD_Database->Edit1->Text();
@@ -144,6 +145,11 @@ void forgetFoundTitles() {
     if (!CD_Database) return;
     CD_Database->Edit1->setPlaceholderText(QString());
     offerAttach(QUrl());
+}
+
+void foundTitlesSaved() {
+    if (!s_found.releasePut.isEmpty() && s_found.discFile == DiscFilePath)
+        rememberReleaseOfLoadedDisc(s_found.releasePut);
 }
 
 bool editorHoldsFoundDiscTitle() {
