@@ -40,17 +40,21 @@ bool isRedirect(int status) {
 }
 
 // An HTTP date in any of its three forms: IMF-fixdate, the obsolete RFC 850 form and asctime's.
-QDateTime httpDate(const QString &text) {
+// All are in GMT.
+QDateTime httpDate(QString text) {
+    text = text.simplified();
+    if (text.endsWith(QLatin1String(" GMT"))) text = text.chopped(4) + QLatin1String(" +0000");
     const QDateTime imf = QDateTime::fromString(text, Qt::RFC2822Date);
     if (imf.isValid()) return imf;
+    // Without the weekday: the parser checks it against the date, which a two-digit year puts in
+    // the wrong century.
+    const QString date = text.section(QLatin1Char(' '), 1).remove(QLatin1String(" +0000"));
     const QLocale c = QLocale::c();
-    QDateTime date = c.toDateTime(text.chopped(text.endsWith(QLatin1String(" GMT")) ? 4 : 0),
-                                  QStringLiteral("dddd, dd-MMM-yy hh:mm:ss"));
-    if (date.isValid() && date.date().year() < 1970) date = date.addYears(100);
-    if (!date.isValid()) date = c.toDateTime(text.simplified(), QStringLiteral("ddd MMM d hh:mm:ss yyyy"));
-    // Both forms are in GMT, though they do not say so in a way the parser reads.
-    if (date.isValid()) date.setTimeZone(QTimeZone::utc());
-    return date;
+    QDateTime parsed = c.toDateTime(date, QStringLiteral("dd-MMM-yy hh:mm:ss"));
+    if (parsed.isValid() && parsed.date().year() < 1970) parsed = parsed.addYears(100);
+    if (!parsed.isValid()) parsed = c.toDateTime(date, QStringLiteral("MMM d hh:mm:ss yyyy"));
+    if (parsed.isValid()) parsed.setTimeZone(QTimeZone::utc());
+    return parsed;
 }
 
 }  // namespace

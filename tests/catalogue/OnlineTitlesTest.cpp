@@ -18,7 +18,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QImage>
-#include <QLabel>
+#include <QPushButton>
 #include <QMessageBox>
 
 namespace {
@@ -555,10 +555,12 @@ TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFill
         service->answer({{}, QStringLiteral("見つかりませんでした"), true});
         EXPECT_EQ(CD_Database->Edit1->text(), QString());
         EXPECT_EQ(CD_Database->Edit1->placeholderText(), QStringLiteral("見つかりませんでした"));
-        // Beside the note, the service's page for adding the disc, opened in the browser.
-        auto *link = CD_Database->Edit1->findChild<QLabel *>();
-        EXPECT_TRUE(link && link->isVisible() && link->text().contains(QStringLiteral("MusicBrainz に登録...")));
-        if (link) Q_EMIT link->linkActivated(link->text().section(QLatin1Char('"'), 1, 1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
+        // Beside the note, a button for the service's page for adding the disc, next after the
+        // field for Tab, that opens the page in the browser.
+        auto *link = CD_Database->Edit1->findChild<QPushButton *>();
+        EXPECT_TRUE(link && link->isVisible() && link->text() == QStringLiteral("MusicBrainz に登録..."));
+        EXPECT_TRUE(link && (link->focusPolicy() & Qt::TabFocus) && CD_Database->Edit1->nextInFocusChain() == link);
+        if (link) link->click();
         CD_Database->Edit1->setText(std::string("typed"));
         EXPECT_FALSE(link && link->isVisible()) << "the link stays over a typed title";
         CD_Database->BitBtn1Click(CD_Database->BitBtn1);
@@ -579,8 +581,8 @@ TEST_F(OnlineTitles, NothingFoundLeavesTheEditorEmptyWithANoteAndNoneOfTheseFill
         }
         CD_Database->show();
         service->answer({{release("A", {"a"}), release("B", {"b"})}, {}});
-        auto *link = CD_Database->Edit1->findChild<QLabel *>();
-        EXPECT_FALSE(link && link->isVisible()) << "releases were found: no page for adding the disc";
+        EXPECT_EQ(CD_Database->Edit1->findChild<QPushButton *>(), nullptr)
+            << "releases were found: no page for adding the disc, and no empty control in its place";
         EXPECT_EQ(CD_Database->Edit1->text(), QString());
         EXPECT_EQ(CD_Database->SG1->cellText(1, 1), QString());
         CD_Database->BitBtn1Click(CD_Database->BitBtn1);
