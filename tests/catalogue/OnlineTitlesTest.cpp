@@ -304,6 +304,9 @@ QByteArray pngImage() {
     return bytes;
 }
 
+// The cover the desktop's media controls are given.
+QString publishedArt() { return metadataOf(readMediaSnapshot()).value(QStringLiteral("mpris:artUrl")).toString(); }
+
 const char *const kReleaseId = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
 const char *const kOtherReleaseId = "11111111-2222-4333-8444-555555555555";
 // A release refused once is not asked for again in the run: each test below has its own.
@@ -319,30 +322,14 @@ const char *const kLinkReleaseId = "55555555-2222-4333-8444-555555555555";
 TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
     SettingsFile(QStringLiteral("ROTOR.INI")).WriteText("Online", "MusicBrainz", "1");
     const platform::SimulatedDisc disc = platform::SimulatedDisc::ofSeconds({10, 20});
-    const auto takeOnly = [&](const char *id, bool save = true) {
-        return [&, id, save](QDialog *dialog) {
-            if (press(dialog, QStringLiteral("はい(&Y)"))) {
-                service->answer({{release("Only", {"o1", "o2"}, "Jpan", id)}, {}});
-                return 0;
-            }
-            CD_Database->show();
-            QCoreApplication::processEvents();
-            if (save) CD_Database->BitBtn2Click(CD_Database->BitBtn2);
-            CD_Database->BitBtn1Click(CD_Database->BitBtn1);
-            return int(QDialog::Rejected);
-        };
-    };
-    const auto artUrl = [] { return metadataOf(readMediaSnapshot()).value(QStringLiteral("mpris:artUrl")).toString(); };
-    answerModal = takeOnly(kReleaseId, false);
-    load(platform::SimulatedDisc::ofSeconds({12, 34}));
+    takeRelease(platform::SimulatedDisc::ofSeconds({12, 34}), kReleaseId, false);
     EXPECT_TRUE(service->coversAsked.isEmpty()) << "a cover for titles closed without saving";
     EXPECT_FALSE(QFileInfo::exists(coverCacheFolder() + QStringLiteral("/releases")));
     eject();
 
-    answerModal = takeOnly(kReleaseId);
-    load(disc);
+    takeRelease(disc, kReleaseId);
     ASSERT_EQ(service->coversAsked, QStringList{kReleaseId});
-    EXPECT_EQ(artUrl(), QString()) << "published before it came";
+    EXPECT_EQ(publishedArt(), QString()) << "published before it came";
     EXPECT_EQ(bytesOf(coverCacheFolder() + QStringLiteral("/releases")),
               online::discIdOf(*online::musicBrainzToc(drive.toc())).toStdString() + " " + kReleaseId + "\n");
     service->giveCover(pngImage());
@@ -350,7 +337,7 @@ TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
     const QString cover = coverCacheFolder() + QLatin1Char('/') + kReleaseId + QStringLiteral(".png");
     ASSERT_TRUE(QFileInfo::exists(cover));
     tick();
-    EXPECT_EQ(artUrl(), QUrl::fromLocalFile(cover).toString());
+    EXPECT_EQ(publishedArt(), QUrl::fromLocalFile(cover).toString());
 
     const auto reload = [&] {
         eject();
@@ -361,13 +348,13 @@ TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
     };
     reload();
     EXPECT_EQ(service->coversAsked.size(), 1) << "fetched again although kept";
-    EXPECT_EQ(artUrl(), QUrl::fromLocalFile(cover).toString());
+    EXPECT_EQ(publishedArt(), QUrl::fromLocalFile(cover).toString());
 
     QFile::remove(cover);
     Form1->PM_ONLINE->trigger();  // off
     reload();
     EXPECT_EQ(service->coversAsked.size(), 1) << "fetched with the look-up off";
-    EXPECT_EQ(artUrl(), QString()) << "a removed cover published";
+    EXPECT_EQ(publishedArt(), QString()) << "a removed cover published";
     Form1->PM_ONLINE->trigger();  // on
     reload();
     EXPECT_EQ(service->coversAsked.size(), 2) << "a removed cover is fetched again";
@@ -381,13 +368,12 @@ TEST_F(OnlineTitles, TakenReleaseGivesTheDiscItsCoverOnce) {
 
     // Another disc, another release, whose cover arrives cut short: none is published.
     eject();
-    answerModal = takeOnly(kOtherReleaseId);
-    load(platform::SimulatedDisc::ofSeconds({30, 40}));
+    takeRelease(platform::SimulatedDisc::ofSeconds({30, 40}), kOtherReleaseId);
     EXPECT_EQ(service->coversAsked.size(), 4);
     service->giveCover(pngImage().left(60));
     settleCoverCheck();
     tick();
-    EXPECT_EQ(artUrl(), QString());
+    EXPECT_EQ(publishedArt(), QString());
     EXPECT_TRUE(QDir(coverCacheFolder()).entryList({QStringLiteral("*.png"), QStringLiteral("*.jpg")}).isEmpty());
 }
 
@@ -448,14 +434,13 @@ void OnlineTitles::takeRelease(const platform::SimulatedDisc &disc, const char *
 // result thrown away.
 TEST_F(OnlineTitles, CoverThatTakesLongToDecodeIsRefusedWithoutTheWindowWaiting) {
     SettingsFile(QStringLiteral("ROTOR.INI")).WriteText("Online", "MusicBrainz", "1");
-    const auto artUrl = [] { return metadataOf(readMediaSnapshot()).value(QStringLiteral("mpris:artUrl")).toString(); };
     takeRelease(platform::SimulatedDisc::ofSeconds({10, 20}), kBombReleaseId);
     ASSERT_EQ(service->coversAsked.size(), 1);
     service->giveCover(scanBomb(250000));
     EXPECT_LT(settleCoverCheck(), 500) << "the window waited for the cover";
     EXPECT_FALSE(coverBeingChecked());
     tick();
-    EXPECT_EQ(artUrl(), QString());
+    EXPECT_EQ(publishedArt(), QString());
 
     eject();
     setCoverCheck([](const QByteArray &) -> std::optional<const char *> {
@@ -471,7 +456,7 @@ TEST_F(OnlineTitles, CoverThatTakesLongToDecodeIsRefusedWithoutTheWindowWaiting)
     EXPECT_LT(clock.elapsed(), 3500) << "refused only after the check ended";
     while (clock.elapsed() < 4500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     tick();
-    EXPECT_EQ(artUrl(), QString());
+    EXPECT_EQ(publishedArt(), QString());
     EXPECT_TRUE(QDir(coverCacheFolder()).entryList({QStringLiteral("*.png"), QStringLiteral("*.jpg")}).isEmpty());
     setCoverCheck(nullptr);
 }

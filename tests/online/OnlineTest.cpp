@@ -459,8 +459,7 @@ TEST_F(Lookup, HostileAnswersEndTheLookUpWithANote) {
 // The cover comes by way of the archive's redirect to its image host; a redirect elsewhere, a 404
 // or an ID that is none gives no cover.
 TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
-    const char *const id = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
-    qputenv("TUNEWICK_COVERART_URL", service.base().toUtf8());
+    const QString id = QString::fromLatin1(kCoverId);
     FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
     ASSERT_TRUE(elsewhere.listening());
     elsewhere.script({200, "elsewhere", {}});
@@ -468,25 +467,13 @@ TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
     service.script({200, "image bytes", {}});
     service.script({307, {}, "Location: " + elsewhere.base().toUtf8() + "/front.jpg\r\n"});
     service.script({404, "Not Found", {}});
-    const auto fetch = [&](const QString &releaseId) {
-        std::optional<QByteArray> image;
-        QEventLoop loop;
-        lookup.fetchCover(releaseId, [&](const QByteArray &bytes) {
-            image = bytes;
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        if (!image) loop.exec();
-        return image.value_or("<no answer>");
-    };
-    EXPECT_EQ(fetch(id), "image bytes");
-    EXPECT_EQ(fetch(id), QByteArray()) << "a redirect to another host";
-    EXPECT_EQ(fetch(id), QByteArray()) << "a 404";
-    EXPECT_EQ(fetch(QStringLiteral("../../etc")), QByteArray());
-    qunsetenv("TUNEWICK_COVERART_URL");
+    EXPECT_EQ(cover(id), "image bytes");
+    EXPECT_EQ(cover(id), QByteArray()) << "a redirect to another host";
+    EXPECT_EQ(cover(id), QByteArray()) << "a 404";
+    EXPECT_EQ(cover(QStringLiteral("../../etc")), QByteArray());
     EXPECT_TRUE(elsewhere.requests.empty());
     ASSERT_EQ(service.requests.size(), 4);
-    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(id) + "/front-500");
+    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(kCoverId) + "/front-500");
     EXPECT_TRUE(service.requests[0].userAgent.startsWith("CD-Tunewick32/"));
     EXPECT_GE(service.requests[2].atMs - service.requests[1].atMs, 1000) << "more than one request a second";
 }
