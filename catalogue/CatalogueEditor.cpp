@@ -381,6 +381,7 @@ void TCD_Database::BitBtn2Click(QObject *) {
     SG1->commitEditor();
     // Exactly the disc title and one line per track: lines past the last track are dropped.
     catalogue::writeFile(DiscFilePath, catalogueLines());
+    foundTitlesSaved();
 }
 
 void TCD_Database::BitBtn1Click(QObject *) {

@@ -14,7 +14,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,6 +35,7 @@ struct Found {
     std::optional<online::Release> chosen;
     bool choiceOffered = false;
     std::optional<std::string> discTitlePut;     // the disc title put into the editor
+    QString releasePut;                          // the release whose titles were put there
 };
 Found s_found;
 
@@ -43,39 +44,45 @@ bool editorWaitsForTitles() {
            !QFileInfo::exists(DiscFilePath);
 }
 
-// The link to the service's page for adding the disc: inside the title field, at its right end,
-// while the field is empty (the note shows there then, cut short before the link).
-void showAttachLink(QLabel *link, bool shown) {
+// The link to the service's page for adding the disc: a flat button drawn as a link inside the
+// title field, at its right end, shown while the field is empty (the note shows there then, cut
+// short before it). Tab reaches it right after the field, and a screen reader announces it as a
+// button whose press opens the page. It exists only while offered, so that no empty control stays
+// behind in the field for other discs.
+QPushButton *attachLink() { return CD_Database->Edit1->findChild<QPushButton *>(QStringLiteral("attachLink")); }
+
+void showAttachLink(QPushButton *link) {
+    const bool shown = CD_Database->Edit1->text().isEmpty();
     link->setVisible(shown);
     CD_Database->Edit1->setTextMargins(0, 0, shown ? link->sizeHint().width() + 6 : 0, 0);
 }
 
-QLabel *attachLink() {
-    auto *link = CD_Database->Edit1->findChild<QLabel *>(QStringLiteral("attachLink"));
-    if (link) return link;
-    link = new QLabel(CD_Database->Edit1);
+QPushButton *newAttachLink(const QUrl &url) {
+    auto *link = new QPushButton(QCoreApplication::translate("OnlineTitles", kAttach), CD_Database->Edit1);
     link->setObjectName(QStringLiteral("attachLink"));
-    link->setTextFormat(Qt::RichText);
-    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    link->setFlat(true);
+    link->setFocusPolicy(Qt::StrongFocus);
     link->setCursor(Qt::PointingHandCursor);
-    auto *layout = new QHBoxLayout(CD_Database->Edit1);
-    layout->setContentsMargins(0, 0, 4, 0);
-    layout->addStretch();
+    link->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-decoration: underline; border: none;"
+                                       " padding: 0 2px; } QPushButton:focus { border: 1px dotted palette(link); }"));
+    auto *layout = qobject_cast<QHBoxLayout *>(CD_Database->Edit1->layout());
+    if (!layout) {
+        layout = new QHBoxLayout(CD_Database->Edit1);
+        layout->setContentsMargins(0, 0, 4, 0);
+        layout->addStretch();
+    }
     layout->addWidget(link);
-    QObject::connect(link, &QLabel::linkActivated, link, [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
-    QObject::connect(CD_Database->Edit1, &QLineEdit::textChanged, link,
-                     [link](const QString &text) { showAttachLink(link, text.isEmpty() && !link->text().isEmpty()); });
+    QWidget::setTabOrder(CD_Database->Edit1, link);
+    QObject::connect(link, &QPushButton::clicked, link, [url] { QDesktopServices::openUrl(url); });
+    QObject::connect(CD_Database->Edit1, &QLineEdit::textChanged, link, [link] { showAttachLink(link); });
     return link;
 }
 
 // Offers the page for adding the loaded disc, or takes the offer back (an empty URL).
 void offerAttach(const QUrl &url) {
-    QLabel *link = attachLink();
-    link->setText(url.isEmpty() ? QString()
-                                : QStringLiteral("<a href=\"%1\">%2</a>")
-                                      .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                           QCoreApplication::translate("OnlineTitles", kAttach).toHtmlEscaped()));
-    showAttachLink(link, !url.isEmpty() && CD_Database->Edit1->text().isEmpty());
+    delete attachLink();
+    CD_Database->Edit1->setTextMargins(0, 0, 0, 0);
+    if (!url.isEmpty()) showAttachLink(newAttachLink(url));
 }
 
 QUrl attachUrlOfLoadedDisc() {
@@ -89,7 +96,7 @@ void showNote(const QString &note) { CD_Database->Edit1->setPlaceholderText(note
 // The release's titles go where the editor is still empty: what the disc carries or the user
 // typed stays. putTitle blanks their control characters.
 void putFoundTitles(const online::Release &release) {
-    rememberReleaseOfLoadedDisc(release.id);
+    s_found.releasePut = release.id;
     if (CD_Database->Edit1->text().isEmpty()) {
         putTitle(0, release.title.toStdString());
         s_found.discTitlePut = CD_Database->Edit1->Text();
@@ -144,6 +151,11 @@ void forgetFoundTitles() {
     if (!CD_Database) return;
     CD_Database->Edit1->setPlaceholderText(QString());
     offerAttach(QUrl());
+}
+
+void foundTitlesSaved() {
+    if (!s_found.releasePut.isEmpty() && s_found.discFile == DiscFilePath)
+        rememberReleaseOfLoadedDisc(s_found.releasePut);
 }
 
 bool editorHoldsFoundDiscTitle() {

@@ -23,6 +23,9 @@ void forgetFoundTitles();
 // note opens the service's page for adding it in the desktop's browser. Called when the editor
 // shows.
 void fillTitlesFoundOnline();
+// The editor saved its titles: the release they were taken from, if any, is remembered for the
+// disc and gives it its cover. A release the user closed the editor on without saving is not.
+void foundTitlesSaved();
 // True while the editor's title field holds the disc title found online as it was put there: no
 // title the user gave, as long as it is not saved.
 bool editorHoldsFoundDiscTitle();

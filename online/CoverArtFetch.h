@@ -1,22 +1,19 @@
 #pragma once
 
+#include "online/ServiceRequest.h"
 #include "online/TitleLookup.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
-#include <QTimer>
-#include <QUrl>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace online {
 
 // Fetches a release's front cover (500 pixels) from the Cover Art Archive: one fetch at a time (a
 // new one drops the one under way), at most one request a second, 15 s for each, the answer cut
-// off at the size limit. The archive answers with a redirect to its image host, archive.org: a
-// redirect is followed only there or within the archive's own host, and never from HTTPS to HTTP.
+// off at the size limit as it comes. The archive answers with a redirect to its image host,
+// archive.org: a redirect is followed only there or within the archive's own host, never from
+// HTTPS to HTTP, and at most five of them (ServiceFetch keeps these rules).
 // The archive is https://coverartarchive.org unless TUNEWICK_COVERART_URL names another.
 class CoverArtFetch : public QObject {
     Q_OBJECT
@@ -31,20 +28,9 @@ public:
     static QString archiveBase();
 
 private:
-    void issue();
-    void redirected(const QUrl &to);
-    void checkSize();
-    void answered();
-    void dropReply();
     void finish(const QByteArray &image);
 
-    QNetworkAccessManager *m_network;
-    QByteArray m_userAgent;
-    QPointer<QNetworkReply> m_reply;
-    QTimer m_wait;
-    QTimer m_deadline;
-    QElapsedTimer m_lastRequest;
-    QUrl m_url;
+    ServiceFetch m_fetch;
     int m_timeLimitMs = 15000;
     TitleLookup::CoverDone m_done;
 };

@@ -58,7 +58,9 @@ QString tocParameter(const MusicBrainzToc &toc) {
 }
 
 bool isMusicBrainzId(const QString &id) {
-    static const QRegularExpression form(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
+    // Anchored on the whole text: "$" alone would also match before a final newline.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QStringLiteral("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
     return form.match(id).hasMatch();
 }
 

@@ -8,7 +8,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrlQuery>
-
 #include <algorithm>
 
 namespace online {
@@ -32,24 +31,9 @@ LookupResult unknownDisc() {
     return result;
 }
 
-// The wait the service asks for in a Retry-After header of whole seconds; 0 when none.
-qint64 retryAfterMs(const QNetworkReply *reply) {
-    bool ok = false;
-    const qint64 seconds = reply->rawHeader("Retry-After").trimmed().toLongLong(&ok);
-    return ok && seconds > 0 ? std::min<qint64>(seconds, 24 * 3600) * 1000 : 0;
-}
-
 }  // namespace
 
-MusicBrainzLookup::MusicBrainzLookup(QObject *parent) : QObject(parent) {
-    m_wait.setSingleShot(true);
-    // A coarse timer may fire a little early: the service counts whole seconds, the user 15 of them.
-    m_wait.setTimerType(Qt::PreciseTimer);
-    m_deadline.setSingleShot(true);
-    m_deadline.setTimerType(Qt::PreciseTimer);
-    connect(&m_wait, &QTimer::timeout, this, &MusicBrainzLookup::issue);
-    connect(&m_deadline, &QTimer::timeout, this, &MusicBrainzLookup::timedOut);
-}
+MusicBrainzLookup::MusicBrainzLookup(QObject *parent) : QObject(parent) {}
 
 MusicBrainzLookup::~MusicBrainzLookup() { cancel(); }
 
@@ -90,19 +74,7 @@ void MusicBrainzLookup::fetchCover(const QString &releaseId, CoverDone done) {
 
 void MusicBrainzLookup::cancel() {
     m_done = nullptr;
-    m_wait.stop();
-    m_deadline.stop();
-    dropReply();
-}
-
-void MusicBrainzLookup::dropReply() {
-    if (m_reply) {
-        QNetworkReply *reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
+    if (m_fetch) m_fetch->cancel();
 }
 
 QUrl MusicBrainzLookup::discIdUrl() const {
@@ -118,60 +90,25 @@ QUrl MusicBrainzLookup::fuzzyUrl() const {
     return url;
 }
 
-// The request waits until a second has passed since the one before and until `notBeforeMs`. A
-// new address gets the whole time limit; a retry only what is left of it.
+// A new address gets the whole time limit; a retry only what is left of it after its wait.
 void MusicBrainzLookup::send(const QUrl &url, qint64 notBeforeMs) {
     if (!m_retried) m_sinceFirstTry.start();
     m_url = url;
-    const qint64 sinceLast = m_lastRequest.isValid() ? m_lastRequest.elapsed() : kRequestGapMs;
-    const qint64 wait = std::max<qint64>(notBeforeMs, kRequestGapMs - sinceLast);
-    m_wait.start(static_cast<int>(std::max<qint64>(wait, 0)));
-}
-
-void MusicBrainzLookup::issue() {
     if (!m_network) m_network = newNetworkManager(this);
-    m_lastRequest.start();
-    m_reply = m_network->get(serviceRequest(m_url, userAgent(), "application/json"));
-    connect(m_reply, &QNetworkReply::finished, this, &MusicBrainzLookup::answered);
-    connect(m_reply, &QNetworkReply::readyRead, this, &MusicBrainzLookup::checkSize);
-    connect(m_reply, &QNetworkReply::redirected, this, &MusicBrainzLookup::redirected);
-    m_deadline.start(static_cast<int>(std::max<qint64>(m_timeLimitMs - m_sinceFirstTry.elapsed(), 0)));
+    if (!m_fetch) m_fetch = new ServiceFetch(m_network, userAgent(), {"application/json", {}}, this);
+    const qint64 timeLeft = m_timeLimitMs - m_sinceFirstTry.elapsed();
+    m_fetch->get(
+        url, timeLeft, [this](const ServiceAnswer &answer) { answered(answer); }, notBeforeMs);
 }
 
-// An answer past the size limit is cut off where it stands.
-void MusicBrainzLookup::checkSize() {
-    if (m_reply && m_reply->bytesAvailable() > kMostAnswerBytes) refuse();
-}
-
-void MusicBrainzLookup::redirected(const QUrl &to) {
-    if (!m_reply) return;
-    if (!redirectAllowed(m_url, to)) return refuse();
-    Q_EMIT m_reply->redirectAllowed();
-}
-
-void MusicBrainzLookup::refuse() {
-    m_deadline.stop();
-    dropReply();
-    finish(note(kBadAnswer));
-}
-
-void MusicBrainzLookup::timedOut() {
-    dropReply();
-    finish(note(kNoAnswer));
-}
-
-void MusicBrainzLookup::answered() {
-    QNetworkReply *reply = m_reply;
-    if (!reply) return;
-    m_reply = nullptr;
-    m_deadline.stop();
-    reply->deleteLater();
-    // The next request's second counts from this answer: the service saw the request before it.
-    m_lastRequest.start();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+void MusicBrainzLookup::answered(const ServiceAnswer &answer) {
+    if (answer.outcome == ServiceAnswer::TimedOut) return finish(note(kNoAnswer));
+    if (answer.outcome == ServiceAnswer::Unreachable) return finish(note(kNoConnection));
+    if (answer.outcome == ServiceAnswer::Refused) return finish(note(kBadAnswer));
+    const int status = answer.status;
     if (status == 503 && !m_retried) {
         m_retried = true;
-        const qint64 wait = std::max<qint64>(kRequestGapMs, retryAfterMs(reply));
+        const qint64 wait = std::max<qint64>(kRequestGapMs, answer.retryAfterMs);
         if (wait > m_timeLimitMs - m_sinceFirstTry.elapsed()) return finish(note(kBusy));
         return send(m_url, wait);
     }
@@ -182,11 +119,10 @@ void MusicBrainzLookup::answered() {
     }
     if (status == 404) return finish(unknownDisc());
     if (status == 503) return finish(note(kBusy));
-    if (status != 200) return finish(note(status == 0 ? kNoConnection : kBadAnswer));
+    if (status != 200) return finish(note(kBadAnswer));
 
-    if (reply->bytesAvailable() > kMostAnswerBytes) return finish(note(kBadAnswer));
     const DiscMatch match{m_fuzzy ? QString() : m_discId, m_toc.lastTrack - m_toc.firstTrack + 1};
-    std::optional<std::vector<Release>> releases = readAnswer(reply->readAll(), match);
+    std::optional<std::vector<Release>> releases = readAnswer(answer.body, match);
     if (!releases) return finish(note(kBadAnswer));
     LookupResult result{std::move(*releases), QString()};
     finish(result.releases.empty() ? unknownDisc() : std::move(result));

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "online/DiscId.h"
+#include "online/ServiceRequest.h"
 #include "online/TitleLookup.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
-#include <QTimer>
 #include <QUrl>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 namespace online {
 
@@ -18,7 +16,8 @@ namespace online {
 // service does not know the ID, once more by its TOC (a fuzzy look-up). Keeps to the service's
 // rules: a User-Agent naming the program, at most one request a second, a 503 tried once more no
 // sooner than it asks, when that fits in the time left. Each address has 15 s to answer, its retry
-// included. Cookies, redirects to other hosts and answers over the size limit are refused. The service's address is
+// and redirects included. Cookies, redirects to other hosts and answers over the size limit are
+// refused (ServiceFetch keeps these rules). The service's address is
 // https://musicbrainz.org unless TUNEWICK_MUSICBRAINZ_URL names another (a mirror, a test server).
 class CoverArtFetch;
 
@@ -40,24 +39,15 @@ public:
 
 private:
     void send(const QUrl &url, qint64 notBeforeMs);
-    void issue();
-    void checkSize();
-    void redirected(const QUrl &to);
-    void refuse();
-    void answered();
-    void timedOut();
-    void dropReply();
+    void answered(const ServiceAnswer &answer);
     void finish(LookupResult result);
     QUrl discIdUrl() const;
     QUrl fuzzyUrl() const;
 
     QNetworkAccessManager *m_network = nullptr;  // made on the first request
+    ServiceFetch *m_fetch = nullptr;             // made on the first request
     CoverArtFetch *m_covers = nullptr;           // made on the first cover
-    QPointer<QNetworkReply> m_reply;
-    QTimer m_wait;       // holds the next request back to keep the rate and the retry delay
-    QTimer m_deadline;   // the request's time limit
-    QElapsedTimer m_lastRequest;
-    QElapsedTimer m_sinceFirstTry;  // since the first request to m_url
+    QElapsedTimer m_sinceFirstTry;               // since the first request to m_url
     int m_timeLimitMs = 15000;
     QUrl m_url;
     MusicBrainzToc m_toc;

@@ -5,6 +5,8 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
@@ -31,6 +33,28 @@ std::optional<QString> replaceFileAtomically(const QString &path, std::string_vi
         return reason;
     }
     if (!file.commit()) return file.errorString();
+    return std::nullopt;
+}
+
+std::optional<QString> replaceFileNotFollowingLinks(const QString &path, std::string_view bytes) {
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    // mkostemp creates with O_EXCL: a link planted under the new name makes it fail, never followed.
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return qt_error_string(errno);
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return std::optional<QString>(qt_error_string(error));
+    };
+    for (size_t written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail(n < 0 ? errno : ENOSPC);
+        written += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail(errno);
+    if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) return fail(errno);
+    ::close(fd);
     return std::nullopt;
 }
 

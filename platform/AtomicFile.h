@@ -17,4 +17,10 @@ namespace platform {
 // and a file of that shape may just as well be the user's own, so it is never removed.
 std::optional<QString> replaceFileAtomically(const QString &path, std::string_view bytes);
 
+// Replaces the file at `path` as above, but never writes through a symbolic link: the new file is
+// made beside it under a fresh name that nothing can stand in for, and renamed over `path`, which
+// replaces a link there with the file and leaves the link's target alone. The folder must exist.
+// For the program's own files in a folder others may have prepared (a cache).
+std::optional<QString> replaceFileNotFollowingLinks(const QString &path, std::string_view bytes);
+
 }  // namespace platform

@@ -109,6 +109,13 @@ cannot hold makes that file UTF-8 with a byte-order mark. See man cd-tunewick32
     </message>
 </context>
 <context>
+    <name>CoverArt</name>
+    <message>
+        <source>リリースの一覧 %1 を読めないか大きすぎるため、書き換えずにそのまま残します</source>
+        <translation>The release list %1 cannot be read or is too large; it is left as it is, unchanged</translation>
+    </message>
+</context>
+<context>
     <name>DiscLoading</name>
     <message>
         <source>情報</source>

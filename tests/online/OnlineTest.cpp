@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
+#include <QFile>
+#include <QLocale>
+#include <QTimeZone>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
@@ -78,6 +81,65 @@ TEST(DiscId, AttachPageNamesTheDiscItsTracksAndItsToc) {
     EXPECT_EQ(online::attachUrl(*online::musicBrainzToc(enhanced(true))).toString(QUrl::FullyEncoded),
               "https://musicbrainz.org/cdtoc/attach?id=cHW1Uutl_kyWNaLJsLmTGTe4rnE-&tracks=16&toc=1+16+224238+150+13374+"
               "24544+40029+53948+64717+75840+92284+113387+128033+144752+156524+173552+189058+201726+214559");
+}
+
+// A release ID names a cache file and a request: only the whole text in its one form passes.
+TEST(DiscId, ReleaseIdIsMatchedWhole) {
+    EXPECT_TRUE(online::isMusicBrainzId(QStringLiteral("0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5")));
+    for (const char *id : {"0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5\n", "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5/",
+                           "\n0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5", "0F3C6D4E-1A2B-4C5D-8E9F-A0B1C2D3E4F5", "",
+                           "../../0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5"})
+        EXPECT_FALSE(online::isMusicBrainzId(QString::fromLatin1(id))) << id;
+}
+
+// --- the rules of every service -----------------------------------------------------------
+
+TEST(ServiceRules, RedirectsStayOnTheHostAndNeverLeaveHttps) {
+    const QStringList imageHosts = {QStringLiteral("archive.org"), QStringLiteral(".archive.org")};
+    const struct {
+        const char *from;
+        const char *to;
+        bool allowed;
+    } cases[] = {
+        {"https://musicbrainz.org/ws/2/discid/x", "https://musicbrainz.org/ws/2/discid/y", true},
+        {"http://musicbrainz.org/a", "https://musicbrainz.org/a", true},
+        {"https://musicbrainz.org/a", "http://musicbrainz.org/a", false},
+        {"https://MusicBrainz.org/a", "https://musicbrainz.ORG/b", true},
+        {"https://musicbrainz.org/a", "https://evil.example/a", false},
+        {"https://musicbrainz.org/a", "https://musicbrainz.org.evil.example/a", false},
+        {"https://musicbrainz.org/a", "ftp://musicbrainz.org/a", false},
+        {"https://musicbrainz.org/a", "file:///etc/passwd", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(online::redirectAllowed(QUrl(QString::fromLatin1(c.from)), QUrl(QString::fromLatin1(c.to))), c.allowed)
+            << c.from << " -> " << c.to;
+    const QUrl archive(QStringLiteral("https://coverartarchive.org/release/x/front-500"));
+    EXPECT_TRUE(online::redirectAllowed(archive, QUrl(QStringLiteral("https://ia800.us.archive.org/f.jpg")), imageHosts));
+    EXPECT_TRUE(online::redirectAllowed(archive, QUrl(QStringLiteral("https://archive.org/f.jpg")), imageHosts));
+    EXPECT_FALSE(online::redirectAllowed(archive, QUrl(QStringLiteral("http://archive.org/f.jpg")), imageHosts));
+    EXPECT_FALSE(online::redirectAllowed(archive, QUrl(QStringLiteral("https://notarchive.org/f.jpg")), imageHosts));
+}
+
+TEST(ServiceRules, RetryAfterIsReadInSecondsAndAsAnHttpDate) {
+    const QDateTime now(QDate(2026, 12, 8), QTime(14, 0, 0), QTimeZone::utc());
+    const struct {
+        const char *value;
+        qint64 ms;
+    } cases[] = {
+        {"5", 5000},
+        {" 120 ", 120000},
+        {"0", 0},
+        {"-3", 0},
+        {"soon", 0},
+        {"", 0},
+        {"Tue, 08 Dec 2026 14:00:07 GMT", 7000},
+        {"Tuesday, 08-Dec-26 14:00:30 GMT", 30000},
+        {"Tue Dec  8 14:01:00 2026", 60000},
+        {"Tue, 08 Dec 2026 13:59:00 GMT", 0},
+        {"999999999", 24 * 3600 * 1000},
+        {"Wed, 08 Dec 2027 14:00:00 GMT", 24 * 3600 * 1000},
+    };
+    for (const auto &c : cases) EXPECT_EQ(online::retryAfterMs(c.value, now), c.ms) << c.value;
 }
 
 // --- choosing releases --------------------------------------------------------------------
@@ -162,7 +224,7 @@ TEST(Releases, ManyEditionsAreCutToTheBestFew) {
     many.append(release("Official", "Official", "Latn", {medium(1, "ID", tracks)}));
     many.append(release("公式", "Official", "Jpan", {medium(1, "ID", tracks)}));
     const std::vector<Release> found = offered(many);
-    ASSERT_EQ(found.size(), online::kMostReleasesOffered);
+    ASSERT_EQ(found.size(), 30u);
     EXPECT_EQ(found[0].title, QString::fromUtf8("公式"));
     EXPECT_EQ(found[1].title, "Official");
     EXPECT_EQ(found[2].title, "Bootleg");
@@ -201,9 +263,55 @@ protected:
         return result;
     }
 
+    // Fetches a cover from the stand-in service; "<no answer>" when the callback never came.
+    QByteArray cover(const QString &releaseId) {
+        qputenv("TUNEWICK_COVERART_URL", service.base().toUtf8());
+        std::optional<QByteArray> image;
+        QEventLoop loop;
+        lookup.fetchCover(releaseId, [&](const QByteArray &bytes) {
+            image = bytes;
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (!image) loop.exec();
+        qunsetenv("TUNEWICK_COVERART_URL");
+        return image.value_or("<no answer>");
+    }
+    // The targets of the requests that came, in order.
+    QList<QByteArray> targets() const {
+        QList<QByteArray> list;
+        for (const FakeService::Request &request : service.requests) list << request.target;
+        return list;
+    }
+    // Whether each request came at least a second after the one before it.
+    bool oneASecond() const {
+        for (qsizetype i = 1; i < service.requests.size(); ++i)
+            if (service.requests[i].atMs - service.requests[i - 1].atMs < 1000) return false;
+        return true;
+    }
+    void redirects(int hops, const QByteArray &finalBody) {
+        for (int hop = 1; hop <= hops; ++hop) {
+            // Relative and absolute addresses in turn.
+            const QByteArray to = (hop % 2 ? QByteArray() : service.base().toUtf8()) + "/hop" + QByteArray::number(hop);
+            service.script({hop % 2 ? 302 : 307, {}, "Location: " + to + "\r\n"});
+        }
+        if (!finalBody.isNull()) service.script({200, finalBody, {}});
+    }
+
     FakeService service;
     online::MusicBrainzLookup lookup;
 };
+
+const char *const kCoverId = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
+
+// The peak of the process's resident memory, in MB.
+qint64 peakMemoryMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+    return -1;
+}
 
 const char *const kBadAnswerNote = "MusicBrainz の応答を読めませんでした";
 const char *const kBusyNote = "MusicBrainz が混み合っていて応答しませんでした";
@@ -308,7 +416,7 @@ TEST_F(Lookup, HostileAnswersEndTheLookUpWithANote) {
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->releases.empty());
     EXPECT_EQ(result->note.toStdString(), kBadAnswerNote) << "an endless answer";
-    EXPECT_LT(service.endlessBytesSent, 3 * online::kMostAnswerBytes) << "the download went on past the limit";
+    EXPECT_LT(service.endlessBytesSent, 16 << 20) << "the download went on past the limit";
 
     // A redirect to the service's own host is followed; to another host (here 127.0.0.2) not.
     FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
@@ -351,8 +459,7 @@ TEST_F(Lookup, HostileAnswersEndTheLookUpWithANote) {
 // The cover comes by way of the archive's redirect to its image host; a redirect elsewhere, a 404
 // or an ID that is none gives no cover.
 TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
-    const char *const id = "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5";
-    qputenv("TUNEWICK_COVERART_URL", service.base().toUtf8());
+    const QString id = QString::fromLatin1(kCoverId);
     FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
     ASSERT_TRUE(elsewhere.listening());
     elsewhere.script({200, "elsewhere", {}});
@@ -360,27 +467,91 @@ TEST_F(Lookup, CoverFollowsTheArchivesRedirectOnly) {
     service.script({200, "image bytes", {}});
     service.script({307, {}, "Location: " + elsewhere.base().toUtf8() + "/front.jpg\r\n"});
     service.script({404, "Not Found", {}});
-    const auto fetch = [&](const QString &releaseId) {
-        std::optional<QByteArray> image;
-        QEventLoop loop;
-        lookup.fetchCover(releaseId, [&](const QByteArray &bytes) {
-            image = bytes;
-            loop.quit();
-        });
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        if (!image) loop.exec();
-        return image.value_or("<no answer>");
-    };
-    EXPECT_EQ(fetch(id), "image bytes");
-    EXPECT_EQ(fetch(id), QByteArray()) << "a redirect to another host";
-    EXPECT_EQ(fetch(id), QByteArray()) << "a 404";
-    EXPECT_EQ(fetch(QStringLiteral("../../etc")), QByteArray());
-    qunsetenv("TUNEWICK_COVERART_URL");
+    EXPECT_EQ(cover(id), "image bytes");
+    EXPECT_EQ(cover(id), QByteArray()) << "a redirect to another host";
+    EXPECT_EQ(cover(id), QByteArray()) << "a 404";
+    EXPECT_EQ(cover(QStringLiteral("../../etc")), QByteArray());
     EXPECT_TRUE(elsewhere.requests.empty());
     ASSERT_EQ(service.requests.size(), 4);
-    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(id) + "/front-500");
+    EXPECT_EQ(service.requests[0].target, "/release/" + QByteArray(kCoverId) + "/front-500");
     EXPECT_TRUE(service.requests[0].userAgent.startsWith("CD-Tunewick32/"));
     EXPECT_GE(service.requests[2].atMs - service.requests[1].atMs, 1000) << "more than one request a second";
+}
+
+// Redirects are followed one request a second, each sent once: two hops bring the answer, the
+// sixth is one too many, for the look-up and the cover alike.
+TEST_F(Lookup, RedirectsAreFollowedOneASecondAtMostFive) {
+    const platform::TableOfContents rovics = driveToc(kRovicsOffsets, kRovicsLeadOut);
+    const QList<QByteArray> twoHops = {"/hop1", "/hop2"};
+    const QList<QByteArray> fiveHops = {"/hop1", "/hop2", "/hop3", "/hop4", "/hop5"};
+    redirects(2, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"));
+    std::optional<online::LookupResult> result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->releases.size(), 1u) << result->note.toStdString();
+    EXPECT_EQ(targets().mid(1), twoHops);
+    EXPECT_TRUE(oneASecond());
+
+    service.requests.clear();
+    redirects(6, {});
+    result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->note.toStdString(), kBadAnswerNote) << "six redirects";
+    EXPECT_EQ(targets().mid(1), fiveHops) << "the sixth is not followed, none is sent twice";
+    EXPECT_TRUE(oneASecond());
+
+    service.requests.clear();
+    redirects(2, "image bytes");
+    EXPECT_EQ(cover(QString::fromLatin1(kCoverId)), "image bytes");
+    EXPECT_EQ(targets(), (QList<QByteArray>{"/release/" + QByteArray(kCoverId) + "/front-500", "/hop1", "/hop2"}));
+    EXPECT_TRUE(oneASecond());
+
+    service.requests.clear();
+    redirects(6, {});
+    EXPECT_EQ(cover(QString::fromLatin1(kCoverId)), QByteArray()) << "six redirects";
+    EXPECT_EQ(targets().mid(1), fiveHops);
+}
+
+// A Retry-After given as an HTTP date is waited for like one in seconds.
+TEST_F(Lookup, BusyServiceIsAskedAgainAtTheDateItNames) {
+    const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(4);
+    const QByteArray date = QLocale::c().toString(at, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
+    service.script({503, "{}", "Retry-After: " + date + "\r\n"});
+    service.script({200, recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json"), {}});
+    const std::optional<online::LookupResult> result = run(driveToc(kRovicsOffsets, kRovicsLeadOut));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->releases.size(), 1u);
+    ASSERT_EQ(service.requests.size(), 2);
+    // The date counts whole seconds: four from now is at least three.
+    EXPECT_GE(service.requests[1].atMs - service.requests[0].atMs, 3000) << date.constData();
+}
+
+// No answer is held past 4 MB: a bigger one is refused, and an endless one, sent as fast as the
+// machine allows, is cut off as it comes, time after time, with the memory staying bounded.
+TEST_F(Lookup, AnswersAreCutOffAtFourMegabytesAsTheyCome) {
+    const platform::TableOfContents rovics = driveToc(kRovicsOffsets, kRovicsLeadOut);
+    service.script({200, QByteArray(5 << 20, ' '), {}});
+    std::optional<online::LookupResult> result = run(rovics);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->note.toStdString(), kBadAnswerNote) << "a 5 MB answer";
+    service.script({200, QByteArray(5 << 20, 'x'), {}});
+    EXPECT_EQ(cover(QString::fromLatin1(kCoverId)), QByteArray()) << "a 5 MB cover";
+    service.script({200, QByteArray(3 << 20, 'x'), {}});
+    EXPECT_EQ(cover(QString::fromLatin1(kCoverId)).size(), 3 << 20) << "a 3 MB cover";
+
+    const qint64 memoryBefore = peakMemoryMb();
+    for (int i = 0; i < 3; ++i) {
+        service.endlessBytesSent = 0;
+        service.script({200, {}, {}, false, true});
+        result = run(rovics);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->note.toStdString(), kBadAnswerNote);
+        EXPECT_LT(service.endlessBytesSent, 16 << 20) << "the look-up read on past the limit";
+        service.endlessBytesSent = 0;
+        service.script({200, {}, {}, false, true});
+        EXPECT_EQ(cover(QString::fromLatin1(kCoverId)), QByteArray());
+        EXPECT_LT(service.endlessBytesSent, 16 << 20) << "the cover read on past the limit";
+    }
+    EXPECT_LT(peakMemoryMb() - memoryBefore, 100);
 }
 
 TEST_F(Lookup, CancelledLookUpNeverCallsBack) {
