@@ -20,6 +20,7 @@ namespace online {
 // sooner than it asks, when that fits in the time left. Each address has 15 s to answer, its retry
 // included. Cookies, redirects to other hosts and answers over the size limit are refused. The service's address is
 // https://musicbrainz.org unless TUNEWICK_MUSICBRAINZ_URL names another (a mirror, a test server).
+class BoundedFetch;
 class CoverArtFetch;
 
 class MusicBrainzLookup : public QObject, public TitleLookup {
@@ -31,11 +32,16 @@ public:
     void start(const platform::TableOfContents &toc, Done done) override;
     void cancel() override;
     void fetchCover(const QString &releaseId, CoverDone done) override;
+    void fetchAccurateRip(const QString &path, AccurateRipDone done) override;
+    void fetchReleaseDetails(const QString &releaseId, const QString &discId, int trackCount,
+                             DetailsDone done) override;
 
     // The time each address has to answer; 15 s unless a test sets less.
     void setTimeLimit(int ms);
 
     static QString serviceBase();
+    // http://www.accuraterip.com/accuraterip unless TUNEWICK_ACCURATERIP_URL names another.
+    static QString accurateRipBase();
     static QByteArray userAgent();
 
 private:
@@ -50,9 +56,12 @@ private:
     void finish(LookupResult result);
     QUrl discIdUrl() const;
     QUrl fuzzyUrl() const;
+    BoundedFetch *newFetch();
 
     QNetworkAccessManager *m_network = nullptr;  // made on the first request
     CoverArtFetch *m_covers = nullptr;           // made on the first cover
+    BoundedFetch *m_accurateRip = nullptr;       // made on the first AccurateRip answer
+    BoundedFetch *m_details = nullptr;           // made on the first release's details
     QPointer<QNetworkReply> m_reply;
     QTimer m_wait;       // holds the next request back to keep the rate and the retry delay
     QTimer m_deadline;   // the request's time limit

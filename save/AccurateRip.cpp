@@ -67,6 +67,23 @@ QString accurateRipPath(const AccurateRipIds &ids) {
         .arg(id1, hex(ids.id2), hex(ids.freeDb));
 }
 
+size_t accurateRipIndex(const platform::TableOfContents &toc, int track) {
+    size_t index = 0;
+    for (int before = toc.firstTrack; before < track; ++before) index += toc.isData(before) ? 0 : 1;
+    return index;
+}
+
+TrackPlace accurateRipPlace(const platform::TableOfContents &toc, int track) {
+    int firstAudio = toc.firstTrack;
+    while (firstAudio < toc.lastTrack && toc.isData(firstAudio)) ++firstAudio;
+    int lastAudio = toc.lastTrack;
+    while (lastAudio > toc.firstTrack && toc.isData(lastAudio)) --lastAudio;
+    const bool first = track == firstAudio;
+    const bool last = track == lastAudio;
+    if (first && last) return TrackPlace::Only;
+    return first ? TrackPlace::First : last ? TrackPlace::Last : TrackPlace::Middle;
+}
+
 AccurateRipChecksum::AccurateRipChecksum(uint64_t samples, TrackPlace place) : m_last(samples) {
     if (place == TrackPlace::Only || place == TrackPlace::First) m_first = kSkippedSamples;
     if (place == TrackPlace::Only || place == TrackPlace::Last)

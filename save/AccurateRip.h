@@ -36,6 +36,11 @@ QString accurateRipPath(const AccurateRipIds &ids);
 // reliably.
 enum class TrackPlace { Only, First, Middle, Last };
 
+// The place of `track` (a disc track number) among the disc's audio tracks.
+TrackPlace accurateRipPlace(const platform::TableOfContents &toc, int track);
+// The index of `track` among the disc's audio tracks (from 0), as the answer counts them.
+size_t accurateRipIndex(const platform::TableOfContents &toc, int track);
+
 // The v1 and v2 checksums of one track, fed in one pass with the track's samples as they are on the
 // disc (16-bit little-endian, left then right). The whole track must be fed, in order, in pieces of
 // any size (a piece may end inside a sample).
