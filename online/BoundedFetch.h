@@ -24,7 +24,7 @@ public:
         int status = 0; // the HTTP status; 0 when no answer came (no connection, time out, refused)
         QByteArray body;
         bool timedOut = false;
-        bool tooBig = false;  // cut off at the size limit
+        bool tooBig = false; // cut off at the size limit
     };
     using Done = std::function<void(const Reply &reply)>;
 

@@ -69,15 +69,18 @@ QString accurateRipPath(const AccurateRipIds &ids) {
 
 size_t accurateRipIndex(const platform::TableOfContents &toc, int track) {
     size_t index = 0;
-    for (int before = toc.firstTrack; before < track; ++before) index += toc.isData(before) ? 0 : 1;
+    for (int before = toc.firstTrack; before < track; ++before)
+        index += toc.isData(before) ? 0 : 1;
     return index;
 }
 
 TrackPlace accurateRipPlace(const platform::TableOfContents &toc, int track) {
     int firstAudio = toc.firstTrack;
-    while (firstAudio < toc.lastTrack && toc.isData(firstAudio)) ++firstAudio;
+    while (firstAudio < toc.lastTrack && toc.isData(firstAudio))
+        ++firstAudio;
     int lastAudio = toc.lastTrack;
-    while (lastAudio > toc.firstTrack && toc.isData(lastAudio)) --lastAudio;
+    while (lastAudio > toc.firstTrack && toc.isData(lastAudio))
+        --lastAudio;
     const bool first = track == firstAudio;
     const bool last = track == lastAudio;
     if (first && last) return TrackPlace::Only;
@@ -111,6 +114,11 @@ void AccurateRipChecksum::add(std::span<const uint8_t> bytes) {
         addWord(readLittleEndian(bytes.data() + at));
     while (at < bytes.size())
         m_partial[m_partialBytes++] = bytes[at++];
+}
+
+void AccurateRipChecksum::addFrames(const int16_t *interleaved, std::size_t frames) {
+    for (std::size_t i = 0; i < frames; ++i)
+        addWord(uint32_t(uint16_t(interleaved[2 * i])) | uint32_t(uint16_t(interleaved[2 * i + 1])) << 16);
 }
 
 std::optional<std::vector<AccurateRipResponse>> readAccurateRipAnswer(std::span<const uint8_t> answer,

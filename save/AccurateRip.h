@@ -49,6 +49,8 @@ public:
     // `samples` is the track's length in stereo samples (588 to a sector).
     AccurateRipChecksum(uint64_t samples, TrackPlace place);
     void add(std::span<const uint8_t> bytes);
+    // The same for `frames` stereo samples, left then right, in the host's order.
+    void addFrames(const int16_t *interleaved, std::size_t frames);
     uint32_t v1() const { return static_cast<uint32_t>(m_v1); }
     uint32_t v2() const { return static_cast<uint32_t>(m_v1 + m_v2High); }
     uint64_t samplesSeen() const { return m_position; }

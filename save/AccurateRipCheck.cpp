@@ -9,13 +9,16 @@ namespace {
 const char *const kNotAsked = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: 照会していません");
 const char *const kWaiting = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 の応答を待っています");
 const char *const kAnswered = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 (応答 %2 件)");
-const char *const kNotInDatabase = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 はデータベースにありません");
+const char *const kNotInDatabase =
+    QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 はデータベースにありません");
 const char *const kUnreadable = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 の応答を読めません");
 const char *const kNoAnswer = QT_TRANSLATE_NOOP("AccurateRip", "AccurateRip: %1 (%2)");
 
-QString tr(const char *text) { return QCoreApplication::translate("AccurateRip", text); }
+QString tr(const char *text) {
+    return QCoreApplication::translate("AccurateRip", text);
+}
 
-}  // namespace
+} // namespace
 
 void AccurateRipCheck::start(online::TitleLookup *lookup, const platform::TableOfContents &toc,
                              std::function<void()> ready) {
@@ -23,14 +26,18 @@ void AccurateRipCheck::start(online::TitleLookup *lookup, const platform::TableO
     m_ids = accurateRipIds(toc);
     m_responses.clear();
     m_ready = std::move(ready);
+    m_asking.reset();
     if (!lookup || !m_ids) {
         m_outcome = Outcome::NotAsked;
         if (m_ready) m_ready();
         return;
     }
     m_outcome = Outcome::Waiting;
-    lookup->fetchAccurateRip(accurateRipPath(*m_ids),
-                             [this](const online::AccurateRipAnswer &answer) { answered(answer); });
+    m_asking = std::make_shared<int>();
+    lookup->fetchAccurateRip(accurateRipPath(*m_ids), [this, asking = std::weak_ptr<int>(m_asking)](
+                                                          const online::AccurateRipAnswer &answer) {
+        if (asking.lock()) answered(answer);
+    });
 }
 
 void AccurateRipCheck::answered(const online::AccurateRipAnswer &answer) {
@@ -80,4 +87,4 @@ AccurateRipVerdict AccurateRipCheck::verdict(int track, uint32_t v1, uint32_t v2
     }
 }
 
-}  // namespace save
+} // namespace save

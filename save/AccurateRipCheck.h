@@ -4,6 +4,7 @@
 #include "save/AccurateRip.h"
 
 #include <functional>
+#include <memory>
 
 namespace save {
 
@@ -12,17 +13,18 @@ namespace save {
 class AccurateRipCheck {
 public:
     enum class Outcome {
-        NotAsked,       // no consent, or a disc without audio tracks: nothing was sent
-        Waiting,        // asked; no answer yet
-        Answered,       // the database knows the disc
-        NotInDatabase,  // 404
-        Unreadable,     // an answer that cannot be trusted as a whole
-        NoAnswer,       // no connection, no answer in time, another status
+        NotAsked,      // no consent, or a disc without audio tracks: nothing was sent
+        Waiting,       // asked; no answer yet
+        Answered,      // the database knows the disc
+        NotInDatabase, // 404
+        Unreadable,    // an answer that cannot be trusted as a whole
+        NoAnswer,      // no connection, no answer in time, another status
     };
 
     // Asks `lookup` for the disc's answer; `ready` is called once from the event loop when the
     // outcome is known (at once when nothing is asked). A null `lookup` asks nothing.
-    void start(online::TitleLookup *lookup, const platform::TableOfContents &toc, std::function<void()> ready);
+    void start(online::TitleLookup *lookup, const platform::TableOfContents &toc,
+               std::function<void()> ready);
     Outcome outcome() const { return m_outcome; }
     // The disc's line for the log: the answer asked for and what came back.
     QString summary() const;
@@ -38,6 +40,8 @@ private:
     Outcome m_outcome = Outcome::NotAsked;
     QString m_note;
     std::function<void()> m_ready;
+    // An answer that comes after this check is gone, or after another start(), is dropped.
+    std::shared_ptr<int> m_asking;
 };
 
-}  // namespace save
+} // namespace save

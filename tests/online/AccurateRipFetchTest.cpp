@@ -2,15 +2,13 @@
 #include "save/AccurateRipCheck.h"
 #include "tests/online/FakeService.h"
 
-#include <gtest/gtest.h>
-
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-
+#include <gtest/gtest.h>
 #include <random>
 
 namespace {
@@ -25,7 +23,8 @@ QByteArray sharedAnswer(const char *name) {
 }
 
 void appendLittleEndian(QByteArray &bytes, uint32_t value, int size = 4) {
-    for (int i = 0; i < size; ++i) bytes.append(char((value >> (8 * i)) & 0xff));
+    for (int i = 0; i < size; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xff));
 }
 
 // A generated disc of three audio tracks (20, 15 and 25 sectors of noise) with each track's
@@ -44,7 +43,8 @@ struct GeneratedDisc {
         for (int track = 1; track <= 3; ++track) {
             const int sectors = toc.endOf(track) - toc.startOf(track);
             QByteArray samples;
-            for (int i = 0; i < sectors * 588; ++i) appendLittleEndian(samples, uint32_t(noise()));
+            for (int i = 0; i < sectors * 588; ++i)
+                appendLittleEndian(samples, uint32_t(noise()));
             save::AccurateRipChecksum sum(uint64_t(sectors) * 588, save::accurateRipPlace(toc, track));
             sum.add({reinterpret_cast<const uint8_t *>(samples.constData()), size_t(samples.size())});
             v1.push_back(sum.v1());
@@ -61,7 +61,8 @@ struct GeneratedDisc {
             {5, {v2[0], v1[1] ^ 0x100, v1[2] ^ 1}}, {3, {v1[0] ^ 0x100, v1[1], v2[2] ^ 1}}};
         for (const auto &[confidence, checksums] : responses) {
             appendLittleEndian(bytes, uint32_t(ids.audioTracks), 1);
-            for (uint32_t id : {ids.id1, ids.id2, ids.freeDb}) appendLittleEndian(bytes, id);
+            for (uint32_t id : {ids.id1, ids.id2, ids.freeDb})
+                appendLittleEndian(bytes, id);
             for (uint32_t checksum : checksums) {
                 appendLittleEndian(bytes, uint32_t(confidence), 1);
                 appendLittleEndian(bytes, checksum);
@@ -124,17 +125,31 @@ TEST_F(AccurateRipFetch, EveryKindOfAnswerGivesItsVerdicts) {
         std::vector<Verdict> verdicts;
     };
     const std::vector<Case> cases = {
-        {"computed answer", {200, disc.answer(), {}}, AccurateRipCheck::Outcome::Answered,
+        {"computed answer",
+         {200, disc.answer(), {}},
+         AccurateRipCheck::Outcome::Answered,
          {{Verdict::Accurate, 5}, {Verdict::Accurate, 3}, notAccurate}},
-        {"404", {404, "Not Found", {}}, AccurateRipCheck::Outcome::NotInDatabase, {notInDatabase, notInDatabase, notInDatabase}},
-        {"truncated", {200, disc.answer().chopped(5), {}}, AccurateRipCheck::Outcome::Unreadable,
+        {"404",
+         {404, "Not Found", {}},
+         AccurateRipCheck::Outcome::NotInDatabase,
+         {notInDatabase, notInDatabase, notInDatabase}},
+        {"truncated",
+         {200, disc.answer().chopped(5), {}},
+         AccurateRipCheck::Outcome::Unreadable,
          {unreadable, unreadable, unreadable}},
-        {"recorded truncated", {200, sharedAnswer("truncated_response.bin"), {}}, AccurateRipCheck::Outcome::Unreadable,
+        {"recorded truncated",
+         {200, sharedAnswer("truncated_response.bin"), {}},
+         AccurateRipCheck::Outcome::Unreadable,
          {unreadable, unreadable, unreadable}},
-        {"another disc's header", {200, sharedAnswer("wrong_header.bin"), {}}, AccurateRipCheck::Outcome::Unreadable,
+        {"another disc's header",
+         {200, sharedAnswer("wrong_header.bin"), {}},
+         AccurateRipCheck::Outcome::Unreadable,
          {unreadable, unreadable, unreadable}},
         {"empty", {200, {}, {}}, AccurateRipCheck::Outcome::Unreadable, {unreadable, unreadable, unreadable}},
-        {"server error", {500, "oops", {}}, AccurateRipCheck::Outcome::NoAnswer, {notChecked, notChecked, notChecked}},
+        {"server error",
+         {500, "oops", {}},
+         AccurateRipCheck::Outcome::NoAnswer,
+         {notChecked, notChecked, notChecked}},
     };
     const QByteArray path = "/accuraterip/" + save::accurateRipPath(*save::accurateRipIds(disc.toc)).toUtf8();
     for (const Case &c : cases) {
@@ -156,7 +171,8 @@ TEST_F(AccurateRipFetch, EveryKindOfAnswerGivesItsVerdicts) {
 // carries the User-Agent and nothing of the user's.
 TEST_F(AccurateRipFetch, RecordedAnswerIsAskedByTheDiscsIdsWithNothingElse) {
     service.script({200, sharedAnswer("dBAR-001-000441fd-000883fb-020e8801.bin"), {}});
-    service.script({200, sharedAnswer("dBAR-001-000441fd-000883fb-020e8801.bin"), "Set-Cookie: id=secret\r\n"});
+    service.script(
+        {200, sharedAnswer("dBAR-001-000441fd-000883fb-020e8801.bin"), "Set-Cookie: id=secret\r\n"});
     AccurateRipCheck check;
     run(check, &lookup, oneTrackDisc());
     EXPECT_EQ(check.verdict(1, 0x11111111, 0x2716541e), (Verdict{Verdict::Accurate, 7}));
@@ -164,8 +180,8 @@ TEST_F(AccurateRipFetch, RecordedAnswerIsAskedByTheDiscsIdsWithNothingElse) {
     run(check, &lookup, oneTrackDisc());
     ASSERT_EQ(service.requests.size(), 2);
     EXPECT_EQ(service.requests[0].target, "/accuraterip/d/f/1/dBAR-001-000441fd-000883fb-020e8801.bin");
-    const QList<QByteArray> allowed = {"host", "user-agent", "accept", "accept-language", "accept-encoding",
-                                       "connection"};
+    const QList<QByteArray> allowed = {
+        "host", "user-agent", "accept", "accept-language", "accept-encoding", "connection"};
     for (const FakeService::Request &request : service.requests) {
         EXPECT_TRUE(request.userAgent.startsWith("CD-Tunewick32/"));
         for (const QByteArray &line : request.head.split('\n').mid(1)) {
@@ -208,7 +224,8 @@ TEST_F(AccurateRipFetch, SendsNothingWithoutConsentAndKeepsTheLimits) {
 
 // The release's artist credits, date and IDs for the saved files' tags, from a recorded release.
 TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
-    const QJsonObject recorded = QJsonDocument::fromJson(recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json")).object();
+    const QJsonObject recorded =
+        QJsonDocument::fromJson(recordedAnswer("cHW1Uutl_kyWNaLJsLmTGTe4rnE-.json")).object();
     const QByteArray release = QJsonDocument(recorded["releases"].toArray().at(0).toObject()).toJson();
     const QString id = QStringLiteral("6109ceed-7e21-490b-b5ad-3a66b4e4cfbb");
     const QString discId = QStringLiteral("cHW1Uutl_kyWNaLJsLmTGTe4rnE-");
@@ -218,10 +235,11 @@ TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
     const auto fetch = [&](const QString &releaseId) {
         std::optional<std::optional<online::ReleaseDetails>> result;
         QEventLoop loop;
-        lookup.fetchReleaseDetails(releaseId, discId, 16, [&](const std::optional<online::ReleaseDetails> &d) {
-            result = d;
-            loop.quit();
-        });
+        lookup.fetchReleaseDetails(releaseId, discId, 16,
+                                   [&](const std::optional<online::ReleaseDetails> &d) {
+                                       result = d;
+                                       loop.quit();
+                                   });
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
         if (!result) loop.exec();
         return result.value_or(std::nullopt);
@@ -235,7 +253,8 @@ TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
     EXPECT_EQ(details->tracks[0].trackId, "4116eea3-b9c2-452a-8d63-92f1e585b225");
     EXPECT_EQ(details->tracks[0].recordingId, "b191794d-b7c6-4d6f-971e-0a543959b5ad");
     EXPECT_EQ(details->tracks[0].artist, "David Rovics");
-    EXPECT_FALSE(fetch(QStringLiteral("0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5"))) << "an answer for another release";
+    EXPECT_FALSE(fetch(QStringLiteral("0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5")))
+        << "an answer for another release";
     EXPECT_FALSE(fetch(id)) << "a 404";
     EXPECT_FALSE(fetch(QStringLiteral("../../etc"))) << "no MusicBrainz ID";
     ASSERT_EQ(service.requests.size(), 3);
@@ -243,4 +262,4 @@ TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
               "/ws/2/release/" + id.toUtf8() + "?inc=artist-credits+recordings+discids&fmt=json");
 }
 
-}  // namespace
+} // namespace
