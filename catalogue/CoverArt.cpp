@@ -118,6 +118,8 @@ QString coverCacheFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/cd-tunewick32");
 }
 
+QString rememberedReleaseOf(const QString &discId) { return releaseOf(discId); }
+
 void showCoverOfLoadedDisc() {
     s_disc = LoadedDisc();
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();

@@ -19,3 +19,6 @@ void stopFetchingCover();
 QString coverArtUrl();
 // Where the releases and covers are kept.
 QString coverCacheFolder();
+// The MusicBrainz ID of the release the user took a disc's titles from, by its disc ID; empty
+// when none is remembered.
+QString rememberedReleaseOf(const QString &discId);

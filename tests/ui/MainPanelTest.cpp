@@ -1,3 +1,5 @@
+#include "app/SaveOnline.h"
+#include "app/SettingsFile.h"
 #include "tests/support/AppFixture.h"
 
 #include "player/Commands.h"
@@ -261,6 +263,7 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
         {Form1->PM_EJECT, QStringLiteral("取  出  し　（Ｅｊｅｃｔ）")},
         {Form1->PM_EXIT, QStringLiteral("CD-Tunewick 終了")},
         {Form1->PM_ONLINE, QStringLiteral("MusicBrainz でタイトルを検索")},
+        {Form1->PM_ACCURATERIP, QStringLiteral("AccurateRip で照合")},
     };
     for (const auto &[item, caption] : captions) EXPECT_EQ(item->text(), caption);
     EXPECT_TRUE(Form1->PM_Stop->isChecked());
@@ -269,8 +272,26 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_TRUE(Form1->PM_DEEMPH->isChecked()) << "de-emphasis is on at first";
     EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_DEEMPH), Form1->PM1->actions().indexOf(Form1->PM_LOOP) + 1);
     EXPECT_FALSE(Form1->PM_ONLINE->isChecked()) << "on before the user was asked";
-    // The design's 18, the de-emphasis and online switches, opening an image, the drives and a separator.
-    EXPECT_EQ(Form1->PM1->actions().size(), 23);
+    EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_ACCURATERIP), Form1->PM1->actions().indexOf(Form1->PM_ONLINE) + 1);
+    // The design's 18, the de-emphasis and two online switches, opening an image, the drives and a separator.
+    EXPECT_EQ(Form1->PM1->actions().size(), 24);
+}
+
+// The AccurateRip switch is off until the user says otherwise, and ROTOR.INI keeps each choice.
+TEST_F(MainPanel, AccurateRipSwitchIsKeptInTheSettings) {
+    createApp();
+    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_FALSE(storedAccurateRipConsent());
+    const auto stored = [] { return SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "AccurateRip", "-"); };
+    EXPECT_EQ(stored(), "-");
+    Form1->PM_ACCURATERIP->trigger();
+    EXPECT_TRUE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_EQ(stored(), "1");
+    Form1->PM_ACCURATERIP->trigger();
+    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_EQ(stored(), "0");
+    EXPECT_EQ(SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "MusicBrainz", "-"), "-")
+        << "the title look-up's consent was touched";
 }
 
 }  // namespace
