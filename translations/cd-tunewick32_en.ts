@@ -2,6 +2,53 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AccurateRip</name>
+    <message>
+        <source>一致 (信頼度 %1)</source>
+        <translation>accurate (confidence %1)</translation>
+    </message>
+    <message>
+        <source>不一致</source>
+        <translation>not accurate</translation>
+    </message>
+    <message>
+        <source>データベースにありません</source>
+        <translation>not in the database</translation>
+    </message>
+    <message>
+        <source>応答を読めません</source>
+        <translation>unreadable answer</translation>
+    </message>
+    <message>
+        <source>照合していません</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>AccurateRip: 照会していません</source>
+        <translation>AccurateRip: not asked</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 の応答を待っています</source>
+        <translation>AccurateRip: waiting for the answer for %1</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 (応答 %2 件)</source>
+        <translation>AccurateRip: %1 (%2 responses)</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 はデータベースにありません</source>
+        <translation>AccurateRip: %1 is not in the database</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 の応答を読めません</source>
+        <translation>AccurateRip: the answer for %1 is unreadable</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 (%2)</source>
+        <translation>AccurateRip: %1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>CatalogueFile</name>
     <message>
         <source>%1 に書き込めません: %2</source>
@@ -213,6 +260,33 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     </message>
 </context>
 <context>
+    <name>SaveOnline</name>
+    <message>
+        <source>AccurateRip で照合</source>
+        <translation>Verify with AccurateRip</translation>
+    </message>
+    <message>
+        <source>保存したトラックを AccurateRip (www.accuraterip.com) のデータベースと照合しますか？
+照合には、ＣＤの目次から計算したディスク ID をアドレスに入れ、プログラム名 (User-Agent) を添えて、暗号化されない HTTP で送ります。Cookie など、ほかのものは送りません。
+あとでメニューの「AccurateRip で照合」で切り替えられます。</source>
+        <translation>Verify the saved tracks against the AccurateRip database (www.accuraterip.com)?
+To verify, the disc IDs computed from the disc's table of contents are sent in the address, with the program's name (User-Agent), over plain unencrypted HTTP. No cookie and nothing else is sent.
+You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+    <message>
+        <source>AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します</source>
+        <translation>Not verified with AccurateRip: write AccurateRip=1 under [Online] in %1 to verify</translation>
+    </message>
+</context>
+<context>
     <name>SettingsFile</name>
     <message>
         <source>%1 に書き込めません</source>
@@ -379,6 +453,10 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>MusicBrainz でタイトルを検索</source>
         <translation>Look up titles on MusicBrainz</translation>
     </message>
+    <message>
+        <source>AccurateRip で照合</source>
+        <translation>Verify with AccurateRip</translation>
+    </message>
 </context>
 <context>
     <name>TForm5</name>
@@ -529,6 +607,22 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>MusicBrainz が混み合っていて応答しませんでした</source>
         <translation>MusicBrainz is busy and did not answer</translation>
+    </message>
+    <message>
+        <source>AccurateRip が時間内に応答しませんでした</source>
+        <translation>AccurateRip did not answer in time</translation>
+    </message>
+    <message>
+        <source>AccurateRip に接続できませんでした</source>
+        <translation>Could not connect to AccurateRip</translation>
+    </message>
+    <message>
+        <source>AccurateRip の応答が大きすぎます</source>
+        <translation>The answer of AccurateRip is too large</translation>
+    </message>
+    <message>
+        <source>AccurateRip の応答を受け取れませんでした (HTTP %1)</source>
+        <translation>Could not get the answer of AccurateRip (HTTP %1)</translation>
     </message>
 </context>
 <context>
