@@ -11,8 +11,12 @@
 #include "ui/Modal.h"
 
 #include <QCoreApplication>
+#include <QMetaObject>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -101,10 +105,25 @@ std::shared_ptr<save::SaveCheck> makeAccurateRipCheck(std::optional<bool> consen
 void fetchReleaseDetailsOf(const platform::TableOfContents &toc, ReleaseDetailsDone done) {
     const std::optional<online::MusicBrainzToc> counted = online::musicBrainzToc(toc);
     const QString discId = counted ? online::discIdOf(*counted) : QString();
-    const QString releaseId = discId.isEmpty() ? QString() : rememberedReleaseOf(discId);
+    const QString releaseId = discId.isEmpty() ? QString() : rememberedRelease(discId);
     if (!online::isMusicBrainzId(releaseId) || !storedOnlineConsent().value_or(false)) return done(std::nullopt);
     detailsLookup()->fetchReleaseDetails(releaseId, discId, counted->lastTrack - counted->firstTrack + 1,
                                          std::move(done));
+}
+
+std::optional<online::ReleaseDetails> releaseDetailsOf(const platform::TableOfContents &toc) {
+    // The service has 15 s; the wait ends a little after, should the answer never be delivered
+    // (the main thread busy ending the program).
+    constexpr auto kMostWait = std::chrono::seconds(17);
+    auto promise = std::make_shared<std::promise<std::optional<online::ReleaseDetails>>>();
+    std::future<std::optional<online::ReleaseDetails>> answer = promise->get_future();
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [toc, promise] {
+        fetchReleaseDetailsOf(toc, [promise](const std::optional<online::ReleaseDetails> &details) {
+            promise->set_value(details);
+        });
+    });
+    if (answer.wait_for(kMostWait) != std::future_status::ready) return std::nullopt;
+    return answer.get();
 }
 
 void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata &metadata) {

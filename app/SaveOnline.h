@@ -32,6 +32,9 @@ std::shared_ptr<save::SaveCheck> makeAccurateRipCheck(std::optional<bool> consen
 // is none or it cannot be had. The look-up's consent is not asked here: off or unset sends nothing.
 using ReleaseDetailsDone = std::function<void(const std::optional<online::ReleaseDetails> &details)>;
 void fetchReleaseDetailsOf(const platform::TableOfContents &toc, ReleaseDetailsDone done);
+// The same for a caller on a worker thread (the save's completeMetadata): asks the main thread and
+// waits for the answer, at most as long as the service is given. Never call it on the main thread.
+std::optional<online::ReleaseDetails> releaseDetailsOf(const platform::TableOfContents &toc);
 // Puts the release's artists, date and IDs into the tags that are still empty: what the user or the
 // catalogue gave wins.
 void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata &metadata);

@@ -118,8 +118,6 @@ QString coverCacheFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/cd-tunewick32");
 }
 
-QString rememberedReleaseOf(const QString &discId) { return releaseOf(discId); }
-
 void showCoverOfLoadedDisc() {
     s_disc = LoadedDisc();
     const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
@@ -145,4 +143,13 @@ void stopFetchingCover() {
 
 QString coverArtUrl() {
     return s_disc.coverPath.isEmpty() ? QString() : QUrl::fromLocalFile(s_disc.coverPath).toString();
+}
+
+QString rememberedRelease(const QString &discId) {
+    const QString release = releaseOf(discId);
+    return online::isMusicBrainzId(release) ? release : QString();
+}
+
+QString keptCoverFile(const QString &releaseId) {
+    return online::isMusicBrainzId(releaseId) ? keptCover(releaseId) : QString();
 }

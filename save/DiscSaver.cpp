@@ -175,14 +175,15 @@ std::optional<Stop> DiscSaver::Run::prepare() {
         std::lock_guard guard(g_deviceMutex);
         g_device = opened.device;
     }
+    if (options.completeMetadata) options.completeMetadata(opened.layout, options.metadata);
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
     if (!options.overwrite) {
         const QStringList existing = existingFiles(opened.layout, options.metadata, options.folder);
         if (!existing.isEmpty())
-            return Stop{Outcome::FilesExist, tr("同じ名前のファイルがあります: %1").arg(existing.join(", ")), existing};
+            return Stop{Outcome::FilesExist, tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
     }
     if (!QDir().mkpath(plan.albumFolder) || access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
-        return Stop{Outcome::Unwritable, tr("フォルダ %1 に書き込めません").arg(plan.albumFolder)};
+        return Stop{Outcome::Unwritable, tr("フォルダー %1 に書き込めません").arg(plan.albumFolder)};
     if (!options.metadata.coverPath.isEmpty()) {
         QFile file(options.metadata.coverPath);
         if (file.open(QIODevice::ReadOnly) && file.size() < 32 * 1024 * 1024) cover = file.readAll();
@@ -316,7 +317,7 @@ std::optional<Stop> DiscSaver::Run::startJob(Job &job, const SavePlan::Track &tr
     if (job.fd < 0) {
         const int error = errno;
         if (error == ENOSPC || error == EDQUOT) return Stop{Outcome::DiskFull, tr("保存先に空きがありません")};
-        return Stop{Outcome::Unwritable, tr("フォルダ %1 に書き込めません: %2").arg(plan.albumFolder, errorText(error))};
+        return Stop{Outcome::Unwritable, tr("フォルダー %1 に書き込めません: %2").arg(plan.albumFolder, errorText(error))};
     }
     job.sink = check ? check->sinkFor(track.span) : nullptr;
     job.thread = std::thread([this, &job] { encode(job); });

@@ -113,7 +113,7 @@ QString resolveFolder(const QString &path, QString &reason) {
     if (!QFileInfo(path).isDir()) return path;
     const QStringList sheets = QDir(path).entryList({"*.cue", "*.CUE"}, QDir::Files);
     if (sheets.size() == 1) return QDir(path).filePath(sheets.front());
-    reason = DiscSaver::tr("フォルダ %1 にはキューシートがないか、二つ以上あります").arg(path);
+    reason = DiscSaver::tr("フォルダー %1 にはキューシートがないか、二つ以上あります").arg(path);
     return {};
 }
 
