@@ -1,6 +1,7 @@
 #include "app/SaveCommand.h"
 
 #include "app/OpenDisc.h"
+#include "app/SaveOnline.h"
 #include "app/SettingsFile.h"
 #include "app/Translation.h"
 #include "catalogue/CatalogueFile.h"
@@ -82,6 +83,7 @@ void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &met
     }
     const QString release = rememberedRelease(disc.musicBrainzDiscId);
     if (metadata.coverPath.isEmpty()) metadata.coverPath = keptCoverFile(release);
+    if (const std::optional<online::ReleaseDetails> details = releaseDetailsOf(toc)) addReleaseDetails(*details, metadata);
 }
 
 int exitStatus(const save::SaveResult &result) {
@@ -117,6 +119,10 @@ int runSaveCommand(int argc, char **argv, const QStringList &arguments) {
     options.completeMetadata = &completeFromCatalogue;
 
     save::DiscSaver saver;
+    // AccurateRip follows the setting; unset, nothing is sent and the user learns how to allow it.
+    const std::optional<bool> accurateRip = storedAccurateRipConsent();
+    if (!accurateRip) printLine(stderr, accurateRipNotSetLine());
+    saver.setCheck(makeAccurateRipCheck(accurateRip));
     const bool terminal = isatty(STDERR_FILENO);
     int lastTenth = -1;
     QObject::connect(&saver, &save::DiscSaver::progress, [&](const save::SaveProgress &progress) {
