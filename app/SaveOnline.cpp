@@ -131,6 +131,7 @@ void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata
         if (field.isEmpty()) field = value;
     };
     fill(metadata.albumArtist, details.albumArtist);
+    fill(metadata.artist, details.albumArtist);
     fill(metadata.date, details.date);
     fill(metadata.musicBrainzAlbumId, details.releaseId);
     for (size_t i = 0; i < details.tracks.size(); ++i) {
@@ -138,7 +139,8 @@ void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata
         while (metadata.trackArtists.size() <= at) metadata.trackArtists << QString();
         while (metadata.musicBrainzTrackIds.size() <= at) metadata.musicBrainzTrackIds << QString();
         fill(metadata.trackArtists[at], details.tracks[i].artist);
-        fill(metadata.musicBrainzTrackIds[at], details.tracks[i].trackId);
+        // MUSICBRAINZ_TRACKID names the recording, as the service's own tagger writes it.
+        fill(metadata.musicBrainzTrackIds[at], details.tracks[i].recordingId);
     }
 }
 

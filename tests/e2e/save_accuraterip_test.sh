@@ -49,4 +49,33 @@ printf '[Online]\nAccurateRip=0\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 save "$work/off" "$work/rip" >"$work/out" 2>"$work/err" || fail "the save with AccurateRip off failed"
 [ "$(requests)" = 1 ] || fail "something was sent with AccurateRip=0"
 ! grep -q 'AccurateRip=1' "$work/err" || fail "told how to allow what the user refused"
+
+# A disc whose titles came from a MusicBrainz release: the files' tags get the release's artists,
+# date and IDs, asked from the stand-in service under the look-up's consent.
+disc_id=$(sed -n 's/^MusicBrainz ディスク ID: //p' "$work/on/Noise/Noise.log")
+[ -n "$disc_id" ] || fail "the log names no disc ID"
+release=6109ceed-7e21-490b-b5ad-3a66b4e4cfbb
+mkdir -p "$XDG_CACHE_HOME/cd-tunewick32" "$work/service/ws/2/release"
+echo "$disc_id $release" >"$XDG_CACHE_HOME/cd-tunewick32/releases"
+python3 - "$release" "$disc_id" >"$work/service/ws/2/release/$release" <<'PY'
+import json, sys
+release, disc = sys.argv[1:]
+credit = [{"name": "Artist A", "joinphrase": " & "}, {"name": "B", "joinphrase": ""}]
+tracks = [{"id": "00000000-0000-4000-8000-00000000000%d" % n, "position": n, "artist-credit": credit,
+           "recording": {"id": "11111111-1111-4111-8111-11111111111%d" % n}} for n in (1, 2, 3)]
+print(json.dumps({"id": release, "date": "2001-02-03", "artist-credit": credit,
+                  "media": [{"discs": [{"id": disc}], "tracks": tracks}]}))
+PY
+export TUNEWICK_MUSICBRAINZ_URL=http://127.0.0.1:$port
+printf '[Online]\nMusicBrainz=1\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
+save "$work/tagged" "$work/rip" >"$work/out" 2>"$work/err" || fail "the save with a release failed: $(cat "$work/err")"
+grep -q "GET /ws/2/release/$release?inc=artist-credits+recordings+discids&fmt=json" "$work/service.log" ||
+  fail "the release was not asked for: $(cat "$work/service.log")"
+file="$work/tagged/Artist A & B/Noise/02 トラック 02.flac"
+[ -f "$file" ] || fail "not saved under the album artist: $(find "$work/tagged")"
+tags=$(metaflac --export-tags-to=- "$file")
+for tag in "ALBUMARTIST=Artist A & B" "ARTIST=Artist A & B" "DATE=2001-02-03" "MUSICBRAINZ_ALBUMID=$release" \
+           "MUSICBRAINZ_TRACKID=11111111-1111-4111-8111-111111111112" "MUSICBRAINZ_DISCID=$disc_id"; do
+  grep -qxF "$tag" <<<"$tags" || fail "no $tag in: $tags"
+done
 echo "save with AccurateRip ok"
