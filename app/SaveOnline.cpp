@@ -8,19 +8,14 @@
 #include "save/AccurateRipSaveCheck.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
-#include "ui/Modal.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QMessageBox>
-#include <QPushButton>
 
 #include <chrono>
 #include <future>
 
 namespace {
-
-const QString kSettingsFile = QStringLiteral("ROTOR.INI");
 
 const char *const kCaption = QT_TRANSLATE_NOOP("SaveOnline", "AccurateRip で照合");
 const char *const kQuestion = QT_TRANSLATE_NOOP(
@@ -29,23 +24,11 @@ const char *const kQuestion = QT_TRANSLATE_NOOP(
     "照合には、ＣＤの目次から計算したディスク ID をアドレスに入れ、プログラム名 (User-Agent) を添えて、"
     "暗号化されない HTTP で送ります。Cookie など、ほかのものは送りません。\n"
     "あとでメニューの「AccurateRip で照合」で切り替えられます。");
-const char *const kYes = QT_TRANSLATE_NOOP("SaveOnline", "はい(&Y)");
-const char *const kNo = QT_TRANSLATE_NOOP("SaveOnline", "いいえ(&N)");
 const char *const kNotSet = QT_TRANSLATE_NOOP(
     "SaveOnline", "AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します");
-const char *const kAnswerOfThisRun = "accurateRipConsentOfThisRun";
+const char *const kKey = "AccurateRip";
 
 QString tr(const char *text) { return QCoreApplication::translate("SaveOnline", text); }
-
-bool askForConsent() {
-    QMessageBox box(QMessageBox::Question, tr(kCaption), tr(kQuestion), QMessageBox::NoButton, Form1);
-    QPushButton *yes = box.addButton(tr(kYes), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(tr(kNo), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    execModal(&box);
-    return box.clickedButton() == yes;
-}
 
 // The check owns the look-up it asks: the module is loaded on the first request, and the look-up
 // lives as long as the check, whose callbacks it holds.
@@ -59,33 +42,24 @@ public:
         : LookupHolder{std::move(lookup)}, AccurateRipSaveCheck(LookupHolder::lookup.get(), notAskedLine) {}
 };
 
+// Made on the first save that asks and kept until the program ends, like the module behind it.
 online::TitleLookup *detailsLookup() {
-    static std::unique_ptr<online::TitleLookup> lookup = online::makeMusicBrainzLookup();
-    return lookup.get();
+    static online::TitleLookup *const lookup = online::makeMusicBrainzLookup().release();
+    return lookup;
 }
 
 }  // namespace
 
-std::optional<bool> storedAccurateRipConsent() {
-    const std::string value = SettingsFile(kSettingsFile).ReadText("Online", "AccurateRip", "");
-    if (value == "1") return true;
-    if (value == "0") return false;
-    const QVariant ofThisRun = Form1 ? Form1->property(kAnswerOfThisRun) : QVariant();
-    if (ofThisRun.isValid()) return ofThisRun.toBool();
-    return std::nullopt;
-}
+std::optional<bool> storedAccurateRipConsent() { return storedConsent(kKey); }
 
 void setAccurateRipConsent(bool allowed) {
-    if (Form1) {
-        Form1->setProperty(kAnswerOfThisRun, allowed);
-        Form1->PM_ACCURATERIP->setCheckMark(allowed);
-    }
-    SettingsFile(kSettingsFile).WriteText("Online", "AccurateRip", allowed ? "1" : "0");
+    if (Form1) Form1->PM_ACCURATERIP->setCheckMark(allowed);
+    storeConsent(kKey, allowed);
 }
 
 bool accurateRipAllowed() {
     if (std::optional<bool> stored = storedAccurateRipConsent()) return *stored;
-    const bool allowed = askForConsent();
+    const bool allowed = askConsent(tr(kCaption), tr(kQuestion));
     try {
         setAccurateRipConsent(allowed);
     } catch (const std::exception &error) {
@@ -94,7 +68,7 @@ bool accurateRipAllowed() {
     return allowed;
 }
 
-QString accurateRipNotSetLine() { return tr(kNotSet).arg(SettingsFile(kSettingsFile).path()); }
+QString accurateRipNotSetLine() { return tr(kNotSet).arg(SettingsFile(QStringLiteral("ROTOR.INI")).path()); }
 
 std::shared_ptr<save::SaveCheck> makeAccurateRipCheck(std::optional<bool> consent) {
     if (consent.value_or(false))

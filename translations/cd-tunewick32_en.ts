@@ -330,16 +330,8 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
 照合には、ＣＤの目次から計算したディスク ID をアドレスに入れ、プログラム名 (User-Agent) を添えて、暗号化されない HTTP で送ります。Cookie など、ほかのものは送りません。
 あとでメニューの「AccurateRip で照合」で切り替えられます。</source>
         <translation>Verify the saved tracks against the AccurateRip database (www.accuraterip.com)?
-To verify, the disc IDs computed from the disc's table of contents are sent in the address, with the program's name (User-Agent), over plain unencrypted HTTP. No cookie and nothing else is sent.
+To verify, the disc IDs computed from the disc&apos;s table of contents are sent in the address, with the program&apos;s name (User-Agent), over plain unencrypted HTTP. No cookie and nothing else is sent.
 You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.</translation>
-    </message>
-    <message>
-        <source>はい(&amp;Y)</source>
-        <translation>&amp;Yes</translation>
-    </message>
-    <message>
-        <source>いいえ(&amp;N)</source>
-        <translation>&amp;No</translation>
     </message>
     <message>
         <source>AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します</source>
