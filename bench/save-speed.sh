@@ -30,6 +30,7 @@ sox "${raw[@]}" "$work/disc.bin" "$work/disc.wav"
 } >"$work/disc.cue"
 
 field() { grep "$1" "$2" | sed 's/.*: //'; }
+cpu() { awk '/User time|System time/ { s += $NF } END { printf "%.2f", s }' "$1"; }
 # "m:ss.cc" or "h:mm:ss" into seconds.
 seconds() { awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f", s }' <<<"$1"; }
 
@@ -41,7 +42,6 @@ for round in $(seq 1 "$rounds"); do
   reference=$(seconds "$(field 'Elapsed (wall clock)' "$work/flac.time")")
   saved=$(seconds "$(field 'Elapsed (wall clock)' "$work/save.time")")
   peak=$(field 'Maximum resident set size' "$work/save.time")
-  cpu() { awk '/User time|System time/ { s += $NF } END { printf "%.2f", s }' "$1"; }
   printf '%5d  %11s  %8s  %5.2f  %14.1f  %17s  %17s\n' "$round" "$reference" "$saved" \
     "$(awk -v a="$saved" -v b="$reference" 'BEGIN { print a / b }')" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" \
     "$(cpu "$work/flac.time")" "$(cpu "$work/save.time")"

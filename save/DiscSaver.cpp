@@ -501,6 +501,7 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
             {
                 std::lock_guard lock(job->mutex);
                 job->queue.push_back(std::move(chunk));
+                job->ended = job->nextSector >= span.sectors;
             }
             job->changed.notify_all();
             progressed = true;
@@ -508,8 +509,12 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
                            qint64(span.sectors) * kFramesPerSector);
         }
         if (stop) break;
-        // The first track whose reading is done gets its file, in the disc's order.
-        if (!active.empty() && active.front()->nextSector >= active.front()->track.span.sectors) {
+        // The tracks get their files in the disc's order, each once its encoder is through.
+        auto frontDone = [&active] {
+            std::lock_guard lock(active.front()->mutex);
+            return active.front()->done;
+        };
+        if (!active.empty() && frontDone()) {
             TrackResult result = resultFor(active.front()->track);
             if ((stop = finishJob(*active.front(), result))) break;
             result.state = TrackState::Written;
@@ -519,15 +524,17 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
             active.pop_front();
             continue;
         }
-        if (!progressed) { // every queue is full: wait for an encoder to take a chunk
-            auto room = [&active] {
-                return std::any_of(active.begin(), active.end(), [](const std::unique_ptr<Job> &job) {
-                    std::lock_guard lock(job->mutex);
-                    return job->queue.size() < kQueueChunks || job->done;
-                });
+        if (!progressed) { // nothing to read now: wait for an encoder to take a chunk or to finish
+            auto canAct = [&active, &frontDone] {
+                return frontDone() ||
+                       std::any_of(active.begin(), active.end(), [](const std::unique_ptr<Job> &job) {
+                           std::lock_guard lock(job->mutex);
+                           return job->nextSector < job->track.span.sectors &&
+                                  job->queue.size() < kQueueChunks;
+                       });
             };
             std::unique_lock lock(spaceMutex);
-            space.wait_for(lock, std::chrono::milliseconds(100), room);
+            space.wait_for(lock, std::chrono::milliseconds(100), canAct);
         }
     }
     for (auto &job : active)
