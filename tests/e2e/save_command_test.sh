@@ -61,4 +61,7 @@ status=0; save 2>/dev/null || status=$?
 
 LANG=en_US.UTF-8 save "$work/english" "$work/rip/disc.cue" >"$work/out" 2>/dev/null || fail "the English save failed"
 grep -q '^Track 01: saved' "$work/out" || fail "the track lines are not translated: $(cat "$work/out")"
+for language in "" en_US.UTF-8; do
+  env -u DISPLAY LANG=$language "$program" --help | grep -q -- '--save FOLDER\|--save 保存先' || fail "--help ($language) does not name --save"
+done
 echo "save command ok"
