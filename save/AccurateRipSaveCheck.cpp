@@ -60,8 +60,9 @@ void AccurateRipSaveCheck::abandon() {
     m_sinks.clear();
 }
 
-// Each written track's line in the log gives its checksums and the verdict; a track whose copy was
-// not written whole gets its checksums only, as a verdict on it would say nothing.
+// Each written track's result (its line on the command line and in the log) gives its checksums and
+// the verdict; a track whose copy was not written whole gets its checksums in the log only, as a
+// verdict on it would say nothing.
 void AccurateRipSaveCheck::report() {
     QStringList discLines{m_check.summary()};
     if (m_check.outcome() == AccurateRipCheck::Outcome::NotAsked && !m_notAskedLine.isEmpty())
@@ -72,12 +73,11 @@ void AccurateRipSaveCheck::report() {
         const int track = m_tracks[i].span.track;
         if (!sink || track == 0) continue;
         const uint32_t v1 = sink->sum().v1(), v2 = sink->sum().v2();
-        QString line = QStringLiteral("  AccurateRip v1 %1, v2 %2").arg(hex(v1), hex(v2));
-        if (m_tracks[i].state == TrackState::Written) {
-            notes[i].verdict = verdictText(m_check.verdict(track, v1, v2));
-            line += QStringLiteral(": ") + notes[i].verdict;
-        }
-        notes[i].logLines << line;
+        const QString sums = QStringLiteral("AccurateRip v1 %1, v2 %2").arg(hex(v1), hex(v2));
+        if (m_tracks[i].state == TrackState::Written)
+            notes[i].verdict = sums + QStringLiteral(": ") + verdictText(m_check.verdict(track, v1, v2));
+        else
+            notes[i].logLines << QStringLiteral("  ") + sums;
     }
     Concluded done = std::move(m_done);
     m_done = nullptr;

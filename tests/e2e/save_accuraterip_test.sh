@@ -38,7 +38,8 @@ grep -q 'AccurateRip=1' "$work/err" || fail "no word on how to allow AccurateRip
 
 printf '[Online]\nAccurateRip=1\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 save "$work/on" "$work/rip" >"$work/out" 2>"$work/err" || fail "a disc not in the database failed the save: $(cat "$work/err")"
-[ "$(grep -c 'データベースにありません' "$work/out")" = 3 ] || fail "the track lines lack the verdict: $(cat "$work/out")"
+[ "$(grep -c 'AccurateRip v1 [0-9A-F]\{8\}, v2 [0-9A-F]\{8\}: データベースにありません' "$work/out")" = 3 ] ||
+  fail "the track lines lack the checksums and the verdict: $(cat "$work/out")"
 [ "$(requests)" = 1 ] || fail "not one request: $(cat "$work/service.log")"
 grep -q 'GET /accuraterip/./././dBAR-003-[0-9a-f]\{8\}-[0-9a-f]\{8\}-[0-9a-f]\{8\}\.bin ' "$work/service.log" ||
   fail "not the disc's answer: $(cat "$work/service.log")"

@@ -107,29 +107,31 @@ TEST(AccurateRipSave, EveryTrackGetsItsChecksumsAndVerdictWithoutFailingTheSave)
     Saved saved = saveWith(std::make_shared<save::AccurateRipSaveCheck>(&lookup), folder.path() + "/a");
     ASSERT_EQ(saved.result.outcome, save::Outcome::Ok) << saved.result.message.toStdString();
     ASSERT_EQ(saved.result.tracks.size(), 3u);
-    EXPECT_EQ(saved.result.tracks[0].note.verdict, "一致 (信頼度 9)");
-    EXPECT_EQ(saved.result.tracks[1].note.verdict, "一致 (信頼度 9)");
-    EXPECT_EQ(saved.result.tracks[2].note.verdict, "不一致");
+    // Each track's result line (the command line's and the log's) gives its checksums and verdict.
+    const auto hex = [](uint32_t value) {
+        return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
+    };
+    const auto result = [&](size_t i, const char *verdict) {
+        return QStringLiteral("AccurateRip v1 %1, v2 %2: ").arg(hex(sums[i].first), hex(sums[i].second)) +
+               QString::fromUtf8(verdict);
+    };
+    const std::vector<const char *> verdicts = {"一致 (信頼度 9)", "一致 (信頼度 9)", "不一致"};
     for (size_t i = 0; i < 3; ++i) {
-        const auto hex = [](uint32_t value) {
-            return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
-        };
-        const QString line =
-            QStringLiteral("AccurateRip v1 %1, v2 %2").arg(hex(sums[i].first), hex(sums[i].second));
-        EXPECT_TRUE(saved.log.contains(line)) << "track " << i + 1 << " lacks " << line.toStdString();
+        EXPECT_EQ(saved.result.tracks[i].note.verdict, result(i, verdicts[i])) << "track " << i + 1;
+        EXPECT_TRUE(saved.log.contains(result(i, verdicts[i]))) << "track " << i + 1 << " in the log";
     }
     EXPECT_TRUE(saved.log.contains("(応答 1 件)")) << saved.log.toStdString();
 
     saved = saveWith(std::make_shared<save::AccurateRipSaveCheck>(&lookup), folder.path() + "/b");
     EXPECT_EQ(saved.result.outcome, save::Outcome::Ok);
-    EXPECT_EQ(saved.result.tracks[0].note.verdict, "データベースにありません");
+    EXPECT_EQ(saved.result.tracks[0].note.verdict, result(0, "データベースにありません"));
     EXPECT_EQ(service.requests.size(), 2);
 
     // Without consent nothing is sent and the log says how to allow it.
     saved = saveWith(std::make_shared<save::AccurateRipSaveCheck>(nullptr, QStringLiteral("allow it so")),
                      folder.path() + "/c");
     EXPECT_EQ(saved.result.outcome, save::Outcome::Ok);
-    EXPECT_EQ(saved.result.tracks[0].note.verdict, "照合していません");
+    EXPECT_EQ(saved.result.tracks[0].note.verdict, result(0, "照合していません"));
     EXPECT_TRUE(saved.log.contains("allow it so"));
     EXPECT_EQ(service.requests.size(), 2);
     qunsetenv("TUNEWICK_ACCURATERIP_URL");
