@@ -96,7 +96,7 @@ void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &met
     }
     const QString release = rememberedRelease(disc.musicBrainzDiscId);
     if (metadata.coverPath.isEmpty()) metadata.coverPath = keptCoverFile(release);
-    if (const std::optional<online::ReleaseDetails> details = releaseDetailsOf(toc)) addReleaseDetails(*details, metadata);
+    addReleaseDetailsOfDisc(disc, metadata);
 }
 
 int exitStatus(const save::SaveResult &result) {

@@ -118,5 +118,10 @@ void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata
     }
 }
 
+void addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata) {
+    if (const std::optional<online::ReleaseDetails> details = releaseDetailsOf(disc.toc))
+        addReleaseDetails(*details, metadata);
+}
+
 // Switching the check on or off holds for the next save.
 void TForm1::PM_ACCURATERIPClick(QObject *) { setAccurateRipConsent(!storedAccurateRipConsent().value_or(false)); }

@@ -38,3 +38,6 @@ std::optional<online::ReleaseDetails> releaseDetailsOf(const platform::TableOfCo
 // Puts the release's artists, date and IDs into the tags that are still empty: what the user or the
 // catalogue gave wins.
 void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata &metadata);
+// Both for a save's completeMetadata (a worker thread): asks for the disc's release and fills
+// what it gives into the tags still empty. Call it after the catalogue's titles are in.
+void addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata);
