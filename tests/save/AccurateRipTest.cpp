@@ -75,6 +75,13 @@ TEST(AccurateRipIds, NameTheDatabaseFilesOfKnownDiscs) {
               QStringLiteral("dBAR-028-00517a54-05a845d2-af0da31d.bin"));
     EXPECT_EQ(save::accurateRipPath(*save::accurateRipIds(tocOf({150}, 279187))),
               QStringLiteral("d/f/1/dBAR-001-000441fd-000883fb-020e8801.bin"));
+    // The first and last audio tracks leave out their edges, and the answer counts audio tracks only.
+    const platform::TableOfContents mixed = tocOf(mixedStarts, 261976, firstIsData);
+    EXPECT_EQ(save::accurateRipPlace(mixed, 2), TrackPlace::First);
+    EXPECT_EQ(save::accurateRipIndex(mixed, 2), 0u);
+    EXPECT_EQ(save::accurateRipIndex(mixed, 29), 27u);
+    EXPECT_EQ(save::accurateRipPlace(enhanced, 10), TrackPlace::Last);
+    EXPECT_EQ(save::accurateRipPlace(enhanced, 9), TrackPlace::Middle);
     EXPECT_FALSE(save::accurateRipIds(tocOf({150}, 279187, {true})));
     EXPECT_FALSE(save::accurateRipIds(platform::TableOfContents{}));
 }
