@@ -20,6 +20,8 @@ namespace online {
 // sooner than it asks, when that fits in the time left. Each address has 15 s to answer, its retry
 // included. Cookies, redirects to other hosts and answers over the size limit are refused. The service's address is
 // https://musicbrainz.org unless TUNEWICK_MUSICBRAINZ_URL names another (a mirror, a test server).
+// A saved disc's AccurateRip answer and its release's details come through the same module, each
+// one fetch at a time under the same rules (BoundedFetch).
 class BoundedFetch;
 class CoverArtFetch;
 

@@ -12,8 +12,6 @@
 
 namespace online {
 
-// What a look-up gives: the releases worth offering (empty when none was found or the look-up
-// failed) and, when nothing was found, a one-line note in Japanese that says why.
 // What the AccurateRip database gave for a disc.
 struct AccurateRipAnswer {
     enum Outcome { Answered, NotInDatabase, NoAnswer };
@@ -22,6 +20,8 @@ struct AccurateRipAnswer {
     QString note;     // NoAnswer: why, one line in Japanese
 };
 
+// What a look-up gives: the releases worth offering (empty when none was found or the look-up
+// failed) and, when nothing was found, a one-line note in Japanese that says why.
 struct LookupResult {
     std::vector<Release> releases;
     QString note;
