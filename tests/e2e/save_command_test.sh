@@ -41,7 +41,6 @@ for f in "01 トラック 01.flac" "03 トラック 03.flac" Noise.cue Noise.log
   [ -f "$album/$f" ] || fail "$f was not written"
 done
 all_whole "$album"
-[ "$(grep -c '保存中' "$work/err")" -le 12 ] || fail "progress into a file is not sparse"
 kill -0 "$player" 2>/dev/null || fail "the running player ended"
 [ "$(grep -c '^drive: ' "$work/player.out")" = 1 ] || fail "the running player took the save's arguments"
 
