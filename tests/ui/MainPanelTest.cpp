@@ -10,6 +10,7 @@
 #include "ui/Modal.h"
 #include "ui/TrackSelector.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -277,19 +278,36 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_EQ(Form1->PM1->actions().size(), 24);
 }
 
-// The AccurateRip switch is off until the user says otherwise, and ROTOR.INI keeps each choice.
-TEST_F(MainPanel, AccurateRipSwitchIsKeptInTheSettings) {
+// AccurateRip is asked once, with what goes out over plain HTTP; ROTOR.INI keeps the answer, and
+// the menu switch changes it.
+TEST_F(MainPanel, AccurateRipIsAskedOnceAndKeptInTheSettings) {
+    int questions = 0;
+    QString question;
+    answerModal = [&](QDialog *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (!box) return int(QDialog::Rejected);
+        ++questions;
+        question = box->text();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == QStringLiteral("はい(&Y)")) button->click();
+        return 0;
+    };
     createApp();
-    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
-    EXPECT_FALSE(storedAccurateRipConsent());
     const auto stored = [] { return SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "AccurateRip", "-"); };
+    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
     EXPECT_EQ(stored(), "-");
-    Form1->PM_ACCURATERIP->trigger();
-    EXPECT_TRUE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_TRUE(accurateRipAllowed());
+    EXPECT_TRUE(accurateRipAllowed());
+    EXPECT_EQ(questions, 1);
+    for (const char *said : {"HTTP", "ディスク ID", "User-Agent", "Cookie"})
+        EXPECT_TRUE(question.contains(QString::fromUtf8(said))) << "the question does not name " << said;
     EXPECT_EQ(stored(), "1");
+    EXPECT_TRUE(Form1->PM_ACCURATERIP->isChecked());
     Form1->PM_ACCURATERIP->trigger();
     EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
     EXPECT_EQ(stored(), "0");
+    EXPECT_FALSE(accurateRipAllowed());
+    EXPECT_EQ(questions, 1);
     EXPECT_EQ(SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "MusicBrainz", "-"), "-")
         << "the title look-up's consent was touched";
 }
