@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-
 #include <chrono>
 #include <future>
 
@@ -28,7 +27,9 @@ const char *const kNotSet = QT_TRANSLATE_NOOP(
     "SaveOnline", "AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します");
 const char *const kKey = "AccurateRip";
 
-QString tr(const char *text) { return QCoreApplication::translate("SaveOnline", text); }
+QString tr(const char *text) {
+    return QCoreApplication::translate("SaveOnline", text);
+}
 
 // The check owns the look-up it asks: the module is loaded on the first request, and the look-up
 // lives as long as the check, whose callbacks it holds.
@@ -48,9 +49,11 @@ online::TitleLookup *detailsLookup() {
     return lookup;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<bool> storedAccurateRipConsent() { return storedConsent(kKey); }
+std::optional<bool> storedAccurateRipConsent() {
+    return storedConsent(kKey);
+}
 
 void setAccurateRipConsent(bool allowed) {
     if (Form1) Form1->PM_ACCURATERIP->setCheckMark(allowed);
@@ -68,19 +71,23 @@ bool accurateRipAllowed() {
     return allowed;
 }
 
-QString accurateRipNotSetLine() { return tr(kNotSet).arg(SettingsFile(QStringLiteral("ROTOR.INI")).path()); }
+QString accurateRipNotSetLine() {
+    return tr(kNotSet).arg(SettingsFile(QStringLiteral("ROTOR.INI")).path());
+}
 
 std::shared_ptr<save::SaveCheck> makeAccurateRipCheck(std::optional<bool> consent) {
     if (consent.value_or(false))
         return std::make_shared<ModuleAccurateRipCheck>(online::makeMusicBrainzLookup(), QString());
-    return std::make_shared<save::AccurateRipSaveCheck>(nullptr, consent ? QString() : accurateRipNotSetLine());
+    return std::make_shared<save::AccurateRipSaveCheck>(nullptr,
+                                                        consent ? QString() : accurateRipNotSetLine());
 }
 
 void fetchReleaseDetailsOf(const platform::TableOfContents &toc, ReleaseDetailsDone done) {
     const std::optional<online::MusicBrainzToc> counted = online::musicBrainzToc(toc);
     const QString discId = counted ? online::discIdOf(*counted) : QString();
     const QString releaseId = discId.isEmpty() ? QString() : rememberedRelease(discId);
-    if (!online::isMusicBrainzId(releaseId) || !storedOnlineConsent().value_or(false)) return done(std::nullopt);
+    if (!online::isMusicBrainzId(releaseId) || !storedOnlineConsent().value_or(false))
+        return done(std::nullopt);
     detailsLookup()->fetchReleaseDetails(releaseId, discId, counted->lastTrack - counted->firstTrack + 1,
                                          std::move(done));
 }
@@ -110,8 +117,10 @@ void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata
     fill(metadata.musicBrainzAlbumId, details.releaseId);
     for (size_t i = 0; i < details.tracks.size(); ++i) {
         const auto at = qsizetype(i);
-        while (metadata.trackArtists.size() <= at) metadata.trackArtists << QString();
-        while (metadata.musicBrainzTrackIds.size() <= at) metadata.musicBrainzTrackIds << QString();
+        while (metadata.trackArtists.size() <= at)
+            metadata.trackArtists << QString();
+        while (metadata.musicBrainzTrackIds.size() <= at)
+            metadata.musicBrainzTrackIds << QString();
         fill(metadata.trackArtists[at], details.tracks[i].artist);
         // MUSICBRAINZ_TRACKID names the recording, as the service's own tagger writes it.
         fill(metadata.musicBrainzTrackIds[at], details.tracks[i].recordingId);
@@ -124,4 +133,6 @@ void addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &m
 }
 
 // Switching the check on or off holds for the next save.
-void TForm1::PM_ACCURATERIPClick(QObject *) { setAccurateRipConsent(!storedAccurateRipConsent().value_or(false)); }
+void TForm1::PM_ACCURATERIPClick(QObject *) {
+    setAccurateRipConsent(!storedAccurateRipConsent().value_or(false));
+}

@@ -9,13 +9,14 @@
 
 namespace {
 
-constexpr std::size_t kSecond = 44100;  // frames
-constexpr std::size_t kSector = 588;    // frames
+constexpr std::size_t kSecond = 44100; // frames
+constexpr std::size_t kSector = 588;   // frames
 
 std::vector<int16_t> secondOfSound() {
     std::vector<int16_t> samples(kSecond * 2);
     uint32_t noise = 1;
-    for (int16_t &sample : samples) sample = static_cast<int16_t>((noise = noise * 1664525 + 1013904223) >> 16);
+    for (int16_t &sample : samples)
+        sample = static_cast<int16_t>((noise = noise * 1664525 + 1013904223) >> 16);
     return samples;
 }
 
@@ -24,7 +25,8 @@ void BM_ChecksumsOfOneSecondAsSectors(benchmark::State &state) {
     const auto *bytes = reinterpret_cast<const uint8_t *>(samples.data());
     for (auto _ : state) {
         save::AccurateRipChecksum sum(kSecond, save::TrackPlace::Middle);
-        for (std::size_t at = 0; at < kSecond; at += kSector) sum.add({bytes + at * 4, kSector * 4});
+        for (std::size_t at = 0; at < kSecond; at += kSector)
+            sum.add({bytes + at * 4, kSector * 4});
         benchmark::DoNotOptimize(sum.v2());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSecond * 4));
@@ -42,6 +44,6 @@ void BM_ChecksumsOfOneSecondAsFrames(benchmark::State &state) {
 }
 BENCHMARK(BM_ChecksumsOfOneSecondAsFrames);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();
