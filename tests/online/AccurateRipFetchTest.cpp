@@ -193,8 +193,8 @@ TEST_F(AccurateRipFetch, RecordedAnswerIsAskedByTheDiscsIdsWithNothingElse) {
     EXPECT_GE(service.requests[1].atMs - service.requests[0].atMs, 1000) << "more than one request a second";
 }
 
-// No consent asks nothing; an endless answer is cut off at the size limit; a redirect to another
-// host is not followed.
+// No consent asks nothing; an endless answer is cut off at the size limit, a silent one at the time
+// limit; a redirect to another host is not followed.
 TEST_F(AccurateRipFetch, SendsNothingWithoutConsentAndKeepsTheLimits) {
     const GeneratedDisc disc;
     AccurateRipCheck check;
@@ -208,6 +208,14 @@ TEST_F(AccurateRipFetch, SendsNothingWithoutConsentAndKeepsTheLimits) {
     EXPECT_TRUE(check.summary().endsWith(QStringLiteral("(AccurateRip の応答が大きすぎます)")))
         << "not cut off at 64 KB: " << check.summary().toStdString();
 
+    // A service that never answers ends the wait at the time limit: the save's log is not held.
+    lookup.setTimeLimit(1000);
+    service.script({200, {}, {}, true});
+    run(check, &lookup, disc.toc);
+    EXPECT_TRUE(check.summary().endsWith(QStringLiteral("(AccurateRip が時間内に応答しませんでした)")))
+        << check.summary().toStdString();
+    lookup.setTimeLimit(5000);
+
     FakeService elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
     ASSERT_TRUE(elsewhere.listening());
     elsewhere.script({200, disc.answer(), {}});
@@ -219,7 +227,7 @@ TEST_F(AccurateRipFetch, SendsNothingWithoutConsentAndKeepsTheLimits) {
     service.script({200, disc.answer(), {}});
     run(check, &lookup, disc.toc);
     EXPECT_EQ(check.outcome(), AccurateRipCheck::Outcome::Answered) << "a redirect within the service";
-    EXPECT_EQ(service.requests.size(), 1 + 1 + 2);
+    EXPECT_EQ(service.requests.size(), 1 + 1 + 1 + 2);
 }
 
 // The release's artist credits, date and IDs for the saved files' tags, from a recorded release.
