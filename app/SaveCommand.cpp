@@ -58,8 +58,9 @@ QString SaveCommand::trackLine(const save::TrackResult &track) {
         state = tr("データトラックなので保存しません");
         break;
     }
-    QString line = QString("%1: %2 (CRC32 %3)")
-                       .arg(name, state, QString::number(track.crc, 16).toUpper().rightJustified(8, '0'));
+    QString line = QString("%1: %2").arg(name, state);
+    if (!track.file.isEmpty())
+        line += QString(" (CRC32 %1)").arg(QString::number(track.crc, 16).toUpper().rightJustified(8, '0'));
     if (!track.note.verdict.isEmpty()) line += ", " + track.note.verdict;
     return line;
 }

@@ -167,8 +167,7 @@ void DiscSaver::Run::work() {
     }
     if (!stop && cancelled) stop = Stop{Outcome::Cancelled, tr("保存を取り消しました")};
     if (stop) return end(stop->outcome, stop->message);
-    if (!cover.isEmpty())
-        stop = writeSide(FlacFile::coverType(cover) == "image/png" ? "cover.png" : "cover.jpg", cover);
+    if (!cover.isEmpty()) stop = writeSide(coverFileName(options.metadata.coverPath), cover);
     if (!stop) stop = writeSide(plan.cueName, cueSheet(plan, opened.layout, options.metadata, hiddenWritten));
     if (stop) return end(stop->outcome, stop->message);
     post([](DiscSaver &saver) { saver.m_run->conclude(); });
@@ -744,7 +743,7 @@ QStringList DiscSaver::plannedFiles(const DiscLayout &disc, const SaveMetadata &
     for (const SavePlan::Track &track : plan.tracks)
         files << album.filePath(track.fileName);
     files << album.filePath(plan.cueName) << album.filePath(plan.logName);
-    if (!metadata.coverPath.isEmpty()) files << album.filePath("cover.jpg") << album.filePath("cover.png");
+    if (!metadata.coverPath.isEmpty()) files << album.filePath(coverFileName(metadata.coverPath));
     return files;
 }
 

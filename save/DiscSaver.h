@@ -113,7 +113,7 @@ public:
 };
 
 struct SaveOptions {
-    // What to read, as the player opens it: a cue sheet, a disc image (.toc, .nrg, .bin), a folder
+    // What to read, as the player opens it: a cue sheet, a disc image (.toc, .nrg), a folder
     // holding one cue sheet, a device node, "demo", or "" for the system's CD drive.
     QString source;
     // The folder under which <album artist>/<disc title>/ is made (made when missing).

@@ -61,6 +61,10 @@ QString cueTime(int sectors) {
         .arg(twoDigits(sectors / 75 / 60), twoDigits(sectors / 75 % 60), twoDigits(sectors % 75));
 }
 
+QString coverFileName(const QString &coverPath) {
+    return coverPath.endsWith(".png", Qt::CaseInsensitive) ? "cover.png" : "cover.jpg";
+}
+
 int SavePlan::hiddenSectors(const DiscLayout &disc) {
     const platform::TableOfContents &toc = disc.toc;
     if (toc.trackCount() == 0 || toc.isData(toc.firstTrack)) return 0;

@@ -46,6 +46,10 @@ struct LogFacts {
 QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetadata &metadata,
                    const std::vector<TrackResult> &tracks, const LogFacts &facts);
 
+// The name a cover is copied under beside the files: "cover.png" for a PNG file, else "cover.jpg"
+// (the cover cache names its files by what they decode as).
+QString coverFileName(const QString &coverPath);
+
 // "mm:ss:ff" as a cue sheet writes a position in sectors.
 QString cueTime(int sectors);
 

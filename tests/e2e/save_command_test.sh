@@ -14,7 +14,10 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# Private folders: the user's own player or save, running meanwhile, is none of this test's business.
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache TUNEWICK_AUDIO=null
+export XDG_RUNTIME_DIR=$work/run
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 export TUNEWICK_TEST_GUARD=save-command-$$
 unset LANGUAGE LC_ALL LC_MESSAGES LANG
 # A program that made a window's application object would abort on this platform name.

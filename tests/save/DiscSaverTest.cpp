@@ -204,7 +204,8 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
             << cue.toStdString();
         EXPECT_EQ(cue.contains("PREGAP 00:02:00"), silentPregap) << cue.toStdString();
         // Track 3's gap ends file 02: its INDEX 00 lies 75 sectors before that file's end.
-        EXPECT_TRUE(cue.contains("    INDEX 00 00:05:25\nFILE \"03 Three: a_b.flac\" WAVE\n    INDEX 01 00:00:00\n"))
+        EXPECT_TRUE(
+            cue.contains("    INDEX 00 00:05:25\nFILE \"03 Three: a_b.flac\" WAVE\n    INDEX 01 00:00:00\n"))
             << cue.toStdString();
 
         const QString tags = tagsOf(album + "/02 Sheet two.flac");
@@ -221,6 +222,30 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
+    }
+}
+
+// Names a file system takes: no '/', control character or leading dot, and at most the byte limit
+// in UTF-8 without cutting a character (a surrogate pair is one).
+TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5"); // four bytes, two UTF-16 units
+    struct Row {
+        QString name;
+        int maxBytes;
+        QString safe;
+    } rows[] = {
+        {"AC/DC", 255, "AC_DC"},
+        {"a\nb\tc" + QString(QChar(0)) + "d", 255, "a_b_c_d"},
+        {"..hidden", 255, "hidden"},
+        {" . ", 255, "_"},
+        {"", 255, "_"},
+        {"日本語", 7, "日本"},   // three bytes each: the third would pass the limit
+        {"ab" + emoji, 5, "ab"}, // half of the pair would fit, none of it goes in
+        {"ab" + emoji, 6, "ab" + emoji},
+    };
+    for (const Row &row : rows) {
+        EXPECT_EQ(safeFileName(row.name, row.maxBytes), row.safe) << row.name.toStdString();
+        EXPECT_LE(safeFileName(row.name, row.maxBytes).toUtf8().size(), row.maxBytes);
     }
 }
 
@@ -320,6 +345,50 @@ TEST_F(DiscSaverTest, DriveReadsAreComparedAndSectorsThatNeverAgreeAreNamed) {
     EXPECT_TRUE(log.contains("flaky drive") && log.contains("30")) << log.toStdString();
     EXPECT_TRUE(log.contains("00:05.25 (セクタ 400, トラック内 00:01.25)")) << log.toStdString();
     EXPECT_TRUE(log.contains("(セクタ 701")) << log.toStdString();
+}
+
+// A drive that cannot read the pregap before track 1 skips it (and says so); the disc is still saved
+// whole, and the cue sheet keeps the pregap's length as PREGAP.
+TEST_F(DiscSaverTest, APregapThatDoesNotReadIsSkipped) {
+    platform::TableOfContents toc = threeTracks();
+    toc.trackStart = {150, 300, 600};
+    auto drive = std::make_shared<FlakyDrive>(toc);
+    drive->deadFrom = 0, drive->deadTo = 20;
+    SaveOptions options;
+    options.folder = m_dir.filePath("pregap");
+    options.sectorSource = drive;
+    options.readTwice = true;
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    ASSERT_EQ(result.tracks.size(), 3u);
+    EXPECT_EQ(result.tracks[0].span.track, 1);
+    EXPECT_TRUE(decoded(result.tracks[0].file) == bytesOf(150, 300));
+    EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("飛ばしました"));
+    EXPECT_TRUE(QString::fromUtf8(readFile(result.cueFile)).contains("PREGAP 00:02:00"));
+}
+
+// A data track is not audio: it is left out of the files, named in the results and the log, and the
+// audio track before it ends where the data begins.
+TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
+    writeFile(m_dir.filePath("mixed.bin"), bytesOf(0, 900));
+    writeFile(m_dir.filePath("mixed.cue"), "FILE \"mixed.bin\" BINARY\n"
+                                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                           "  TRACK 02 MODE1/2352\n    INDEX 01 00:04:00\n"
+                                           "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n");
+    SaveOptions options;
+    options.source = m_dir.filePath("mixed.cue");
+    options.folder = m_dir.filePath("mixed");
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    ASSERT_EQ(result.tracks.size(), 3u);
+    EXPECT_EQ(result.tracks[1].state, TrackState::Skipped);
+    EXPECT_TRUE(result.tracks[1].file.isEmpty());
+    EXPECT_TRUE(decoded(result.tracks[0].file) == bytesOf(0, 300));
+    EXPECT_TRUE(decoded(result.tracks[2].file) == bytesOf(600, 900));
+    EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}).size(), 2);
+    EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("トラック 2 はデータトラック"));
 }
 
 // Every way a save stops early names its cause and leaves no incomplete file under a final name and
