@@ -25,11 +25,14 @@ const char *const kQuestion =
 const char *const kYes = QT_TRANSLATE_NOOP("OnlineConsent", "はい(&Y)");
 const char *const kNo = QT_TRANSLATE_NOOP("OnlineConsent", "いいえ(&N)");
 
-// True for Yes; Esc and the close box answer No.
-bool askForConsent() {
-    QMessageBox box(QMessageBox::Question, QCoreApplication::translate("OnlineConsent", kCaption),
-                    QCoreApplication::translate("OnlineConsent", kQuestion),
-                    QMessageBox::NoButton, Form1);
+// The answer of this run is kept beside the windows (which live as long as the run) for when
+// ROTOR.INI cannot keep it.
+QByteArray answerOfThisRun(const char *key) { return QByteArrayLiteral("consentOfThisRun") + key; }
+
+}  // namespace
+
+bool askConsent(const QString &caption, const QString &question) {
+    QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::NoButton, Form1);
     QPushButton *yes = box.addButton(QCoreApplication::translate("OnlineConsent", kYes), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QCoreApplication::translate("OnlineConsent", kNo), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -38,34 +41,33 @@ bool askForConsent() {
     return box.clickedButton() == yes;
 }
 
-// The answer of this run, kept beside the windows (which live as long as the run) for when
-// ROTOR.INI cannot keep it.
-const char *const kAnswerOfThisRun = "onlineConsentOfThisRun";
-
-}  // namespace
-
-std::optional<bool> storedOnlineConsent() {
-    const std::string value = SettingsFile(kSettingsFile).ReadText("Online", "MusicBrainz", "");
+std::optional<bool> storedConsent(const char *key) {
+    const std::string value = SettingsFile(kSettingsFile).ReadText("Online", key, "");
     if (value == "1") return true;
     if (value == "0") return false;
-    const QVariant ofThisRun = Form1 ? Form1->property(kAnswerOfThisRun) : QVariant();
+    const QVariant ofThisRun = Form1 ? Form1->property(answerOfThisRun(key)) : QVariant();
     if (ofThisRun.isValid()) return ofThisRun.toBool();
     return std::nullopt;
 }
 
+void storeConsent(const char *key, bool allowed) {
+    if (Form1) Form1->setProperty(answerOfThisRun(key), allowed);
+    SettingsFile(kSettingsFile).WriteText("Online", key, allowed ? "1" : "0");
+}
+
+std::optional<bool> storedOnlineConsent() { return storedConsent("MusicBrainz"); }
+
 void setOnlineConsent(bool allowed) {
-    if (Form1) {
-        Form1->setProperty(kAnswerOfThisRun, allowed);
-        Form1->PM_ONLINE->setCheckMark(allowed);
-    }
-    SettingsFile(kSettingsFile).WriteText("Online", "MusicBrainz", allowed ? "1" : "0");
+    if (Form1) Form1->PM_ONLINE->setCheckMark(allowed);
+    storeConsent("MusicBrainz", allowed);
 }
 
 // An answer ROTOR.INI cannot keep is said once and holds for this run: the disc's look-up and
 // its registration question go on.
 bool onlineLookupAllowed() {
     if (std::optional<bool> stored = storedOnlineConsent()) return *stored;
-    const bool allowed = askForConsent();
+    const bool allowed = askConsent(QCoreApplication::translate("OnlineConsent", kCaption),
+                                    QCoreApplication::translate("OnlineConsent", kQuestion));
     try {
         setOnlineConsent(allowed);
     } catch (const std::exception &error) {

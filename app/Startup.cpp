@@ -47,6 +47,7 @@ void TForm1::FormCreate(QObject *) {
     platform::setDeemphasisEnabled(settings.ReadFlag("Tunewick", "Deemphasis", true));
     PM_DEEMPH->setCheckMark(platform::deemphasisEnabled());
     if (settings.ReadText("Online", "MusicBrainz", "") == "1") PM_ONLINE->setCheckMark(true);
+    if (settings.ReadText("Online", "AccurateRip", "") == "1") PM_ACCURATERIP->setCheckMark(true);
 }
 
 void TForm1::FormShow(QObject *Sender) {

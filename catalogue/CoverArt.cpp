@@ -198,3 +198,12 @@ void setCoverCheck(CoverCheck check) { s_check = check ? std::move(check) : Cove
 QString coverArtUrl() {
     return s_disc.coverPath.isEmpty() ? QString() : QUrl::fromLocalFile(s_disc.coverPath).toString();
 }
+
+QString rememberedRelease(const QString &discId) {
+    const QString release = releaseOf(discId);
+    return online::isMusicBrainzId(release) ? release : QString();
+}
+
+QString keptCoverFile(const QString &releaseId) {
+    return online::isMusicBrainzId(releaseId) ? keptCover(releaseId) : QString();
+}

@@ -32,3 +32,8 @@ bool coverBeingChecked();
 // to refuse it. coverImageExtension unless a test sets another; none restores it.
 using CoverCheck = std::function<std::optional<const char *>(const QByteArray &image)>;
 void setCoverCheck(CoverCheck check);
+// The release remembered for the disc with MusicBrainz disc ID `discId`; empty when none. Reads
+// the cache only: any thread.
+QString rememberedRelease(const QString &discId);
+// The kept cover of release `releaseId` (a JPEG or PNG file that decodes); empty when none. Any thread.
+QString keptCoverFile(const QString &releaseId);

@@ -40,6 +40,16 @@ public:
         if (TitleLookup *lookup = loaded()) return lookup->fetchCover(releaseId, std::move(done));
         if (done) done({});
     }
+    void fetchAccurateRip(const QString &path, AccurateRipDone done) override {
+        if (TitleLookup *lookup = loaded()) return lookup->fetchAccurateRip(path, std::move(done));
+        if (done) done({AccurateRipAnswer::NoAnswer, {}, QCoreApplication::translate("online", kModuleMissing)});
+    }
+    void fetchReleaseDetails(const QString &releaseId, const QString &discId, int trackCount,
+                             DetailsDone done) override {
+        if (TitleLookup *lookup = loaded())
+            return lookup->fetchReleaseDetails(releaseId, discId, trackCount, std::move(done));
+        if (done) done(std::nullopt);
+    }
 
 private:
     TitleLookup *loaded() {

@@ -1,14 +1,24 @@
 #pragma once
 
+#include "online/ReleaseDetails.h"
 #include "online/Releases.h"
 #include "platform/CdDrive.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace online {
+
+// What the AccurateRip database gave for a disc.
+struct AccurateRipAnswer {
+    enum Outcome { Answered, NotInDatabase, NoAnswer };
+    Outcome outcome = NoAnswer;
+    QByteArray body;  // Answered: the bytes as sent, unchecked
+    QString note;     // NoAnswer: why, one line in Japanese
+};
 
 // What a look-up gives: the releases worth offering (empty when none was found or the look-up
 // failed) and, when nothing was found, a one-line note in Japanese that says why.
@@ -39,6 +49,24 @@ public:
     virtual void fetchCover(const QString &releaseId, CoverDone done) {
         (void)releaseId;
         if (done) done({});
+    }
+
+    using AccurateRipDone = std::function<void(const AccurateRipAnswer &answer)>;
+    // Fetches the AccurateRip answer at `path` (as save::accurateRipPath gives it) from the
+    // database over plain HTTP; `done` is called once, unless another fetchAccurateRip comes first.
+    virtual void fetchAccurateRip(const QString &path, AccurateRipDone done) {
+        (void)path;
+        if (done) done({});
+    }
+
+    using DetailsDone = std::function<void(const std::optional<ReleaseDetails> &details)>;
+    // Fetches the artist credits, date and IDs of release `releaseId` for the medium with `discId`
+    // (else the one with `trackCount` tracks); `done` is called once with nothing when the service
+    // has none or cannot be reached, unless another fetchReleaseDetails comes first.
+    virtual void fetchReleaseDetails(const QString &releaseId, const QString &discId, int trackCount,
+                                     DetailsDone done) {
+        (void)releaseId, (void)discId, (void)trackCount;
+        if (done) done(std::nullopt);
     }
 };
 

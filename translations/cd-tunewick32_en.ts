@@ -2,6 +2,53 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>AccurateRip</name>
+    <message>
+        <source>一致 (信頼度 %1)</source>
+        <translation>accurate (confidence %1)</translation>
+    </message>
+    <message>
+        <source>不一致</source>
+        <translation>not accurate</translation>
+    </message>
+    <message>
+        <source>データベースにありません</source>
+        <translation>not in the database</translation>
+    </message>
+    <message>
+        <source>応答を読めません</source>
+        <translation>unreadable answer</translation>
+    </message>
+    <message>
+        <source>照合していません</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>AccurateRip: 照会していません</source>
+        <translation>AccurateRip: not asked</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 の応答を待っています</source>
+        <translation>AccurateRip: waiting for the answer for %1</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 (応答 %2 件)</source>
+        <translation>AccurateRip: %1 (%2 responses)</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 はデータベースにありません</source>
+        <translation>AccurateRip: %1 is not in the database</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 の応答を読めません</source>
+        <translation>AccurateRip: the answer for %1 is unreadable</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 (%2)</source>
+        <translation>AccurateRip: %1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>Application</name>
     <message>
         <source>起動中のプレーヤーに %1 を渡せませんでした。もう一度お試しください</source>
@@ -39,6 +86,7 @@
     <name>CommandLine</name>
     <message>
         <source>使い方: cd-tunewick32 [--help | --version | パス]
+        cd-tunewick32 --save 保存先フォルダー [ソース]
 
 音楽CDとディスクイメージを再生するプレイヤーです。
 ほかのオプションは無視されます。
@@ -49,6 +97,13 @@
              一つだけのフォルダー、またはデバイス (/dev/sr1 など)。
              TUNEWICK_DEVICE より優先されます。プレイヤーがすでに動いていれば
              そのプレイヤーが開きます
+  --save 保存先フォルダー [ソース]
+             ディスクを FLAC ファイルとキューシートと記録として
+             保存先フォルダー/アルバムアーティスト/ディスクタイトル/ に保存します。
+             ソースはパスと同じもの、または demo。省略するとプレイヤーが
+             起動時に選ぶドライブです。画面は要りません。同じ名前のファイルが
+             あれば上書きせずに終わります。すべてのトラックを正しく読んで
+             保存できたときだけ終了コード 0 を返します
 
 環境変数:
   TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
@@ -74,6 +129,7 @@ XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です
 なります。詳しくは man cd-tunewick32
 </source>
         <translation>Usage: cd-tunewick32 [--help | --version | PATH]
+       cd-tunewick32 --save FOLDER [SOURCE]
 
 A player for audio CDs and disc images.
 Other options are ignored.
@@ -83,6 +139,12 @@ Other options are ignored.
   PATH       a cue sheet, a disc image (.cue .toc .nrg), a folder holding one
              cue sheet, or a device (/dev/sr1 and so on) to open. It wins over
              TUNEWICK_DEVICE. When the player runs already, that player opens it
+  --save FOLDER [SOURCE]
+             save a disc as FLAC files with a cue sheet and a log into
+             FOLDER/album artist/disc title/. SOURCE is what PATH can be, or
+             demo; left out, the drive the player chooses at its start. Needs no
+             display. Files of the same names are not overwritten: it ends
+             instead. Exits 0 only when every track was read and saved whole
 
 Environment:
   TUNEWICK_DEVICE  the drive to play. Unset: the system&apos;s default CD drive;
@@ -253,6 +315,70 @@ Save them before the disc is changed?</translation>
     </message>
 </context>
 <context>
+    <name>SaveCommand</name>
+    <message>
+        <source>使い方: cd-tunewick32 --save 保存先フォルダー [ソース]
+</source>
+        <translation>Usage: cd-tunewick32 --save FOLDER [SOURCE]
+</translation>
+    </message>
+    <message>
+        <source>隠しトラック</source>
+        <translation>Hidden track</translation>
+    </message>
+    <message>
+        <source>トラック %1</source>
+        <translation>Track %1</translation>
+    </message>
+    <message>
+        <source>正しく保存しました</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタが %1 個あります</source>
+        <translation>%1 unreadable sectors</translation>
+    </message>
+    <message>
+        <source>保存できませんでした</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>データトラックなので保存しません</source>
+        <translation>a data track, not saved</translation>
+    </message>
+    <message>
+        <source>保存中 %1% (トラック %2)</source>
+        <translation>Saving %1% (track %2)</translation>
+    </message>
+    <message>
+        <source> 残り %1:%2</source>
+        <translation> %1:%2 left</translation>
+    </message>
+    <message>
+        <source>記録: %1</source>
+        <translation>Log: %1</translation>
+    </message>
+</context>
+<context>
+    <name>SaveOnline</name>
+    <message>
+        <source>AccurateRip で照合</source>
+        <translation>Verify with AccurateRip</translation>
+    </message>
+    <message>
+        <source>保存したトラックを AccurateRip (www.accuraterip.com) のデータベースと照合しますか？
+照合には、ＣＤの目次から計算したディスク ID をアドレスに入れ、プログラム名 (User-Agent) を添えて、暗号化されない HTTP で送ります。Cookie など、ほかのものは送りません。
+あとでメニューの「AccurateRip で照合」で切り替えられます。</source>
+        <translation>Verify the saved tracks against the AccurateRip database (www.accuraterip.com)?
+To verify, the disc IDs computed from the disc&apos;s table of contents are sent in the address, with the program&apos;s name (User-Agent), over plain unencrypted HTTP. No cookie and nothing else is sent.
+You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.</translation>
+    </message>
+    <message>
+        <source>AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します</source>
+        <translation>Not verified with AccurateRip: write AccurateRip=1 under [Online] in %1 to verify</translation>
+    </message>
+</context>
+<context>
     <name>SettingsFile</name>
     <message>
         <source>%1 に書き込めません</source>
@@ -419,6 +545,10 @@ Save them before the disc is changed?</translation>
         <source>MusicBrainz でタイトルを検索</source>
         <translation>Look up titles on MusicBrainz</translation>
     </message>
+    <message>
+        <source>AccurateRip で照合</source>
+        <translation>Verify with AccurateRip</translation>
+    </message>
 </context>
 <context>
     <name>TForm5</name>
@@ -569,6 +699,22 @@ Save them before the disc is changed?</translation>
     <message>
         <source>MusicBrainz が混み合っていて応答しませんでした</source>
         <translation>MusicBrainz is busy and did not answer</translation>
+    </message>
+    <message>
+        <source>AccurateRip が時間内に応答しませんでした</source>
+        <translation>AccurateRip did not answer in time</translation>
+    </message>
+    <message>
+        <source>AccurateRip に接続できませんでした</source>
+        <translation>Could not connect to AccurateRip</translation>
+    </message>
+    <message>
+        <source>AccurateRip の応答が大きすぎます</source>
+        <translation>The answer of AccurateRip is too large</translation>
+    </message>
+    <message>
+        <source>AccurateRip の応答を受け取れませんでした (HTTP %1)</source>
+        <translation>Could not get the answer of AccurateRip (HTTP %1)</translation>
     </message>
 </context>
 <context>
@@ -764,6 +910,197 @@ Save them before the disc is changed?</translation>
     <message>
         <source>CDﾄﾞﾗｲﾌﾞではありません: %1</source>
         <translation>not a CD drive: %1</translation>
+    </message>
+</context>
+<context>
+    <name>save::DiscSaver</name>
+    <message>
+        <source>ほかのディスクの保存が終わるまで保存できません</source>
+        <translation>Another disc is being saved; this one can be saved when it is done</translation>
+    </message>
+    <message>
+        <source>保存を取り消しました</source>
+        <translation>The save was cancelled</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルが %1 個あるので保存しません</source>
+        <translation>Not saved: %1 files of the same names exist</translation>
+    </message>
+    <message>
+        <source>トラック %1 はデータトラックなので保存しません</source>
+        <translation>Track %1 is a data track and is not saved</translation>
+    </message>
+    <message>
+        <source>ディスクが取り出されました</source>
+        <translation>The disc was taken out</translation>
+    </message>
+    <message>
+        <source>%1 の音声がセクタ %2 で途切れています</source>
+        <translation>The audio of %1 ends early, at sector %2</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前のプリギャップは %1 秒以内に読めなかったので飛ばしました</source>
+        <translation>The pregap before track 1 could not be read within %1 seconds and was skipped</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前のプリギャップは無音なので、キューシートに PREGAP として書きました</source>
+        <translation>The pregap before track 1 is digital silence: written as PREGAP in the cue sheet</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前に隠れた音声があるので、%1 に保存しました</source>
+        <translation>Hidden audio before track 1 was saved as %1</translation>
+    </message>
+    <message>
+        <source>保存先に空きがありません</source>
+        <translation>The target has no room left</translation>
+    </message>
+    <message>
+        <source>保存先に空きがありません (%1)</source>
+        <translation>The target has no room left (%1)</translation>
+    </message>
+    <message>
+        <source>ファイルを書けません: %1</source>
+        <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>FLAC に符号化できませんでした</source>
+        <translation>Could not encode as FLAC</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります: %1</source>
+        <translation>A file of the same name exists: %1</translation>
+    </message>
+    <message>
+        <source>%1 を書けません: %2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>結果: すべてのトラックを正しく読んで保存しました</source>
+        <translation>Result: every track was read and saved whole</translation>
+    </message>
+    <message>
+        <source>結果: 読めないセクタのあるトラックがあります</source>
+        <translation>Result: some tracks have unreadable sectors</translation>
+    </message>
+    <message>
+        <source>読めないセクタがあります (記録を見てください)</source>
+        <translation>Some sectors could not be read (see the log)</translation>
+    </message>
+    <message>
+        <source>不明なディスク</source>
+        <translation>Unknown disc</translation>
+    </message>
+    <message>
+        <source>%1 (隠しトラック)</source>
+        <translation>%1 (hidden track)</translation>
+    </message>
+    <message>
+        <source>トラック %1</source>
+        <translation>Track %1</translation>
+    </message>
+    <message>
+        <source>CD-Tunewick32 %1 ディスク保存の記録</source>
+        <translation>CD-Tunewick32 %1 disc save log</translation>
+    </message>
+    <message>
+        <source>日時: %1</source>
+        <translation>Date: %1</translation>
+    </message>
+    <message>
+        <source> (ドライブ: %1, 読み取りオフセット %2 サンプル)</source>
+        <translation> (drive: %1, read offset %2 samples)</translation>
+    </message>
+    <message>
+        <source>読み取り元: %1</source>
+        <translation>Source: %1</translation>
+    </message>
+    <message>
+        <source>ディスク: %1</source>
+        <translation>Disc: %1</translation>
+    </message>
+    <message>
+        <source>アルバムアーティスト: %1</source>
+        <translation>Album artist: %1</translation>
+    </message>
+    <message>
+        <source>MusicBrainz ディスク ID: %1</source>
+        <translation>MusicBrainz disc ID: %1</translation>
+    </message>
+    <message>
+        <source>保存先: %1</source>
+        <translation>Folder: %1</translation>
+    </message>
+    <message>
+        <source>隠しトラック</source>
+        <translation>Hidden track</translation>
+    </message>
+    <message>
+        <source>  ファイル: %1</source>
+        <translation>  File: %1</translation>
+    </message>
+    <message>
+        <source>  開始: %1 (セクタ %2)  長さ: %3 (%4 セクタ)</source>
+        <translation>  Start: %1 (sector %2)  Length: %3 (%4 sectors)</translation>
+    </message>
+    <message>
+        <source>  コピー CRC32: %1</source>
+        <translation>  Copy CRC32: %1</translation>
+    </message>
+    <message>
+        <source>  テスト CRC32: %1</source>
+        <translation>  Test CRC32: %1</translation>
+    </message>
+    <message>
+        <source>  読み直し: %1 回</source>
+        <translation>  Re-read: %1 times</translation>
+    </message>
+    <message>
+        <source>  読めないセクタ: %1 (セクタ %2, トラック内 %3)</source>
+        <translation>  Unreadable sector: %1 (sector %2, %3 into the track)</translation>
+    </message>
+    <message>
+        <source>正しく保存しました</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタがあります</source>
+        <translation>unreadable sectors</translation>
+    </message>
+    <message>
+        <source>保存できませんでした</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>  結果: %1</source>
+        <translation>  Result: %1</translation>
+    </message>
+    <message>
+        <source>ドライブ %1 にディスクがありません</source>
+        <translation>No disc in the drive %1</translation>
+    </message>
+    <message>
+        <source>ドライブ %1 から音楽を読めません</source>
+        <translation>Cannot read audio from the drive %1</translation>
+    </message>
+    <message>
+        <source>%1 には音楽のディスクがありません</source>
+        <translation>%1 holds no audio disc</translation>
+    </message>
+    <message>
+        <source>CDドライブがありません</source>
+        <translation>No CD drive</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 に書き込めません</source>
+        <translation>Cannot write to the folder %1</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 に書き込めません: %2</source>
+        <translation>Cannot write to the folder %1: %2</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 にはキューシートがないか、二つ以上あります</source>
+        <translation>The folder %1 holds no cue sheet or more than one</translation>
     </message>
 </context>
 </TS>

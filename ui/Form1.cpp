@@ -197,6 +197,7 @@ void TForm1::createMenu() {
     PM_LOOP = item(tr("エンドレス再生"));
     PM_DEEMPH = item(tr("プリエンファシス補正"));
     PM_ONLINE = item(tr("MusicBrainz でタイトルを検索"));
+    PM_ACCURATERIP = item(tr("AccurateRip で照合"));
     N2 = separator();
     PM_HELP = item(tr("ヘルプ表示"));
     PM_VER = item(tr("バージョン情報"));
@@ -224,7 +225,8 @@ void TForm1::connectHandlers() {
          {std::pair{PM_RESIZE, &TForm1::PM_RESIZEClick}, {PM_SEL, &TForm1::PM_SELClick}, {PM_Play, &TForm1::PM_PlayClick},
           {PM_Pause, &TForm1::PM_PauseClick}, {PM_Stop, &TForm1::PM_StopClick}, {PM_EJECT, &TForm1::PM_EJECTClick},
           {PM_REPEAT, &TForm1::PA_RepeatClick}, {PM_SHFF, &TForm1::PA_ShffClick}, {PM_DISP, &TForm1::PA_DISPClick},
-          {PM_LOOP, &TForm1::PM_LOOPClick}, {PM_ONLINE, &TForm1::PM_ONLINEClick}, {PM_HELP, &TForm1::PM_HELPClick},
+          {PM_LOOP, &TForm1::PM_LOOPClick}, {PM_ONLINE, &TForm1::PM_ONLINEClick},
+          {PM_ACCURATERIP, &TForm1::PM_ACCURATERIPClick}, {PM_HELP, &TForm1::PM_HELPClick},
           {PM_VER, &TForm1::SBT_ABOUTClick}, {PM_EXIT, &TForm1::PM_EXITClick}, {PM_DEEMPH, &TForm1::PM_DEEMPHClick}})
         bindHandler(item, &QAction::triggered, this, handler);
 }

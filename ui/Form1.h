@@ -57,6 +57,7 @@ public:
     TMenuItem *PM_LOOP;
     TMenuItem *PM_DEEMPH;
     TMenuItem *PM_ONLINE;
+    TMenuItem *PM_ACCURATERIP;
     TMenuItem *N2;
     TMenuItem *PM_HELP;
     TMenuItem *PM_VER;
@@ -92,6 +93,8 @@ public:
 
     // --- titles from the internet ---
     void PM_ONLINEClick(QObject *Sender);
+    // Switches the AccurateRip check of saved tracks on or off; ROTOR.INI keeps the choice.
+    void PM_ACCURATERIPClick(QObject *Sender);
 
     // --- the panel's own ---
     void PA_DISPClick(QObject *Sender);

@@ -1,3 +1,5 @@
+#include "app/SaveOnline.h"
+#include "app/SettingsFile.h"
 #include "tests/support/AppFixture.h"
 
 #include "player/Commands.h"
@@ -8,6 +10,7 @@
 #include "ui/Modal.h"
 #include "ui/TrackSelector.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -261,6 +264,7 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
         {Form1->PM_EJECT, QStringLiteral("取  出  し　（Ｅｊｅｃｔ）")},
         {Form1->PM_EXIT, QStringLiteral("CD-Tunewick 終了")},
         {Form1->PM_ONLINE, QStringLiteral("MusicBrainz でタイトルを検索")},
+        {Form1->PM_ACCURATERIP, QStringLiteral("AccurateRip で照合")},
     };
     for (const auto &[item, caption] : captions) EXPECT_EQ(item->text(), caption);
     EXPECT_TRUE(Form1->PM_Stop->isChecked());
@@ -269,8 +273,43 @@ TEST_F(MainPanel, PopupMenuCaptionsAndStartingState) {
     EXPECT_TRUE(Form1->PM_DEEMPH->isChecked()) << "de-emphasis is on at first";
     EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_DEEMPH), Form1->PM1->actions().indexOf(Form1->PM_LOOP) + 1);
     EXPECT_FALSE(Form1->PM_ONLINE->isChecked()) << "on before the user was asked";
-    // The design's 18, the de-emphasis and online switches, opening an image, the drives and a separator.
-    EXPECT_EQ(Form1->PM1->actions().size(), 23);
+    EXPECT_EQ(Form1->PM1->actions().indexOf(Form1->PM_ACCURATERIP), Form1->PM1->actions().indexOf(Form1->PM_ONLINE) + 1);
+    // The design's 18, the de-emphasis and two online switches, opening an image, the drives and a separator.
+    EXPECT_EQ(Form1->PM1->actions().size(), 24);
+}
+
+// AccurateRip is asked once, with what goes out over plain HTTP; ROTOR.INI keeps the answer, and
+// the menu switch changes it.
+TEST_F(MainPanel, AccurateRipIsAskedOnceAndKeptInTheSettings) {
+    int questions = 0;
+    QString question;
+    answerModal = [&](QDialog *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (!box) return int(QDialog::Rejected);
+        ++questions;
+        question = box->text();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == QStringLiteral("はい(&Y)")) button->click();
+        return 0;
+    };
+    createApp();
+    const auto stored = [] { return SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "AccurateRip", "-"); };
+    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_EQ(stored(), "-");
+    EXPECT_TRUE(accurateRipAllowed());
+    EXPECT_TRUE(accurateRipAllowed());
+    EXPECT_EQ(questions, 1);
+    for (const char *said : {"HTTP", "ディスク ID", "User-Agent", "Cookie"})
+        EXPECT_TRUE(question.contains(QString::fromUtf8(said))) << "the question does not name " << said;
+    EXPECT_EQ(stored(), "1");
+    EXPECT_TRUE(Form1->PM_ACCURATERIP->isChecked());
+    Form1->PM_ACCURATERIP->trigger();
+    EXPECT_FALSE(Form1->PM_ACCURATERIP->isChecked());
+    EXPECT_EQ(stored(), "0");
+    EXPECT_FALSE(accurateRipAllowed());
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(SettingsFile(QStringLiteral("ROTOR.INI")).ReadText("Online", "MusicBrainz", "-"), "-")
+        << "the title look-up's consent was touched";
 }
 
 }  // namespace
