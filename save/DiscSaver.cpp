@@ -618,15 +618,24 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
         if (job) dropJob(*job);
         return stop;
     }
-    // The copy kept is the last encoded read; the test CRC is of the read it was compared with.
-    if (!settled)
-        for (size_t s = 0; s < sectors; ++s) {
-            bool twice = false;
-            for (size_t a = 0; a < reads.size() && !twice; ++a)
-                for (size_t b = a + 1; b < reads.size() && !twice; ++b)
-                    twice = !lostReads[a][s] && !lostReads[b][s] && reads[a][s] == reads[b][s];
-            if (!twice) result.badSectors.push_back(span.firstSector + static_cast<int>(s));
+    // The copy kept is the last encoded read. A sector of it that no other read gave back the same
+    // is named as unreadable; one that some read gave otherwise, as read again.
+    const size_t copy = settled && reads.size() == 2 ? 0 : reads.size() - 1;
+    for (size_t s = 0; s < sectors; ++s) {
+        bool confirmed = false, differed = false;
+        for (size_t other = 0; other < reads.size(); ++other) {
+            if (other == copy) continue;
+            const bool same =
+                !lostReads[copy][s] && !lostReads[other][s] && reads[other][s] == reads[copy][s];
+            confirmed = confirmed || same;
+            differed = differed || !same;
         }
+        const int sector = span.firstSector + static_cast<int>(s);
+        if (!confirmed)
+            result.badSectors.push_back(sector);
+        else if (differed)
+            result.rereadSectors.push_back(sector);
+    }
     if ((stop = finishJob(*job, result))) return stop;
     // Unsettled, the test read is the one before the copy.
     result.testCrc = wholeCrc(reads[settled ? partner : reads.size() - 2]);

@@ -925,10 +925,6 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <translation>  Re-read: %1 times</translation>
     </message>
     <message>
-        <source>  読めないセクタ: %1 (セクタ %2, トラック内 %3)</source>
-        <translation>  Unreadable sector: %1 (sector %2, %3 into the track)</translation>
-    </message>
-    <message>
         <source>正しく保存しました</source>
         <translation>saved</translation>
     </message>
@@ -971,6 +967,22 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>フォルダー %1 にはキューシートがないか、二つ以上あります</source>
         <translation>The folder %1 holds no cue sheet or more than one</translation>
+    </message>
+    <message>
+        <source>%1 (セクタ %2, トラック内 %3)</source>
+        <translation>%1 (sector %2, %3 into the track)</translation>
+    </message>
+    <message>
+        <source>%1 - %2 (セクタ %3 - %4, トラック内 %5)</source>
+        <translation>%1 - %2 (sectors %3 - %4, from %5 into the track)</translation>
+    </message>
+    <message>
+        <source>  読み直したセクタ: %1</source>
+        <translation>  Read again: %1</translation>
+    </message>
+    <message>
+        <source>  読めないセクタ: %1</source>
+        <translation>  Unreadable: %1</translation>
     </message>
 </context>
 </TS>

@@ -343,8 +343,13 @@ TEST_F(DiscSaverTest, DriveReadsAreComparedAndSectorsThatNeverAgreeAreNamed) {
 
     const QString log = QString::fromUtf8(readFile(result.logFile));
     EXPECT_TRUE(log.contains("flaky drive") && log.contains("30")) << log.toStdString();
-    EXPECT_TRUE(log.contains("00:05.25 (セクタ 400, トラック内 00:01.25)")) << log.toStdString();
-    EXPECT_TRUE(log.contains("(セクタ 701")) << log.toStdString();
+    EXPECT_TRUE(log.contains("読めないセクタ: 00:05.25 (セクタ 400, トラック内 00:01.25)"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("読めないセクタ: 00:09.24 - 00:09.26 (セクタ 699 - 701, トラック内 00:01.24)"))
+        << log.toStdString();
+    EXPECT_EQ(result.tracks[0].rereadSectors, (std::vector<int>{100, 101}));
+    EXPECT_TRUE(log.contains("読み直したセクタ: 00:01.25 - 00:01.26 (セクタ 100 - 101, トラック内 00:01.25)"))
+        << log.toStdString();
 }
 
 // A drive that cannot read the pregap before track 1 skips it (and says so); the disc is still saved
