@@ -258,7 +258,6 @@ public:
     int randomFrom = -1, randomTo = -1; // differ on every read
     int onceFrom = -1, onceTo = -1;     // differ on the first read only
     int deadFrom = -1, deadTo = -1;     // never read
-    int cutAt = -1;                     // reads from here on fail, the disc still in (a rip cut short)
     int pullAfterReads = -1;            // the disc goes after this many reads
     std::atomic<int> reads{0};
 
@@ -272,7 +271,7 @@ public:
         if (pulled()) return false;
         for (int i = 0; i < count; ++i) {
             const int sector = lsn + i;
-            if ((sector >= deadFrom && sector < deadTo) || (cutAt >= 0 && sector >= cutAt)) return false;
+            if ((sector >= deadFrom && sector < deadTo)) return false;
             platform::testing::renderPattern(sector, out + static_cast<size_t>(i) * kSectorBytes);
             const bool once = sector >= onceFrom && sector < onceTo && m_seen.insert(sector).second;
             if (once || (sector >= randomFrom && sector < randomTo))
@@ -396,11 +395,33 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("トラック 2 はデータトラック"));
 }
 
+// A rip of the disc (its audio raw or as FLAC), opened and measured, whose audio file is then cut
+// to 40 % of its length.
+std::shared_ptr<platform::SectorSource> shrunkenRip(const QString &folder, bool flac) {
+    QDir().mkpath(folder + "/rip");
+    writeFile(folder + "/rip/disc.bin", bytesOf(0, kLeadOut));
+    QString audio = "disc.bin";
+    if (flac) {
+        audio = "disc.flac";
+        QProcess::execute("flac", {"-s", "--force-raw-format", "--endian=little", "--sign=signed",
+                                   "--channels=2", "--bps=16", "--sample-rate=44100", "-o",
+                                   folder + "/rip/disc.flac", folder + "/rip/disc.bin"});
+    }
+    writeFile(folder + "/rip/disc.cue", "FILE \"" + audio.toUtf8() + (flac ? "\" WAVE\n" : "\" BINARY\n") +
+                                            "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    std::string reason;
+    auto rip = platform::RipSource::create((folder + "/rip/disc.cue").toStdString(), reason);
+    EXPECT_TRUE(rip) << reason;
+    QFile file(folder + "/rip/" + audio);
+    file.resize(file.size() * 2 / 5);
+    return rip;
+}
+
 // Every way a save stops early names its cause and leaves no incomplete file under a final name and
 // nothing the user had changed.
 TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
     const QString sheet = writeDisc(m_dir.path(), false);
-    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, Second };
+    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, CutShortFlac, Second };
     struct Row {
         Case what;
         Outcome outcome;
@@ -411,6 +432,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
                           {Cancel, Outcome::Cancelled},
                           {DiscOut, Outcome::DiscRemoved},
                           {CutShort, Outcome::SourceCutShort},
+                          {CutShortFlac, Outcome::SourceCutShort},
                           {Second, Outcome::AnotherSave}}) {
         SCOPED_TRACE(static_cast<int>(row.what));
         const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
@@ -428,11 +450,13 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
             writeFile(folder + "/file", "x");
             options.folder = folder + "/file/below";
         }
-        if (row.what == DiscOut || row.what == CutShort) {
+        if (row.what == DiscOut) {
             options.sectorSource = drive;
-            options.readTwice = row.what == DiscOut;
-            (row.what == DiscOut ? drive->pullAfterReads : drive->cutAt) = row.what == DiscOut ? 12 : 650;
+            options.readTwice = true;
+            drive->pullAfterReads = 12;
         }
+        if (row.what == CutShort || row.what == CutShortFlac) // the rip's file shrinks after it was opened
+            options.sectorSource = shrunkenRip(folder, row.what == CutShortFlac);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit before = limit;
