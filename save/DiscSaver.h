@@ -108,7 +108,9 @@ public:
     using Concluded = std::function<void(const QStringList &discLines, const std::vector<TrackNote> &notes)>;
     virtual void conclude(const std::vector<TrackResult> &tracks,
                           std::vector<std::unique_ptr<TrackSink>> sinks, Concluded done) = 0;
-    // The save was cancelled or failed before conclude(): drop what is under way. Caller's thread.
+    // The save was cancelled or failed before conclude(), or cancelled while `done` was awaited (the
+    // log is then written without the notes, and a later `done` is ignored): drop what is under
+    // way. Caller's thread.
     virtual void abandon() {}
 };
 
