@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <QTranslator>
+#include <cdio/logging.h>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -119,6 +120,8 @@ int runSaveCommand(int argc, char **argv, const QStringList &arguments) {
         printLine(stderr, SaveCommand::usage().trimmed());
         return 2;
     }
+    // libcdio's warnings about a device that is no CD drive would only hide the one line that says so.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
     save::SaveOptions options;
     options.folder = QDir(arguments.front()).absolutePath();
     QString reason;
