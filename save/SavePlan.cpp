@@ -244,6 +244,8 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
                      .arg(span.firstSector)
                      .arg(msf(span.sectors))
                      .arg(span.sectors);
+        if (const int gap = span.firstOnDisc ? 0 : disc.gapOf(span.track); gap > 0)
+            lines << DiscSaver::tr("  ギャップ: %1 (前のファイルの終わりに保存)").arg(msf(gap));
         lines << DiscSaver::tr("  コピー CRC32: %1").arg(hex(result.crc));
         if (disc.drive) {
             lines << DiscSaver::tr("  テスト CRC32: %1").arg(hex(result.testCrc));

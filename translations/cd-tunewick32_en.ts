@@ -984,5 +984,9 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>  読めないセクタ: %1</source>
         <translation>  Unreadable: %1</translation>
     </message>
+    <message>
+        <source>  ギャップ: %1 (前のファイルの終わりに保存)</source>
+        <translation>  Gap: %1 (saved at the end of the file before)</translation>
+    </message>
 </context>
 </TS>

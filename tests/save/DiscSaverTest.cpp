@@ -183,6 +183,7 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
             EXPECT_TRUE(log.contains(QString("  hash %1\n").arg(hash))) << log.toStdString();
         }
         EXPECT_TRUE(log.contains("check disc line"));
+        EXPECT_EQ(log.count("ギャップ: 00:01.00"), 1) << log.toStdString(); // track 3's, and only that
         EXPECT_EQ(QDir(album).entryList({"00 *"}, QDir::Files).isEmpty(), silentPregap);
         EXPECT_TRUE(QDir(album).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
 
