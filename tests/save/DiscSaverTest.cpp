@@ -418,6 +418,41 @@ std::shared_ptr<platform::SectorSource> shrunkenRip(const QString &folder, bool 
     return rip;
 }
 
+// A check whose answer is slow: Cancel then ends the save without it. Every file is written already,
+// so the save is whole and the log is written, without the check's notes.
+TEST_F(DiscSaverTest, CancelWhileTheCheckIsAwaitedWritesTheLogWithoutIt) {
+    struct SlowCheck : HashCheck {
+        bool concluded = false, abandoned = false;
+        Concluded later;
+        void conclude(const std::vector<TrackResult> &, std::vector<std::unique_ptr<TrackSink>>,
+                      Concluded done) override {
+            concluded = true;
+            later = std::move(done);
+        }
+        void abandon() override { abandoned = true; }
+    };
+    SaveOptions options;
+    options.source = writeDisc(m_dir.path(), false);
+    options.folder = m_dir.filePath("slow");
+    DiscSaver saver;
+    auto check = std::make_shared<SlowCheck>();
+    saver.setCheck(check);
+    QSignalSpy finished(&saver, &DiscSaver::finished);
+    ASSERT_TRUE(saver.start(options));
+    for (int i = 0; i < 600 && !check->concluded; ++i)
+        finished.wait(100);
+    ASSERT_TRUE(check->concluded && finished.isEmpty());
+    saver.cancel();
+    ASSERT_TRUE(finished.wait(10000));
+    const SaveResult result = finished.first().first().value<SaveResult>();
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    EXPECT_TRUE(check->abandoned);
+    EXPECT_TRUE(QFile::exists(result.logFile));
+    check->later({"too late"}, {});
+    EXPECT_FALSE(QString::fromUtf8(readFile(result.logFile)).contains("too late"));
+    EXPECT_EQ(finished.size(), 1);
+}
+
 // Every way a save stops early names its cause and leaves no incomplete file under a final name and
 // nothing the user had changed.
 TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
