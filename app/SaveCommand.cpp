@@ -67,7 +67,9 @@ QString SaveCommand::trackLine(const save::TrackResult &track) {
 
 QString SaveCommand::progressLine(const save::SaveProgress &progress) {
     const int percent = progress.total > 0 ? static_cast<int>(progress.done * 100 / progress.total) : 0;
-    QString line = tr("保存中 %1% (トラック %2)").arg(percent).arg(progress.track);
+    const QString track =
+        progress.track == 0 ? tr("隠しトラック") : tr("トラック %1").arg(progress.track, 2, 10, QChar('0'));
+    QString line = tr("保存中 %1% (%2)").arg(percent).arg(track);
     if (progress.secondsLeft >= 0)
         line += tr(" 残り %1:%2")
                     .arg(progress.secondsLeft / 60)

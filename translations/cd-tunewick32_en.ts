@@ -260,16 +260,16 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <translation>a data track, not saved</translation>
     </message>
     <message>
-        <source>保存中 %1% (トラック %2)</source>
-        <translation>Saving %1% (track %2)</translation>
-    </message>
-    <message>
         <source> 残り %1:%2</source>
         <translation> %1:%2 left</translation>
     </message>
     <message>
         <source>記録: %1</source>
         <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>保存中 %1% (%2)</source>
+        <translation>Saving %1% (%2)</translation>
     </message>
 </context>
 <context>
