@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <QTranslator>
+#include <cdio/logging.h>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -67,7 +68,9 @@ QString SaveCommand::trackLine(const save::TrackResult &track) {
 
 QString SaveCommand::progressLine(const save::SaveProgress &progress) {
     const int percent = progress.total > 0 ? static_cast<int>(progress.done * 100 / progress.total) : 0;
-    QString line = tr("保存中 %1% (トラック %2)").arg(percent).arg(progress.track);
+    const QString track =
+        progress.track == 0 ? tr("隠しトラック") : tr("トラック %1").arg(progress.track, 2, 10, QChar('0'));
+    QString line = tr("保存中 %1% (%2)").arg(percent).arg(track);
     if (progress.secondsLeft >= 0)
         line += tr(" 残り %1:%2")
                     .arg(progress.secondsLeft / 60)
@@ -121,6 +124,8 @@ int runSaveCommand(int argc, char **argv, const QStringList &arguments) {
         printLine(stderr, SaveCommand::usage().trimmed());
         return 2;
     }
+    // libcdio's warnings about a device that is no CD drive would only hide the one line that says so.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
     save::SaveOptions options;
     options.folder = QDir(arguments.front()).absolutePath();
     QString reason;

@@ -117,7 +117,7 @@ struct DiscSaver::Run {
     std::optional<Stop> startJob(Job &job, const SavePlan::Track &track);
     void encode(Job &job);
     void wakeReader();
-    std::optional<Stop> finishJob(Job &job, TrackResult &result);
+    std::optional<Stop> finishJob(Job &job, TrackResult &result, bool cancellable = true);
     void dropJob(Job &job);
     std::optional<Stop> writeSide(const QString &name, const QByteArray &bytes);
     void reportProgress(int track, qint64 trackDone, qint64 trackTotal);
@@ -394,17 +394,17 @@ void DiscSaver::Run::dropJob(Job &job) {
 }
 
 // Ends a job whose reading is done: waits for its encoder and gives the file its final name.
-std::optional<Stop> DiscSaver::Run::finishJob(Job &job, TrackResult &result) {
+std::optional<Stop> DiscSaver::Run::finishJob(Job &job, TrackResult &result, bool cancellable) {
     {
         std::lock_guard lock(job.mutex);
         job.ended = true;
     }
     job.changed.notify_all();
     if (job.thread.joinable()) job.thread.join();
-    if (job.failed || cancelled) {
+    if (job.failed || (cancellable && cancelled)) {
         const int error = job.error;
         dropJob(job);
-        if (cancelled) return Stop{Outcome::Cancelled, tr("保存を取り消しました")};
+        if (cancellable && cancelled) return Stop{Outcome::Cancelled, tr("保存を取り消しました")};
         if (error == ENOSPC || error == EDQUOT || error == EFBIG)
             return Stop{Outcome::DiskFull, tr("保存先に空きがありません (%1)").arg(errorText(error))};
         return Stop{Outcome::Unwritable, error ? tr("ファイルを書けません: %1").arg(errorText(error))
@@ -461,7 +461,7 @@ std::optional<Stop> DiscSaver::Run::writeSide(const QString &name, const QByteAr
     job.failed = false;
     job.done = true;
     job.ended = true;
-    return finishJob(job, ignored);
+    return finishJob(job, ignored, false); // a cancel that comes this late leaves the files whole
 }
 
 // Images, rips and the demo disc: every track read once, several encoded at the same time, the
@@ -618,15 +618,24 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
         if (job) dropJob(*job);
         return stop;
     }
-    // The copy kept is the last encoded read; the test CRC is of the read it was compared with.
-    if (!settled)
-        for (size_t s = 0; s < sectors; ++s) {
-            bool twice = false;
-            for (size_t a = 0; a < reads.size() && !twice; ++a)
-                for (size_t b = a + 1; b < reads.size() && !twice; ++b)
-                    twice = !lostReads[a][s] && !lostReads[b][s] && reads[a][s] == reads[b][s];
-            if (!twice) result.badSectors.push_back(span.firstSector + static_cast<int>(s));
+    // The copy kept is the last encoded read. A sector of it that no other read gave back the same
+    // is named as unreadable; one that some read gave otherwise, as read again.
+    const size_t copy = settled && reads.size() == 2 ? 0 : reads.size() - 1;
+    for (size_t s = 0; s < sectors; ++s) {
+        bool confirmed = false, differed = false;
+        for (size_t other = 0; other < reads.size(); ++other) {
+            if (other == copy) continue;
+            const bool same =
+                !lostReads[copy][s] && !lostReads[other][s] && reads[other][s] == reads[copy][s];
+            confirmed = confirmed || same;
+            differed = differed || !same;
         }
+        const int sector = span.firstSector + static_cast<int>(s);
+        if (!confirmed)
+            result.badSectors.push_back(sector);
+        else if (differed)
+            result.rereadSectors.push_back(sector);
+    }
     if ((stop = finishJob(*job, result))) return stop;
     // Unsettled, the test read is the one before the copy.
     result.testCrc = wholeCrc(reads[settled ? partner : reads.size() - 2]);
@@ -668,6 +677,8 @@ void DiscSaver::Run::conclude() {
                     });
 }
 
+// The log is written on a thread of its own (a sync of a busy disk takes a while); finished()
+// follows from the caller's thread.
 void DiscSaver::Run::writeLog(const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck) {
     awaitingCheck = false;
     for (size_t i = 0; i < results.size() && i < notesOfCheck.size(); ++i)
@@ -677,20 +688,25 @@ void DiscSaver::Run::writeLog(const QStringList &discLines, const std::vector<Tr
     LogFacts facts{QDateTime::currentDateTimeUtc(), discLines, notes,
                    whole ? tr("結果: すべてのトラックを正しく読んで保存しました")
                          : tr("結果: 読めないセクタのあるトラックがあります")};
-    std::optional<Stop> stop =
-        writeSide(plan.logName, saveLog(plan, opened.layout, options.metadata, results, facts));
-    if (thread.joinable()) thread.join();
-    unlock();
-    SaveResult result;
-    result.outcome = stop ? stop->outcome : whole ? Outcome::Ok : Outcome::UnreadableSectors;
-    result.message = stop    ? stop->message
-                     : whole ? QString()
-                             : tr("読めないセクタがあります (記録を見てください)");
-    result.albumFolder = plan.albumFolder;
-    result.logFile = stop ? QString() : QDir(plan.albumFolder).filePath(plan.logName);
-    result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
-    result.tracks = results;
-    Q_EMIT owner->finished(result);
+    const QByteArray log = saveLog(plan, opened.layout, options.metadata, results, facts);
+    if (thread.joinable()) thread.join(); // the reader, which has ended already
+    thread = std::thread([this, log, whole] {
+        const std::optional<Stop> stop = writeSide(plan.logName, log);
+        unlock();
+        SaveResult result;
+        result.outcome = stop ? stop->outcome : whole ? Outcome::Ok : Outcome::UnreadableSectors;
+        result.message = stop    ? stop->message
+                         : whole ? QString()
+                                 : tr("読めないセクタがあります (記録を見てください)");
+        result.albumFolder = plan.albumFolder;
+        result.logFile = stop ? QString() : QDir(plan.albumFolder).filePath(plan.logName);
+        result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
+        result.tracks = results;
+        post([result](DiscSaver &saver) {
+            saver.m_run->thread.join();
+            Q_EMIT saver.finished(result);
+        });
+    });
 }
 
 // --- the object ----------------------------------------------------------------------------------

@@ -108,7 +108,9 @@ public:
     using Concluded = std::function<void(const QStringList &discLines, const std::vector<TrackNote> &notes)>;
     virtual void conclude(const std::vector<TrackResult> &tracks,
                           std::vector<std::unique_ptr<TrackSink>> sinks, Concluded done) = 0;
-    // The save was cancelled or failed before conclude(): drop what is under way. Caller's thread.
+    // The save was cancelled or failed before conclude(), or cancelled while `done` was awaited (the
+    // log is then written without the notes, and a later `done` is ignored): drop what is under
+    // way. Caller's thread.
     virtual void abandon() {}
 };
 
@@ -161,12 +163,13 @@ enum class TrackState {
 struct TrackResult {
     TrackSpan span;
     TrackState state = TrackState::Failed;
-    QString file;                // the file's final path; empty when not written
-    uint32_t crc = 0;            // CRC32 of the copy's samples (as in the file)
-    uint32_t testCrc = 0;        // CRC32 of the second read of a drive's track; 0 for images
-    int rereads = 0;             // reads beyond the two of a drive
-    std::vector<int> badSectors; // sectors that never read the same twice (LBA)
-    TrackNote note;              // from the check, when there is one
+    QString file;                   // the file's final path; empty when not written
+    uint32_t crc = 0;               // CRC32 of the copy's samples (as in the file)
+    uint32_t testCrc = 0;           // CRC32 of the second read of a drive's track; 0 for images
+    int rereads = 0;                // reads beyond the two of a drive
+    std::vector<int> badSectors;    // sectors that never read the same twice (LBA)
+    std::vector<int> rereadSectors; // sectors that read differently at first and the same in the end (LBA)
+    TrackNote note;                 // from the check, when there is one
 };
 
 struct SaveResult {

@@ -31,6 +31,32 @@ QString msf(int sectors) {
     return QString("%1:%2.%3").arg(twoDigits(seconds / 60), twoDigits(seconds % 60), twoDigits(frames));
 }
 
+// Consecutive sectors as runs [from, to].
+std::vector<std::pair<int, int>> runsOf(const std::vector<int> &sectors) {
+    std::vector<std::pair<int, int>> runs;
+    for (const int sector : sectors) {
+        if (!runs.empty() && runs.back().second + 1 == sector)
+            runs.back().second = sector;
+        else
+            runs.emplace_back(sector, sector);
+    }
+    return runs;
+}
+
+// "05:20.12 (sector 24012, 00:03.12 into the track)", or the same for a run of sectors.
+QString sectorRun(int from, int to, int trackStart) {
+    if (from == to)
+        return DiscSaver::tr("%1 (セクタ %2, トラック内 %3)")
+            .arg(msf(from))
+            .arg(from)
+            .arg(msf(from - trackStart));
+    return DiscSaver::tr("%1 - %2 (セクタ %3 - %4, トラック内 %5)")
+        .arg(msf(from), msf(to))
+        .arg(from)
+        .arg(to)
+        .arg(msf(from - trackStart));
+}
+
 QString hex(uint32_t value) {
     return QString::number(value, 16).toUpper().rightJustified(8, '0');
 }
@@ -218,16 +244,17 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
                      .arg(span.firstSector)
                      .arg(msf(span.sectors))
                      .arg(span.sectors);
+        if (const int gap = span.firstOnDisc ? 0 : disc.gapOf(span.track); gap > 0)
+            lines << DiscSaver::tr("  ギャップ: %1 (前のファイルの終わりに保存)").arg(msf(gap));
         lines << DiscSaver::tr("  コピー CRC32: %1").arg(hex(result.crc));
         if (disc.drive) {
             lines << DiscSaver::tr("  テスト CRC32: %1").arg(hex(result.testCrc));
             if (result.rereads > 0) lines << DiscSaver::tr("  読み直し: %1 回").arg(result.rereads);
         }
-        for (int sector : result.badSectors)
-            lines << DiscSaver::tr("  読めないセクタ: %1 (セクタ %2, トラック内 %3)")
-                         .arg(msf(sector))
-                         .arg(sector)
-                         .arg(msf(sector - span.firstSector));
+        for (const auto &[from, to] : runsOf(result.rereadSectors))
+            lines << DiscSaver::tr("  読み直したセクタ: %1").arg(sectorRun(from, to, span.firstSector));
+        for (const auto &[from, to] : runsOf(result.badSectors))
+            lines << DiscSaver::tr("  読めないセクタ: %1").arg(sectorRun(from, to, span.firstSector));
         lines << result.note.logLines;
         QString state = result.state == TrackState::Written ? DiscSaver::tr("正しく保存しました")
                         : result.state == TrackState::Unreadable ? DiscSaver::tr("読めないセクタがあります")

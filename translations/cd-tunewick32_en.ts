@@ -347,16 +347,16 @@ Save them before the disc is changed?</translation>
         <translation>a data track, not saved</translation>
     </message>
     <message>
-        <source>保存中 %1% (トラック %2)</source>
-        <translation>Saving %1% (track %2)</translation>
-    </message>
-    <message>
         <source> 残り %1:%2</source>
         <translation> %1:%2 left</translation>
     </message>
     <message>
         <source>記録: %1</source>
         <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>保存中 %1% (%2)</source>
+        <translation>Saving %1% (%2)</translation>
     </message>
 </context>
 <context>
@@ -1055,10 +1055,6 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <translation>  Re-read: %1 times</translation>
     </message>
     <message>
-        <source>  読めないセクタ: %1 (セクタ %2, トラック内 %3)</source>
-        <translation>  Unreadable sector: %1 (sector %2, %3 into the track)</translation>
-    </message>
-    <message>
         <source>正しく保存しました</source>
         <translation>saved</translation>
     </message>
@@ -1101,6 +1097,26 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
     <message>
         <source>フォルダー %1 にはキューシートがないか、二つ以上あります</source>
         <translation>The folder %1 holds no cue sheet or more than one</translation>
+    </message>
+    <message>
+        <source>%1 (セクタ %2, トラック内 %3)</source>
+        <translation>%1 (sector %2, %3 into the track)</translation>
+    </message>
+    <message>
+        <source>%1 - %2 (セクタ %3 - %4, トラック内 %5)</source>
+        <translation>%1 - %2 (sectors %3 - %4, from %5 into the track)</translation>
+    </message>
+    <message>
+        <source>  読み直したセクタ: %1</source>
+        <translation>  Read again: %1</translation>
+    </message>
+    <message>
+        <source>  読めないセクタ: %1</source>
+        <translation>  Unreadable: %1</translation>
+    </message>
+    <message>
+        <source>  ギャップ: %1 (前のファイルの終わりに保存)</source>
+        <translation>  Gap: %1 (saved at the end of the file before)</translation>
     </message>
 </context>
 </TS>

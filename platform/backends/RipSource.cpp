@@ -194,6 +194,7 @@ bool RipSource::measure(std::string &reason) {
         }
         extents.push_back(extent);
     }
+    m_extents = extents;
     m_layout = RipLayout::build(m_sheet, extents, reason);
     m_measured = m_layout.has_value();
     return m_measured;
@@ -247,12 +248,18 @@ bool RipSource::readSpan(const RipLayout::Span &span, int lsn, int count, uint8_
     if (!use(span.file)) return false;
     const long long into = lsn - span.start;
     if (m_decoder) {
-        m_decoder->read((span.fileSector + into) * kFramesPerSector, count * kFramesPerSector, out);
-        return true;
+        const long long frame = (span.fileSector + into) * kFramesPerSector;
+        m_decoder->read(frame, count * kFramesPerSector, out);
+        // A file that ends more than a sector before the length it was measured at has been cut
+        // short since: its audio cannot be read any more.
+        const long long end = m_decoder->endFound();
+        const long long measured = m_extents.at(static_cast<size_t>(span.file)).sectors * kFramesPerSector;
+        return end < 0 || end >= frame + count * kFramesPerSector || end >= measured - 2 * kFramesPerSector;
     }
     const off_t offset = static_cast<off_t>(span.fileByte + into * kSectorBytes);
     const ssize_t got = pread(m_fd, out, bytes, offset);
-    if (got < 0) return false;
+    const long long there = m_extents.at(static_cast<size_t>(span.file)).bytes - offset; // as measured
+    if (got < 0 || got < std::min<long long>(static_cast<long long>(bytes), there)) return false;
     // A raw file that ends within its last sector: the rest of the sector is silence.
     std::fill(out + got, out + bytes, uint8_t{0});
     if (m_sheet.files[static_cast<size_t>(span.file)].type == "MOTOROLA")

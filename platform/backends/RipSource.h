@@ -35,7 +35,8 @@ public:
     std::string failure() const override { return m_failure; }
     void cancel() override { m_cancelled = true; }
     // Silence where the sheet adds gaps or a file ends short of its last sector; false only when a
-    // file cannot be read any more (it went away), as a failing drive read.
+    // file cannot be read any more (it went away, or has been cut short since it was measured), as
+    // a failing drive read.
     bool read(int lsn, int count, uint8_t *out) override;
     bool hasDoor() const override { return false; }
     // NoDisc until the files are measured.
@@ -51,6 +52,7 @@ private:
     const std::string m_sheetPath;
     const CueSheet m_sheet;
     const std::vector<std::string> m_files; // paths found for the sheet's FILE lines
+    std::vector<RipLayout::Extent> m_extents; // each file's length as measured
     std::optional<RipLayout> m_layout;      // once measured; then never changed
     std::atomic<bool> m_measured{false};    // m_layout is there, for knownAtStart() on other threads
     std::atomic<bool> m_cancelled{false};

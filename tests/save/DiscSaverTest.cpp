@@ -183,6 +183,7 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
             EXPECT_TRUE(log.contains(QString("  hash %1\n").arg(hash))) << log.toStdString();
         }
         EXPECT_TRUE(log.contains("check disc line"));
+        EXPECT_EQ(log.count("ギャップ: 00:01.00"), 1) << log.toStdString(); // track 3's, and only that
         EXPECT_EQ(QDir(album).entryList({"00 *"}, QDir::Files).isEmpty(), silentPregap);
         EXPECT_TRUE(QDir(album).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
 
@@ -258,7 +259,6 @@ public:
     int randomFrom = -1, randomTo = -1; // differ on every read
     int onceFrom = -1, onceTo = -1;     // differ on the first read only
     int deadFrom = -1, deadTo = -1;     // never read
-    int cutAt = -1;                     // reads from here on fail, the disc still in (a rip cut short)
     int pullAfterReads = -1;            // the disc goes after this many reads
     std::atomic<int> reads{0};
 
@@ -272,7 +272,7 @@ public:
         if (pulled()) return false;
         for (int i = 0; i < count; ++i) {
             const int sector = lsn + i;
-            if ((sector >= deadFrom && sector < deadTo) || (cutAt >= 0 && sector >= cutAt)) return false;
+            if ((sector >= deadFrom && sector < deadTo)) return false;
             platform::testing::renderPattern(sector, out + static_cast<size_t>(i) * kSectorBytes);
             const bool once = sector >= onceFrom && sector < onceTo && m_seen.insert(sector).second;
             if (once || (sector >= randomFrom && sector < randomTo))
@@ -343,8 +343,13 @@ TEST_F(DiscSaverTest, DriveReadsAreComparedAndSectorsThatNeverAgreeAreNamed) {
 
     const QString log = QString::fromUtf8(readFile(result.logFile));
     EXPECT_TRUE(log.contains("flaky drive") && log.contains("30")) << log.toStdString();
-    EXPECT_TRUE(log.contains("00:05.25 (セクタ 400, トラック内 00:01.25)")) << log.toStdString();
-    EXPECT_TRUE(log.contains("(セクタ 701")) << log.toStdString();
+    EXPECT_TRUE(log.contains("読めないセクタ: 00:05.25 (セクタ 400, トラック内 00:01.25)"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("読めないセクタ: 00:09.24 - 00:09.26 (セクタ 699 - 701, トラック内 00:01.24)"))
+        << log.toStdString();
+    EXPECT_EQ(result.tracks[0].rereadSectors, (std::vector<int>{100, 101}));
+    EXPECT_TRUE(log.contains("読み直したセクタ: 00:01.25 - 00:01.26 (セクタ 100 - 101, トラック内 00:01.25)"))
+        << log.toStdString();
 }
 
 // A drive that cannot read the pregap before track 1 skips it (and says so); the disc is still saved
@@ -391,11 +396,68 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("トラック 2 はデータトラック"));
 }
 
+// A rip of the disc (its audio raw or as FLAC), opened and measured, whose audio file is then cut
+// to 40 % of its length.
+std::shared_ptr<platform::SectorSource> shrunkenRip(const QString &folder, bool flac) {
+    QDir().mkpath(folder + "/rip");
+    writeFile(folder + "/rip/disc.bin", bytesOf(0, kLeadOut));
+    QString audio = "disc.bin";
+    if (flac) {
+        audio = "disc.flac";
+        QProcess::execute("flac", {"-s", "--force-raw-format", "--endian=little", "--sign=signed",
+                                   "--channels=2", "--bps=16", "--sample-rate=44100", "-o",
+                                   folder + "/rip/disc.flac", folder + "/rip/disc.bin"});
+    }
+    writeFile(folder + "/rip/disc.cue", "FILE \"" + audio.toUtf8() + (flac ? "\" WAVE\n" : "\" BINARY\n") +
+                                            "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    std::string reason;
+    auto rip = platform::RipSource::create((folder + "/rip/disc.cue").toStdString(), reason);
+    EXPECT_TRUE(rip) << reason;
+    QFile file(folder + "/rip/" + audio);
+    file.resize(file.size() * 2 / 5);
+    return rip;
+}
+
+// A check whose answer is slow: Cancel then ends the save without it. Every file is written already,
+// so the save is whole and the log is written, without the check's notes.
+TEST_F(DiscSaverTest, CancelWhileTheCheckIsAwaitedWritesTheLogWithoutIt) {
+    struct SlowCheck : HashCheck {
+        bool concluded = false, abandoned = false;
+        Concluded later;
+        void conclude(const std::vector<TrackResult> &, std::vector<std::unique_ptr<TrackSink>>,
+                      Concluded done) override {
+            concluded = true;
+            later = std::move(done);
+        }
+        void abandon() override { abandoned = true; }
+    };
+    SaveOptions options;
+    options.source = writeDisc(m_dir.path(), false);
+    options.folder = m_dir.filePath("slow");
+    DiscSaver saver;
+    auto check = std::make_shared<SlowCheck>();
+    saver.setCheck(check);
+    QSignalSpy finished(&saver, &DiscSaver::finished);
+    ASSERT_TRUE(saver.start(options));
+    for (int i = 0; i < 600 && !check->concluded; ++i)
+        finished.wait(100);
+    ASSERT_TRUE(check->concluded && finished.isEmpty());
+    saver.cancel();
+    ASSERT_TRUE(finished.wait(10000));
+    const SaveResult result = finished.first().first().value<SaveResult>();
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    EXPECT_TRUE(check->abandoned);
+    EXPECT_TRUE(QFile::exists(result.logFile));
+    check->later({"too late"}, {});
+    EXPECT_FALSE(QString::fromUtf8(readFile(result.logFile)).contains("too late"));
+    EXPECT_EQ(finished.size(), 1);
+}
+
 // Every way a save stops early names its cause and leaves no incomplete file under a final name and
 // nothing the user had changed.
 TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
     const QString sheet = writeDisc(m_dir.path(), false);
-    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, Second };
+    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, CutShortFlac, Second };
     struct Row {
         Case what;
         Outcome outcome;
@@ -406,6 +468,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
                           {Cancel, Outcome::Cancelled},
                           {DiscOut, Outcome::DiscRemoved},
                           {CutShort, Outcome::SourceCutShort},
+                          {CutShortFlac, Outcome::SourceCutShort},
                           {Second, Outcome::AnotherSave}}) {
         SCOPED_TRACE(static_cast<int>(row.what));
         const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
@@ -423,11 +486,13 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
             writeFile(folder + "/file", "x");
             options.folder = folder + "/file/below";
         }
-        if (row.what == DiscOut || row.what == CutShort) {
+        if (row.what == DiscOut) {
             options.sectorSource = drive;
-            options.readTwice = row.what == DiscOut;
-            (row.what == DiscOut ? drive->pullAfterReads : drive->cutAt) = row.what == DiscOut ? 12 : 650;
+            options.readTwice = true;
+            drive->pullAfterReads = 12;
         }
+        if (row.what == CutShort || row.what == CutShortFlac) // the rip's file shrinks after it was opened
+            options.sectorSource = shrunkenRip(folder, row.what == CutShortFlac);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit before = limit;
