@@ -205,7 +205,8 @@ RipSource::~RipSource() {
 }
 
 bool RipSource::check(std::string &reason) {
-    if (!m_measureTried) {
+    // A rip that create() measured already keeps what it measured then.
+    if (!m_measured && !m_measureTried) {
         m_measureTried = true;
         measure(m_failure);
     }
