@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+// One track as the save window lists it.
+struct SaveWindowTrack {
+    int number = 0;
+    QString title;
+};
+
+// Seconds left for a job `fraction` (0..1) done after `elapsedMs`, or -1 while too little is done
+// to tell (the first moments of a save say nothing of its speed).
+int saveSecondsLeft(qint64 elapsedMs, double fraction);
+// "1:05" for 65 seconds, "1:02:03" from an hour on.
+QString saveTimeText(int seconds);
+
+// The window that saves the disc as files: the target folder, then each track's progress, the
+// whole and the time left, with Cancel; at the end each track's result and the outcome. It shows
+// what it is told and reports the user's choices as signals: the saving itself runs elsewhere.
+// Three states: choosing (folder and Start), saving (Cancel), done (Close, or Start again).
+class TSaveWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSaveWindow(QWidget *parent = nullptr);
+
+    QLabel *LB_DISC;
+    QLineEdit *ED_FOLDER;
+    QPushButton *BT_FOLDER;
+    QTreeWidget *LV_TRACKS;
+    QProgressBar *PB_TOTAL;
+    QLabel *LB_LEFT;
+    QLabel *LB_RESULT;
+    QPushButton *BT_START;
+    QPushButton *BT_CANCEL;
+
+    void setDisc(const QString &title, const std::vector<SaveWindowTrack> &tracks);
+    void setFolder(const QString &folder);
+    QString folder() const;
+    bool isSaving() const { return m_saving; }
+
+    // --- what the saving reports; `row` counts the listed tracks from 0 ---
+    void beginSaving();
+    void showTrackProgress(int row, double fraction);
+    void showTotalProgress(double fraction);
+    void showTrackResult(int row, bool whole, const QString &text);
+    // The end: `text` names the outcome (or the cause of a failure).
+    void endSaving(bool whole, const QString &text);
+
+Q_SIGNALS:
+    void startRequested(const QString &folder);
+    void cancelRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void chooseFolder();
+    void cancelOrClose();
+    QProgressBar *trackBar(int row) const;
+
+    bool m_saving = false;
+    QElapsedTimer m_clock;
+};
