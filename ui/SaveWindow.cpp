@@ -144,6 +144,16 @@ void TSaveWindow::setDisc(const QString &title, const std::vector<SaveWindowTrac
     LV_TRACKS->setColumnWidth(ProgressColumn, 120);
 }
 
+QTreeWidgetItem *TSaveWindow::makeRow(const SaveWindowTrack &track) {
+    return new QTreeWidgetItem({QStringLiteral("%1").arg(track.number, 2, 10, QChar('0')), track.title});
+}
+
+void TSaveWindow::insertTrack(int row, const SaveWindowTrack &track) {
+    QTreeWidgetItem *item = makeRow(track);
+    LV_TRACKS->insertTopLevelItem(row, item);
+    LV_TRACKS->setItemWidget(item, ProgressColumn, makeBar(LV_TRACKS));
+}
+
 void TSaveWindow::setFolder(const QString &folder) {
     ED_FOLDER->setText(folder);
 }
@@ -178,9 +188,9 @@ void TSaveWindow::showTrackProgress(int row, double fraction) {
     if (QProgressBar *bar = trackBar(row)) bar->setValue(permille(fraction));
 }
 
-void TSaveWindow::showTotalProgress(double fraction) {
+void TSaveWindow::showTotalProgress(double fraction, int secondsLeft) {
     PB_TOTAL->setValue(permille(fraction));
-    const int left = saveSecondsLeft(m_clock.elapsed(), fraction);
+    const int left = secondsLeft >= 0 ? secondsLeft : saveSecondsLeft(m_clock.elapsed(), fraction);
     LB_LEFT->setText(left < 0 ? text(kLeftUnknown) : text(kLeft).arg(saveTimeText(left)));
 }
 

@@ -11,6 +11,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // One track as the save window lists it.
 struct SaveWindowTrack {
@@ -51,7 +52,10 @@ public:
     // --- what the saving reports; `row` counts the listed tracks from 0 ---
     void beginSaving();
     void showTrackProgress(int row, double fraction);
-    void showTotalProgress(double fraction);
+    // `secondsLeft` as the saving estimates it; -1 leaves the estimate to the window's own clock.
+    void showTotalProgress(double fraction, int secondsLeft = -1);
+    // A track found while saving (the hidden one before track 1) gets a row at `row`.
+    void insertTrack(int row, const SaveWindowTrack &track);
     void showTrackResult(int row, bool whole, const QString &text);
     // The end: `text` names the outcome (or the cause of a failure).
     void endSaving(bool whole, const QString &text);
@@ -68,6 +72,7 @@ private:
     void chooseFolder();
     void cancelOrClose();
     QProgressBar *trackBar(int row) const;
+    QTreeWidgetItem *makeRow(const SaveWindowTrack &track);
 
     bool m_saving = false;
     QElapsedTimer m_clock;
