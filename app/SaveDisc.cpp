@@ -295,6 +295,7 @@ void DiscSaving::finished(const save::SaveResult &result) {
     QStringList lines{text(outcomeText(result.outcome))};
     if (!result.message.isEmpty()) lines << result.message;
     if (!result.logFile.isEmpty()) lines << text(kLogFile).arg(QDir::toNativeSeparators(result.logFile));
+    if (result.ok()) desktop::showSaveProgress(1.0);
     endWith(result.ok(), lines.join('\n'));
     desktop::notifySaveResult(text(result.ok() ? kNotifyDone : kNotifyFailed), lines.join('\n'));
 }
