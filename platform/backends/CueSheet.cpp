@@ -231,14 +231,20 @@ private:
         if (key == "TRACK") return track(w);
         if (key == "INDEX") return index(w);
         if (key == "PREGAP" || key == "POSTGAP") return gap(key, w);
-        if (key == "FLAGS" && !m_sheet.tracks.empty())
-            m_sheet.tracks.back().preemphasis =
-                std::any_of(w.begin() + 1, w.end(), [](const std::string &flag) { return upper(flag) == "PRE"; });
+        if (key == "FLAGS" && !m_sheet.tracks.empty()) {
+            auto has = [&w](const char *name) {
+                return std::any_of(w.begin() + 1, w.end(), [name](const std::string &flag) { return upper(flag) == name; });
+            };
+            m_sheet.tracks.back().preemphasis = has("PRE");
+            m_sheet.tracks.back().copyPermitted = has("DCP");
+        }
+        if (key == "CATALOG" && w.size() >= 2 && m_sheet.tracks.empty()) m_sheet.catalog = w[1];
+        if (key == "ISRC" && w.size() >= 2 && !m_sheet.tracks.empty()) m_sheet.tracks.back().isrc = w[1];
         if (key == "TITLE" && w.size() >= 2) {
             (m_sheet.tracks.empty() ? m_sheet.title : m_sheet.tracks.back().title) = toUtf8(w[1]);
             return true;
         }
-        return true; // REM, CATALOG, ISRC, other FLAGS, PERFORMER, SONGWRITER, CDTEXTFILE and the unknown
+        return true; // REM, other FLAGS, PERFORMER, SONGWRITER, CDTEXTFILE and the unknown
     }
 
     bool file(const std::vector<std::string> &w) {

@@ -12,7 +12,7 @@ namespace platform {
 // A cue sheet as rippers write it: FILE lines naming the audio (one for the disc or one per track),
 // TRACK lines with their INDEX, PREGAP and POSTGAP, and the disc's and tracks' TITLE lines. The
 // sheet may be UTF-8 (with or without a byte-order mark) or code page 932; texts come out as UTF-8.
-// REM, CATALOG, ISRC, FLAGS other than PRE, PERFORMER, SONGWRITER and unknown lines are read past.
+// CATALOG, ISRC and FLAGS PRE and DCP are kept; REM, other FLAGS, PERFORMER, SONGWRITER and unknown lines are read past.
 struct CueSheet {
     static constexpr int kMaxBytes = 256 * 1024; // far above any real sheet (99 tracks)
 
@@ -32,6 +32,8 @@ struct CueSheet {
         int postgap = 0;  // sectors of silence that the sheet adds after the track
         std::string title;
         bool preemphasis = false; // FLAGS PRE: mastered with pre-emphasis
+        bool copyPermitted = false; // FLAGS DCP: digital copy permitted
+        std::string isrc;           // as written, unchecked
         bool audio() const { return mode == "AUDIO"; }
         // Bytes per sector in a raw file.
         int sectorBytes() const;
@@ -41,6 +43,7 @@ struct CueSheet {
 
     bool utf8 = false; // the sheet's text is UTF-8; otherwise code page 932
     std::string title; // the disc's
+    std::string catalog; // CATALOG as written, unchecked
     std::vector<File> files;
     std::vector<Track> tracks;
 
