@@ -66,13 +66,13 @@ xdotool key Return
 wait_notification 1
 import -window "$window" "$shots/save-window-done.png" 2>/dev/null || true
 [ "$(flac_files | wc -l)" = 3 ] || fail "files saved: $(find "$out" -type f)"
-flac -s -t $(flac_files) || fail "a saved file does not decode"
+find "$out" -name '*.flac' -exec flac -s -t {} + || fail "a saved file does not decode"
 find "$out" -name '*.cue' | grep -q . || fail "no cue sheet beside the files"
 find "$out" -name '*.log' | grep -q . || fail "no log beside the files"
 [ -z "$(find "$out" -name '*.tmp*' -o -name '.*' -type f)" ] || fail "a temporary file was left: $(find "$out" -type f)"
 grep -A12 'member=Notify' "$work/bus.log" | grep -q 'すべてのトラックを保存しました' ||
   fail "the notification does not say that every track is saved: $(cat "$work/bus.log")"
-grep -q '^Folder=.*/Music$' "$settings" || fail "the folder is not kept: $(cat "$settings")"
+tr -d '\r' <"$settings" | grep -qx "Folder=$out" || fail "the folder is not kept: $(cat "$settings")"
 
 step "the task bar's entry showed the progress, then hid it"
 grep -A3 'member=Update' "$work/bus.log" | grep -q 'application://cd-tunewick32.desktop' || fail "no launcher entry update"
@@ -83,7 +83,7 @@ last_visible=$(grep -A1 '"progress-visible"' "$work/bus.log" | grep -o 'boolean 
 [ "$last_visible" = "boolean false" ] || fail "the progress stays on the task bar: $last_visible"
 
 step "Start again asks before replacing the files; No keeps them"
-touch -d '2001-01-01' $(flac_files)
+find "$out" -name '*.flac' -exec touch -d '2001-01-01' {} +
 keys_to "$window" key alt+s
 question=$(wait_window "$program_pid" '^上書きの確認$') || fail "no question before replacing files"
 import -window "$question" "$shots/save-window-question.png" 2>/dev/null || true
