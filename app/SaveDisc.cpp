@@ -117,8 +117,17 @@ bool isDriveChoice(const QString &choice) {
     return choice.isEmpty() || choice.startsWith(QLatin1String("/dev/"));
 }
 
+// Paused, the device reports stopped; the transport's state says paused.
+bool isPlayingOrPaused() {
+    TMediaPlayer *device = Form1->MediaPlayer1;
+    return device->isDeviceOpen() && (device->Mode() == mpPlaying || device->Tag == 2);
+}
+
+// A link such as /dev/cdrom names the same drive as /dev/sr0.
 bool sameDevice(const QString &a, const QString &b) {
-    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath() || a == b;
+    if (a == b) return true;
+    const QString realA = QFileInfo(a).canonicalFilePath();
+    return !realA.isEmpty() && realA == QFileInfo(b).canonicalFilePath();
 }
 
 // The catalogue's titles, when the disc has a catalogue file: the user's titles win over the disc's.
@@ -166,6 +175,12 @@ QPointer<DiscSaving> g_saving;
 
 } // namespace
 
+QString playRefusalFor(const QString &deviceInUse, const QString &playerChoice) {
+    if (deviceInUse.isEmpty() || !isDriveChoice(playerChoice)) return {};
+    if (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse)) return {};
+    return text(kDriveBusy).arg(deviceInUse);
+}
+
 DiscSaving::DiscSaving(QObject *parent) : QObject(parent), m_saver(new save::DiscSaver(this)) {
     connect(m_saver, &save::DiscSaver::discKnown, this, &DiscSaving::discKnown);
     connect(m_saver, &save::DiscSaver::progress, this, &DiscSaving::progress);
@@ -197,11 +212,7 @@ void DiscSaving::openWindow() {
 }
 
 std::string DiscSaving::playRefusal() const {
-    const QString device = save::DiscSaver::deviceInUse();
-    if (device.isEmpty()) return {};
-    const QString choice = playerSource();
-    if (!isDriveChoice(choice) || (!choice.isEmpty() && !sameDevice(choice, device))) return {};
-    return text(kDriveBusy).arg(device).toStdString();
+    return playRefusalFor(save::DiscSaver::deviceInUse(), playerSource()).toStdString();
 }
 
 save::SaveOptions DiscSaving::optionsFor(const QString &folder, bool overwrite) const {
@@ -221,8 +232,7 @@ void DiscSaving::start(const QString &folder, bool overwrite) {
     rememberFolder(m_folder);
     m_source = playerSource();
     // The drive cannot play and be read for the save at once: the save takes it.
-    if (isDriveChoice(m_source) && !m_sourceOverride && Form1->MediaPlayer1->Tag != 0)
-        runGuarded([] { StopCD(Form1); });
+    if (isDriveChoice(m_source) && !m_sourceOverride && isPlayingOrPaused()) runGuarded([] { StopCD(Form1); });
     if (!m_saver->start(optionsFor(m_folder, overwrite))) return endWith(false, text(kBusy));
     m_shownPercent = -1;
     m_window->beginSaving();

@@ -21,6 +21,11 @@
 // Adds the menu item and the key, and makes play ask the save first. Call once the windows exist.
 void setUpDiscSaving();
 
+// Why the player's choice of disc (`playerChoice`: "" the system's drive, a device node, an image
+// or a rip) cannot play while the save reads the drive `deviceInUse` ("" when no drive is read):
+// the reason for the user, or "" when it can play.
+QString playRefusalFor(const QString &deviceInUse, const QString &playerChoice);
+
 class DiscSaving : public QObject {
     Q_OBJECT
 public:
