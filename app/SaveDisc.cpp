@@ -176,8 +176,7 @@ QPointer<DiscSaving> g_saving;
 } // namespace
 
 QString playRefusalFor(const QString &deviceInUse, const QString &playerChoice) {
-    if (deviceInUse.isEmpty() || !isDriveChoice(playerChoice)) return {};
-    if (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse)) return {};
+    if (deviceInUse.isEmpty() || (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse))) return {};
     return text(kDriveBusy).arg(deviceInUse);
 }
 
