@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/SaveCommand.h"
 #include "app/Translation.h"
 
 #include <QTranslator>
@@ -12,6 +13,7 @@ namespace {
 
 const char usage[] = QT_TRANSLATE_NOOP("CommandLine",
     "使い方: cd-tunewick32 [--help | --version | パス]\n"
+    "        cd-tunewick32 --save 保存先フォルダー [ソース]\n"
     "\n"
     "音楽CDとディスクイメージを再生するプレイヤーです。\n"
     "ほかのオプションは無視されます。\n"
@@ -22,6 +24,13 @@ const char usage[] = QT_TRANSLATE_NOOP("CommandLine",
     "             一つだけのフォルダー、またはデバイス (/dev/sr1 など)。\n"
     "             TUNEWICK_DEVICE より優先されます。プレイヤーがすでに動いていれば\n"
     "             そのプレイヤーが開きます\n"
+    "  --save 保存先フォルダー [ソース]\n"
+    "             ディスクを FLAC ファイルとキューシートと記録として\n"
+    "             保存先フォルダー/アルバムアーティスト/ディスクタイトル/ に保存します。\n"
+    "             ソースはパスと同じもの、または demo。省略するとプレイヤーが\n"
+    "             起動時に選ぶドライブです。画面は要りません。同じ名前のファイルが\n"
+    "             あれば上書きせずに終わります。すべてのトラックを正しく読んで\n"
+    "             保存できたときだけ終了コード 0 を返します\n"
     "\n"
     "環境変数:\n"
     "  TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、\n"
@@ -66,6 +75,11 @@ int print(const char *text) {
 
 std::optional<int> answerCommandLine(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--save") == 0) {
+            QStringList arguments;
+            for (int k = i + 1; k < argc; ++k) arguments << QString::fromLocal8Bit(argv[k]);
+            return runSaveCommand(argc, argv, arguments);
+        }
         if (std::strcmp(argv[i], "--help") == 0) return print(localUsage().c_str());
         if (std::strcmp(argv[i], "--version") == 0) return print("cd-tunewick32 " TUNEWICK_VERSION "\n");
     }

@@ -144,3 +144,12 @@ void stopFetchingCover() {
 QString coverArtUrl() {
     return s_disc.coverPath.isEmpty() ? QString() : QUrl::fromLocalFile(s_disc.coverPath).toString();
 }
+
+QString rememberedRelease(const QString &discId) {
+    const QString release = releaseOf(discId);
+    return online::isMusicBrainzId(release) ? release : QString();
+}
+
+QString keptCoverFile(const QString &releaseId) {
+    return online::isMusicBrainzId(releaseId) ? keptCover(releaseId) : QString();
+}

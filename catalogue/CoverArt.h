@@ -19,3 +19,8 @@ void stopFetchingCover();
 QString coverArtUrl();
 // Where the releases and covers are kept.
 QString coverCacheFolder();
+// The release remembered for the disc with MusicBrainz disc ID `discId`; empty when none. Reads
+// the cache only: any thread.
+QString rememberedRelease(const QString &discId);
+// The kept cover of release `releaseId` (a JPEG or PNG file that decodes); empty when none. Any thread.
+QString keptCoverFile(const QString &releaseId);

@@ -175,11 +175,12 @@ std::optional<Stop> DiscSaver::Run::prepare() {
         std::lock_guard guard(g_deviceMutex);
         g_device = opened.device;
     }
+    if (options.completeMetadata) options.completeMetadata(opened.layout, options.metadata);
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
     if (!options.overwrite) {
         const QStringList existing = existingFiles(opened.layout, options.metadata, options.folder);
         if (!existing.isEmpty())
-            return Stop{Outcome::FilesExist, tr("同じ名前のファイルがあります: %1").arg(existing.join(", ")), existing};
+            return Stop{Outcome::FilesExist, tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
     }
     if (!QDir().mkpath(plan.albumFolder) || access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
         return Stop{Outcome::Unwritable, tr("フォルダ %1 に書き込めません").arg(plan.albumFolder)};

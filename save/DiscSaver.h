@@ -123,6 +123,10 @@ struct SaveOptions {
     int readOffset = 0;     // a drive's read offset in samples ([Drive] ReadOffset); images ignore it
     SaveMetadata metadata;
     int threads = 0; // encoders at once; 0: one per core
+    // Fills in what `metadata` leaves open once the disc's layout is known (the catalogue's titles,
+    // found by the disc's length; a kept cover): called once on a worker thread, before the files
+    // are planned. May be null.
+    std::function<void(const DiscLayout &disc, SaveMetadata &metadata)> completeMetadata;
 
     // --- for tests and callers that hold a source of their own ---
     // Read this source instead of opening `source` (whose text is then only its name in the log);

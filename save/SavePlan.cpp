@@ -59,7 +59,8 @@ SavePlan SavePlan::make(const DiscLayout &disc, const SaveMetadata &metadata, co
     const platform::TableOfContents &toc = disc.toc;
     SavePlan plan;
     plan.discTitle = orDefault(metadata.discTitle, toc.text.title);
-    if (plan.discTitle.isEmpty()) plan.discTitle = DiscSaver::tr("不明なディスク");
+    plan.discTitled = !plan.discTitle.isEmpty();
+    if (!plan.discTitled) plan.discTitle = DiscSaver::tr("不明なディスク");
     QDir album(folder);
     if (!metadata.albumArtist.trimmed().isEmpty()) album.setPath(album.filePath(safeFileName(metadata.albumArtist)));
     plan.albumFolder = QDir::cleanPath(album.filePath(safeFileName(plan.discTitle)));
@@ -68,7 +69,7 @@ SavePlan SavePlan::make(const DiscLayout &disc, const SaveMetadata &metadata, co
     plan.logName = base + ".log";
 
     if (const int hidden = hiddenSectors(disc); hidden > 0) {
-        Track track{{0, 0, hidden, false, false}, DiscSaver::tr("%1 (隠しトラック)").arg(plan.discTitle), {}};
+        Track track{{0, 0, hidden, false, false}, DiscSaver::tr("%1 (隠しトラック)").arg(plan.discTitle), plan.discTitled, {}};
         track.fileName = safeFileName("00 " + track.title, kNameBytes - 5) + ".flac";
         plan.tracks.push_back(track);
     }
@@ -84,8 +85,9 @@ SavePlan SavePlan::make(const DiscLayout &disc, const SaveMetadata &metadata, co
         const int end = std::min(toc.endOf(number), toc.audioEndFrom(number));
         QString title = orDefault(at(metadata.trackTitles, static_cast<int>(i)),
                                   i < toc.text.trackTitles.size() ? toc.text.trackTitles[i] : std::string());
-        if (title.isEmpty()) title = DiscSaver::tr("トラック %1").arg(twoDigits(number));
-        Track track{{number, start, end - start, first, number == lastAudio}, title, {}};
+        const bool titled = !title.isEmpty();
+        if (!titled) title = DiscSaver::tr("トラック %1").arg(twoDigits(number));
+        Track track{{number, start, end - start, first, number == lastAudio}, title, titled, {}};
         track.fileName = safeFileName(twoDigits(number) + ' ' + title, kNameBytes - 5) + ".flac";
         plan.tracks.push_back(track);
         first = false;
@@ -100,8 +102,8 @@ std::vector<std::pair<QString, QString>> trackTags(const SavePlan &plan, const S
         if (!value.trimmed().isEmpty()) tags.emplace_back(name, value.trimmed());
     };
     const int index = track.span.track - disc.toc.firstTrack;
-    add("TITLE", track.title);
-    add("ALBUM", plan.discTitle);
+    if (track.titled) add("TITLE", track.title);
+    if (plan.discTitled) add("ALBUM", plan.discTitle);
     add("TRACKNUMBER", QString::number(track.span.track));
     add("TRACKTOTAL", QString::number(disc.toc.lastAudioTrack()));
     const QString artist = at(metadata.trackArtists, index);
@@ -123,7 +125,7 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
     lines << QString("REM COMMENT \"CD-Tunewick32 %1\"").arg(TUNEWICK_VERSION);
     if (disc.catalog.size() == 13) lines << "CATALOG " + QString::fromStdString(disc.catalog);
     if (!metadata.albumArtist.trimmed().isEmpty()) lines << "PERFORMER " + quoted(metadata.albumArtist.trimmed());
-    lines << "TITLE " + quoted(plan.discTitle);
+    if (plan.discTitled) lines << "TITLE " + quoted(plan.discTitle);
     auto trackHead = [&](const SavePlan::Track &track) {
         const size_t i = static_cast<size_t>(track.span.track - toc.firstTrack);
         lines << QString("  TRACK %1 AUDIO").arg(twoDigits(track.span.track));
@@ -131,7 +133,7 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
         if (toc.hasPreemphasis(track.span.track)) flags << "PRE";
         if (i < disc.copyPermitted.size() && disc.copyPermitted[i]) flags << "DCP";
         if (!flags.isEmpty()) lines << "    FLAGS " + flags.join(' ');
-        lines << "    TITLE " + quoted(track.title);
+        if (track.titled) lines << "    TITLE " + quoted(track.title);
         if (i < disc.isrc.size() && disc.isrc[i].size() == 12) lines << "    ISRC " + QString::fromStdString(disc.isrc[i]);
     };
     const SavePlan::Track *previous = nullptr;

@@ -10,10 +10,12 @@ namespace save {
 struct SavePlan {
     struct Track {
         TrackSpan span;
-        QString title;    // TITLE
+        QString title;    // TITLE, or a stand-in such as "Track 03" for the file's name
+        bool titled = false; // the title is the disc's or the caller's, not a stand-in
         QString fileName; // "NN title.flac", in albumFolder
     };
-    QString discTitle;
+    QString discTitle;   // the disc's title, or a stand-in for the folder's name
+    bool discTitled = false;
     QString albumFolder; // FOLDER/<album artist>/<disc title>
     std::vector<Track> tracks; // the hidden track (when there is a pregap to look at) first
     std::vector<int> dataTracks; // left out

@@ -283,7 +283,11 @@ private:
             m_index0File = track.file;
         }
         if (number == 1) {
-            if (m_index0File != track.file) track.index0 = -1; // the gap lies at the end of the previous file
+            if (m_index0File >= 0 && m_index0File != track.file) { // the gap lies at the end of the previous file
+                track.gapFile = m_index0File;
+                track.gapIndex = track.index0;
+                track.index0 = -1;
+            }
             if (track.index0 > time) return fail(message(QT_TRANSLATE_NOOP("platform", "INDEX 01 が INDEX 00 より前です")));
             track.index1 = time;
         }
@@ -433,11 +437,22 @@ private:
             at = cut;
             previous = &track;
         }
-        if (!previous) return true; // a FILE without tracks adds nothing
+        if (!previous) return layOutLeadingGap(file, extent, raw);
         const long long end = raw ? at + (extent.bytes - byte) / previous->sectorBytes() : extent.sectors;
         if (!fileSpan(file, at, end - at, byte)) return false;
         silence(previous->postgap);
         return true;
+    }
+
+    // A file that holds no track's INDEX 01 but the first track's INDEX 00 (a ripper's file of the
+    // hidden audio before track 1) is on the disc from that INDEX 00 on; any other such file adds nothing.
+    bool layOutLeadingGap(int file, const RipLayout::Extent &extent, bool raw) {
+        const auto gapHere = [file](const CueSheet::Track &track) { return track.gapFile == file; };
+        const auto track = std::find_if(m_sheet.tracks.begin(), m_sheet.tracks.end(), gapHere);
+        if (track == m_sheet.tracks.end() || m_sector > 0) return true;
+        const long long from = track->gapIndex;
+        const long long end = raw ? extent.bytes / track->sectorBytes() : extent.sectors;
+        return fileSpan(file, from, end - from, from * track->sectorBytes());
     }
 
     bool fileSpan(int file, long long from, long long sectors, long long byte) {

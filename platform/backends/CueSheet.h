@@ -28,6 +28,8 @@ struct CueSheet {
         int file = 0;     // index into files
         int index0 = -1;  // sector of INDEX 00 in the file, or -1
         int index1 = -1;  // sector of INDEX 01 in the file
+        int gapFile = -1;  // the earlier file that holds INDEX 00 when INDEX 01 is in a later one, or -1
+        int gapIndex = -1; // sector of that INDEX 00 in gapFile
         int pregap = 0;   // sectors of silence that the sheet adds before INDEX 01
         int postgap = 0;  // sectors of silence that the sheet adds after the track
         std::string title;

@@ -158,7 +158,7 @@ std::shared_ptr<RipSource> RipSource::prepare(const std::string &sheetPath, std:
     for (size_t f = 0; f < sheet->files.size(); ++f) {
         const CueSheet::File &file = sheet->files[f];
         const bool used = std::any_of(sheet->tracks.begin(), sheet->tracks.end(),
-                                      [&](const CueSheet::Track &t) { return t.file == static_cast<int>(f); });
+                                      [&](const CueSheet::Track &t) { return t.file == static_cast<int>(f) || t.gapFile == static_cast<int>(f); });
         std::string path = used ? findFile(folder, *sheet, file, reason) : std::string();
         if (used && path.empty()) return nullptr;
         // What the file is decides how it is read; the sheet's word only says what it was once.

@@ -1,0 +1,350 @@
+// Saving a disc as files: a generated rip with hidden audio and gaps, saved and decoded again with
+// the `flac` command (an independent decoder); a simulated drive whose sectors read differently
+// each time; and the ways a save can stop, none of which may leave a half-written file.
+#include "online/DiscId.h"
+#include "platform/backends/RipSource.h"
+#include "platform/backends/SectorSource.h"
+#include "save/DiscSaver.h"
+#include "tests/platform/backends/TestDisc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cdio/logging.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <set>
+#include <sys/resource.h>
+
+namespace save {
+namespace {
+
+using platform::kSectorBytes;
+using platform::testing::patternOf;
+
+// The generated disc: 2 s of hidden audio before track 1 (INDEX 01 at 150), track 2 at 600,
+// track 3's gap of 1 s (its own audio, not silence) from 1000 and its start at 1075, track 4 (with
+// pre-emphasis) at 1300, lead-out at 1700.
+constexpr int kTrack1 = 150, kTrack2 = 600, kTrack3Gap = 1000, kTrack3 = 1075, kTrack4 = 1300, kLeadOut = 1700;
+
+QByteArray bytesOf(int from, int to) {
+    const std::vector<uint8_t> bytes = patternOf(from, to);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes the disc as a raw image with its sheet; `silentPregap` makes the audio before track 1 zeros.
+QString writeDisc(const QString &dir, bool silentPregap) {
+    QByteArray disc = bytesOf(0, kLeadOut);
+    if (silentPregap) disc.fill('\0', kTrack1 * kSectorBytes), disc.append(bytesOf(kTrack1, kLeadOut));
+    writeFile(dir + "/disc.bin", disc);
+    writeFile(dir + "/disc.cue", "CATALOG 4006381333931\n"
+                                 "TITLE \"Sheet title\"\n"
+                                 "FILE \"disc.bin\" BINARY\n"
+                                 "  TRACK 01 AUDIO\n    ISRC USRC17607839\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+                                 "  TRACK 02 AUDIO\n    TITLE \"Sheet two\"\n    INDEX 01 00:08:00\n"
+                                 "  TRACK 03 AUDIO\n    INDEX 00 00:13:25\n    INDEX 01 00:14:25\n"
+                                 "  TRACK 04 AUDIO\n    FLAGS DCP PRE\n    INDEX 01 00:17:25\n");
+    return dir + "/disc.cue";
+}
+
+// Runs a save to its end and returns the result.
+SaveResult save(DiscSaver &saver, const SaveOptions &options, int seconds = 60) {
+    QSignalSpy finished(&saver, &DiscSaver::finished);
+    EXPECT_TRUE(saver.start(options));
+    EXPECT_TRUE(finished.wait(seconds * 1000));
+    return finished.isEmpty() ? SaveResult{} : finished.first().first().value<SaveResult>();
+}
+
+// The samples of a FLAC file as the `flac` command decodes them: raw little-endian 16-bit stereo.
+QByteArray decoded(const QString &flacPath) {
+    QProcess flac;
+    flac.start("flac", {"-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", flacPath});
+    flac.waitForFinished(60000);
+    return flac.exitCode() == 0 ? flac.readAllStandardOutput() : QByteArray("decoding failed");
+}
+
+QString tagsOf(const QString &flacPath) {
+    QProcess metaflac;
+    metaflac.start("metaflac", {"--export-tags-to=-", flacPath});
+    metaflac.waitForFinished(10000);
+    return QString::fromUtf8(metaflac.readAllStandardOutput());
+}
+
+class DiscSaverTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cdio_loglevel_default = CDIO_LOG_ERROR; }
+    QTemporaryDir m_dir;
+};
+
+// Every sample of the disc lands in the right file (hidden audio in its own, a gap at the end of
+// the file before), the cue sheet gives the player back the same disc, and the tags say what the
+// caller and the sheet gave. Silence before track 1 is no hidden track: it goes in as PREGAP.
+TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
+    for (const bool silentPregap : {false, true}) {
+        SCOPED_TRACE(silentPregap ? "silent pregap" : "hidden audio");
+        const QString source = m_dir.filePath(silentPregap ? "silent" : "hidden");
+        QDir().mkpath(source);
+        const QString sheet = writeDisc(source, silentPregap);
+        std::string reason;
+        auto original = platform::RipSource::create(sheet.toStdString(), reason);
+        ASSERT_TRUE(original) << reason;
+        platform::TableOfContents toc;
+        original->poll(toc);
+
+        writeFile(m_dir.filePath("cover.png"), QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(100, 'x'));
+        SaveOptions options;
+        options.source = sheet;
+        options.folder = m_dir.filePath(silentPregap ? "out-silent" : "out");
+        options.metadata.discTitle = "盤/Disc";
+        options.metadata.albumArtist = "Artist";
+        options.metadata.trackTitles = {"One", "", "Three: a/b"};
+        options.metadata.date = "1998";
+        options.metadata.musicBrainzAlbumId = "0b9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a11";
+        options.metadata.musicBrainzTrackIds = {"", "1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12"};
+        options.metadata.coverPath = m_dir.filePath("cover.png");
+        DiscSaver saver;
+        const SaveResult result = save(saver, options);
+        ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+
+        const QString album = options.folder + "/Artist/盤_Disc";
+        EXPECT_EQ(result.albumFolder, album);
+        struct Expected {
+            QString file;
+            int from, to;
+        };
+        std::vector<Expected> files = {{"01 One.flac", kTrack1, kTrack2},
+                                       {"02 Sheet two.flac", kTrack2, kTrack3}, // track 3's gap at its end
+                                       {"03 Three: a_b.flac", kTrack3, kTrack4},
+                                       {"04 トラック 04.flac", kTrack4, kLeadOut}};
+        if (!silentPregap) files.insert(files.begin(), {"00 盤_Disc (隠しトラック).flac", 0, kTrack1});
+        ASSERT_EQ(result.tracks.size(), files.size());
+        for (const Expected &file : files) {
+            SCOPED_TRACE(file.file.toStdString());
+            EXPECT_TRUE(decoded(album + "/" + file.file) == bytesOf(file.from, file.to));
+        }
+        EXPECT_EQ(QDir(album).entryList({"00 *"}, QDir::Files).isEmpty(), silentPregap);
+        EXPECT_TRUE(QDir(album).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
+
+        // The sheet opened by the player: the same table of contents and disc ID, the titles.
+        auto copy = platform::RipSource::create((album + "/盤_Disc.cue").toStdString(), reason);
+        ASSERT_TRUE(copy) << reason;
+        platform::TableOfContents copied;
+        ASSERT_EQ(copy->poll(copied), platform::MediaState::Ready);
+        EXPECT_EQ(copied.trackStart, toc.trackStart);
+        EXPECT_EQ(copied.leadOut, toc.leadOut);
+        EXPECT_EQ(copied.hasPreemphasis(4), true);
+        EXPECT_EQ(online::discIdOf(*online::musicBrainzToc(copied)), online::discIdOf(*online::musicBrainzToc(toc)));
+        EXPECT_EQ(copied.text.title, "盤/Disc");
+        EXPECT_EQ(copied.text.trackTitles.at(2), "Three: a/b");
+        const QString cue = QString::fromUtf8(readFile(album + "/盤_Disc.cue"));
+        EXPECT_TRUE(cue.contains("CATALOG 4006381333931") && cue.contains("ISRC USRC17607839") &&
+                    cue.contains("FLAGS PRE DCP"))
+            << cue.toStdString();
+        EXPECT_EQ(cue.contains("PREGAP 00:02:00"), silentPregap) << cue.toStdString();
+
+        const QString tags = tagsOf(album + "/02 Sheet two.flac");
+        for (const char *tag : {"TITLE=Sheet two", "ALBUM=盤/Disc", "TRACKNUMBER=2", "TRACKTOTAL=4", "ALBUMARTIST=Artist",
+                                "DATE=1998", "MUSICBRAINZ_ALBUMID=0b9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a11",
+                                "MUSICBRAINZ_TRACKID=1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12", "MUSICBRAINZ_DISCID="})
+            EXPECT_TRUE(tags.contains(QString::fromUtf8(tag))) << tag << "\n" << tags.toStdString();
+        EXPECT_TRUE(tagsOf(album + "/01 One.flac").contains("ISRC=USRC17607839"));
+        EXPECT_EQ(readFile(album + "/cover.png"), readFile(options.metadata.coverPath));
+        QProcess list;
+        list.start("metaflac", {"--list", "--block-type=PICTURE", album + "/01 One.flac"});
+        list.waitForFinished(10000);
+        EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
+        const QString log = QString::fromUtf8(readFile(result.logFile));
+        const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
+        EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
+    }
+}
+
+// A drive in memory: the pattern disc, with sectors that read differently on every read, sectors
+// that differ on the first read only, sectors that never read, and a disc that is taken out after
+// some reads.
+class FlakyDrive : public platform::SectorSource {
+public:
+    explicit FlakyDrive(platform::TableOfContents toc) : m_toc(std::move(toc)) {}
+    int randomFrom = -1, randomTo = -1;  // differ on every read
+    int onceFrom = -1, onceTo = -1;      // differ on the first read only
+    int deadFrom = -1, deadTo = -1;      // never read
+    int cutAt = -1;                      // reads from here on fail, the disc still in (a rip cut short)
+    int pullAfterReads = -1;             // the disc goes after this many reads
+    std::atomic<int> reads{0};
+
+    platform::MediaState poll(platform::TableOfContents &toc) override {
+        if (pulled()) return platform::MediaState::NoDisc;
+        toc = m_toc;
+        return platform::MediaState::Ready;
+    }
+    bool read(int lsn, int count, uint8_t *out) override {
+        ++reads;
+        if (pulled()) return false;
+        for (int i = 0; i < count; ++i) {
+            const int sector = lsn + i;
+            if ((sector >= deadFrom && sector < deadTo) || (cutAt >= 0 && sector >= cutAt)) return false;
+            platform::testing::renderPattern(sector, out + static_cast<size_t>(i) * kSectorBytes);
+            const bool once = sector >= onceFrom && sector < onceTo && m_seen.insert(sector).second;
+            if (once || (sector >= randomFrom && sector < randomTo))
+                out[static_cast<size_t>(i) * kSectorBytes + 2000] ^= static_cast<uint8_t>(1 + reads % 250);
+        }
+        return true;
+    }
+    bool hasDoor() const override { return true; }
+    platform::MediaState knownAtStart(platform::TableOfContents &toc) const override {
+        toc = m_toc;
+        return platform::MediaState::Ready;
+    }
+    std::string name() const override { return "flaky drive"; }
+
+private:
+    bool pulled() const { return pullAfterReads >= 0 && reads > pullAfterReads; }
+    platform::TableOfContents m_toc;
+    std::set<int> m_seen;
+};
+
+platform::TableOfContents threeTracks() {
+    platform::TableOfContents toc;
+    toc.firstTrack = 1;
+    toc.lastTrack = 3;
+    toc.trackStart = {0, 300, 600};
+    toc.dataTrack = {false, false, false};
+    toc.leadOut = 900;
+    return toc;
+}
+
+// Each track read twice and compared: a sector that differed once is read again and the track comes
+// out whole; sectors that never read the same (or not at all) are named in the log with their
+// time, the rest is written, and the save says it is not whole. The read offset shifts every read.
+TEST_F(DiscSaverTest, DriveReadsAreComparedAndSectorsThatNeverAgreeAreNamed) {
+    auto drive = std::make_shared<FlakyDrive>(threeTracks());
+    drive->onceFrom = 100, drive->onceTo = 102;   // track 1
+    drive->randomFrom = 400, drive->randomTo = 401; // track 2
+    drive->deadFrom = 700, drive->deadTo = 702;   // track 3
+    SaveOptions options;
+    options.folder = m_dir.filePath("drive");
+    options.sectorSource = drive;
+    options.readTwice = true;
+    options.readOffset = 30; // samples
+    options.metadata.discTitle = "Flaky";
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    ASSERT_EQ(result.outcome, Outcome::UnreadableSectors) << result.message.toStdString();
+    ASSERT_EQ(result.tracks.size(), 3u);
+
+    EXPECT_EQ(result.tracks[0].state, TrackState::Written);
+    EXPECT_GE(result.tracks[0].rereads, 1);
+    EXPECT_EQ(result.tracks[0].crc, result.tracks[0].testCrc);
+    // 30 samples = 120 bytes later on the disc; past the end of the audio, silence.
+    const QByteArray shifted = bytesOf(0, 301).mid(120, 300 * kSectorBytes);
+    EXPECT_TRUE(decoded(result.tracks[0].file) == shifted);
+
+    // Sector 400 reads differently every time.
+    EXPECT_EQ(result.tracks[1].state, TrackState::Unreadable);
+    EXPECT_EQ(result.tracks[1].rereads, 3);
+    EXPECT_EQ(result.tracks[1].badSectors, std::vector<int>{400});
+    EXPECT_EQ(result.tracks[2].badSectors, (std::vector<int>{699, 700, 701}));
+    EXPECT_FALSE(result.tracks[2].file.isEmpty());
+    // Past the sectors that never read, track 3 is the disc's; its last 30 samples lie past the audio.
+    const QByteArray track3 = decoded(result.tracks[2].file);
+    ASSERT_EQ(track3.size(), 300 * kSectorBytes);
+    const QByteArray disc3 = bytesOf(600, 900) + QByteArray(kSectorBytes, '\0');
+    EXPECT_TRUE(track3.mid(102 * kSectorBytes) == disc3.mid(120 + 102 * kSectorBytes, 198 * kSectorBytes));
+
+    const QString log = QString::fromUtf8(readFile(result.logFile));
+    EXPECT_TRUE(log.contains("flaky drive") && log.contains("30")) << log.toStdString();
+    EXPECT_TRUE(log.contains("00:05.25 (セクタ 400, トラック内 00:01.25)")) << log.toStdString();
+    EXPECT_TRUE(log.contains("(セクタ 701")) << log.toStdString();
+}
+
+// Every way a save stops early names its cause and leaves no incomplete file under a final name and
+// nothing the user had changed.
+TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
+    const QString sheet = writeDisc(m_dir.path(), false);
+    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, Second };
+    struct Row {
+        Case what;
+        Outcome outcome;
+    };
+    for (const Row row : {Row{FilesExist, Outcome::FilesExist}, {Unwritable, Outcome::Unwritable},
+                          {DiskFull, Outcome::DiskFull}, {Cancel, Outcome::Cancelled}, {DiscOut, Outcome::DiscRemoved},
+                          {CutShort, Outcome::SourceCutShort}, {Second, Outcome::AnotherSave}}) {
+        SCOPED_TRACE(static_cast<int>(row.what));
+        const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
+        const QString album = folder + "/Disc";
+        QDir().mkpath(album);
+        const QString users = album + "/02 Two.flac";
+        writeFile(users, "the user's own file");
+        SaveOptions options;
+        options.source = sheet;
+        options.folder = folder;
+        options.metadata.discTitle = "Disc";
+        options.metadata.trackTitles = {"One", row.what == FilesExist ? "Two" : "Zwei"};
+        auto drive = std::make_shared<FlakyDrive>(threeTracks());
+        if (row.what == Unwritable) {
+            writeFile(folder + "/file", "x");
+            options.folder = folder + "/file/below";
+        }
+        if (row.what == DiscOut || row.what == CutShort) {
+            options.sectorSource = drive;
+            options.readTwice = row.what == DiscOut;
+            (row.what == DiscOut ? drive->pullAfterReads : drive->cutAt) = row.what == DiscOut ? 12 : 650;
+        }
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit before = limit;
+        if (row.what == DiskFull) {
+            limit.rlim_cur = 600 * 1024; // no track's file fits: track 1 is 1 MB
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        DiscSaver saver, other;
+        QSignalSpy finished(&saver, &DiscSaver::finished);
+        QSignalSpy known(&saver, &DiscSaver::discKnown);
+        ASSERT_TRUE(saver.start(options));
+        if (row.what == Second) { // the first save holds the lock
+            ASSERT_TRUE(known.wait(60000));
+        }
+        if (row.what == Cancel) saver.cancel();
+        SaveResult second;
+        if (row.what == Second) second = save(other, options);
+        ASSERT_TRUE(finished.wait(60000));
+        setrlimit(RLIMIT_FSIZE, &before);
+        const SaveResult result = row.what == Second ? second : finished.first().first().value<SaveResult>();
+        EXPECT_EQ(result.outcome, row.outcome) << result.message.toStdString();
+        EXPECT_FALSE(result.message.isEmpty());
+        if (row.what == FilesExist) {
+            EXPECT_TRUE(result.existing.contains(users));
+        }
+        EXPECT_EQ(readFile(users), "the user's own file");
+        // Whatever has a final name decodes whole; no temporary file is left.
+        for (const QString &name : QDir(album).entryList({"*.flac"}, QDir::Files)) {
+            if (album + "/" + name == users) continue;
+            QProcess test;
+            test.start("flac", {"-t", "-s", album + "/" + name});
+            test.waitForFinished(60000);
+            EXPECT_EQ(test.exitCode(), 0) << name.toStdString();
+        }
+        EXPECT_TRUE(QDir(album).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
+        if (row.what != Second) {
+            EXPECT_FALSE(QFile::exists(album + "/Disc.cue"));
+        }
+    }
+}
+
+} // namespace
+} // namespace save
