@@ -176,7 +176,8 @@ QPointer<DiscSaving> g_saving;
 } // namespace
 
 QString playRefusalFor(const QString &deviceInUse, const QString &playerChoice) {
-    if (deviceInUse.isEmpty() || (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse))) return {};
+    if (deviceInUse.isEmpty() || (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse)))
+        return {};
     return text(kDriveBusy).arg(deviceInUse);
 }
 
@@ -185,6 +186,10 @@ DiscSaving::DiscSaving(QObject *parent) : QObject(parent), m_saver(new save::Dis
     connect(m_saver, &save::DiscSaver::progress, this, &DiscSaving::progress);
     connect(m_saver, &save::DiscSaver::trackFinished, this, &DiscSaving::trackFinished);
     connect(m_saver, &save::DiscSaver::finished, this, &DiscSaving::finished);
+}
+
+DiscSaving::~DiscSaving() {
+    if (m_saver->running()) desktop::hideSaveProgress();
 }
 
 void DiscSaving::openWindow() {
@@ -231,7 +236,8 @@ void DiscSaving::start(const QString &folder, bool overwrite) {
     rememberFolder(m_folder);
     m_source = playerSource();
     // The drive cannot play and be read for the save at once: the save takes it.
-    if (isDriveChoice(m_source) && !m_sourceOverride && isPlayingOrPaused()) runGuarded([] { StopCD(Form1); });
+    if (isDriveChoice(m_source) && !m_sourceOverride && isPlayingOrPaused())
+        runGuarded([] { StopCD(Form1); });
     if (!m_saver->start(optionsFor(m_folder, overwrite))) return endWith(false, text(kBusy));
     m_shownPercent = -1;
     m_window->beginSaving();

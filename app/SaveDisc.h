@@ -30,6 +30,8 @@ class DiscSaving : public QObject {
     Q_OBJECT
 public:
     explicit DiscSaving(QObject *parent);
+    // A save under way is cancelled (the engine cleans up) and the task bar forgets its progress.
+    ~DiscSaving() override;
 
     // Opens the save window (or brings it forward), listing the loaded disc's tracks.
     void openWindow();
