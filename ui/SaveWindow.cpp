@@ -35,10 +35,6 @@ const char *const kTotal = QT_TRANSLATE_NOOP("TSaveWindow", "全体");
 
 enum Column { NumberColumn, TitleColumn, ProgressColumn, ResultColumn };
 
-// A second of a save tells nothing yet; after that the pace so far stands for the rest.
-constexpr qint64 kFirstEstimateMs = 2000;
-constexpr double kFirstEstimateFraction = 0.01;
-
 QString text(const char *source) {
     return QCoreApplication::translate("TSaveWindow", source);
 }
@@ -57,12 +53,6 @@ QProgressBar *makeBar(QWidget *parent) {
 }
 
 } // namespace
-
-int saveSecondsLeft(qint64 elapsedMs, double fraction) {
-    if (!(fraction > kFirstEstimateFraction) || elapsedMs < kFirstEstimateMs) return -1;
-    if (fraction >= 1.0) return 0;
-    return static_cast<int>(std::ceil(elapsedMs * (1.0 - fraction) / fraction / 1000.0));
-}
 
 QString saveTimeText(int seconds) {
     const int hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
@@ -134,24 +124,21 @@ TSaveWindow::TSaveWindow(QWidget *parent) : QDialog(parent) {
 void TSaveWindow::setDisc(const QString &title, const std::vector<SaveWindowTrack> &tracks) {
     LB_DISC->setText(title);
     LV_TRACKS->clear();
-    for (const SaveWindowTrack &track : tracks) {
-        auto *item = new QTreeWidgetItem(
-            LV_TRACKS, {QStringLiteral("%1").arg(track.number, 2, 10, QChar('0')), track.title});
-        LV_TRACKS->setItemWidget(item, ProgressColumn, makeBar(LV_TRACKS));
-    }
+    for (const SaveWindowTrack &track : tracks)
+        insertTrack(LV_TRACKS->topLevelItemCount(), track);
     LV_TRACKS->resizeColumnToContents(NumberColumn);
     LV_TRACKS->setColumnWidth(TitleColumn, 240);
     LV_TRACKS->setColumnWidth(ProgressColumn, 120);
 }
 
-QTreeWidgetItem *TSaveWindow::makeRow(const SaveWindowTrack &track) {
-    return new QTreeWidgetItem({QStringLiteral("%1").arg(track.number, 2, 10, QChar('0')), track.title});
-}
-
+// The bar is named by its track's number, so that a screen reader tells the tracks' bars apart.
 void TSaveWindow::insertTrack(int row, const SaveWindowTrack &track) {
-    QTreeWidgetItem *item = makeRow(track);
+    const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QChar('0'));
+    auto *item = new QTreeWidgetItem({number, track.title});
     LV_TRACKS->insertTopLevelItem(row, item);
-    LV_TRACKS->setItemWidget(item, ProgressColumn, makeBar(LV_TRACKS));
+    QProgressBar *bar = makeBar(LV_TRACKS);
+    bar->setAccessibleName(number);
+    LV_TRACKS->setItemWidget(item, ProgressColumn, bar);
 }
 
 void TSaveWindow::setFolder(const QString &folder) {
@@ -164,7 +151,6 @@ QString TSaveWindow::folder() const {
 
 void TSaveWindow::beginSaving() {
     m_saving = true;
-    m_clock.start();
     ED_FOLDER->setEnabled(false);
     BT_FOLDER->setEnabled(false);
     BT_START->setEnabled(false);
@@ -190,8 +176,7 @@ void TSaveWindow::showTrackProgress(int row, double fraction) {
 
 void TSaveWindow::showTotalProgress(double fraction, int secondsLeft) {
     PB_TOTAL->setValue(permille(fraction));
-    const int left = secondsLeft >= 0 ? secondsLeft : saveSecondsLeft(m_clock.elapsed(), fraction);
-    LB_LEFT->setText(left < 0 ? text(kLeftUnknown) : text(kLeft).arg(saveTimeText(left)));
+    LB_LEFT->setText(secondsLeft < 0 ? text(kLeftUnknown) : text(kLeft).arg(saveTimeText(secondsLeft)));
 }
 
 void TSaveWindow::showTrackResult(int row, bool whole, const QString &result) {

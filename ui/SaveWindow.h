@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -11,7 +10,6 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 // One track as the save window lists it.
 struct SaveWindowTrack {
@@ -19,9 +17,6 @@ struct SaveWindowTrack {
     QString title;
 };
 
-// Seconds left for a job `fraction` (0..1) done after `elapsedMs`, or -1 while too little is done
-// to tell (the first moments of a save say nothing of its speed).
-int saveSecondsLeft(qint64 elapsedMs, double fraction);
 // "1:05" for 65 seconds, "1:02:03" from an hour on.
 QString saveTimeText(int seconds);
 
@@ -52,8 +47,8 @@ public:
     // --- what the saving reports; `row` counts the listed tracks from 0 ---
     void beginSaving();
     void showTrackProgress(int row, double fraction);
-    // `secondsLeft` as the saving estimates it; -1 leaves the estimate to the window's own clock.
-    void showTotalProgress(double fraction, int secondsLeft = -1);
+    // `secondsLeft` as the saving estimates it; -1 while it cannot tell yet.
+    void showTotalProgress(double fraction, int secondsLeft);
     // A track found while saving (the hidden one before track 1) gets a row at `row`.
     void insertTrack(int row, const SaveWindowTrack &track);
     void showTrackResult(int row, bool whole, const QString &text);
@@ -72,8 +67,6 @@ private:
     void chooseFolder();
     void cancelOrClose();
     QProgressBar *trackBar(int row) const;
-    QTreeWidgetItem *makeRow(const SaveWindowTrack &track);
 
     bool m_saving = false;
-    QElapsedTimer m_clock;
 };

@@ -121,6 +121,14 @@ TEST_F(SaveDiscTest, ClosingWhileSavingCancelsAndTheWindowStays) {
     EXPECT_EQ(window->BT_CANCEL->text(), "閉じる(&C)");
 }
 
+// The time left as the window shows it: minutes and seconds, hours from the first hour on.
+TEST(SaveTimeText, MinutesAndSecondsThenHours) {
+    EXPECT_EQ(saveTimeText(5), "0:05");
+    EXPECT_EQ(saveTimeText(65), "1:05");
+    EXPECT_EQ(saveTimeText(3599), "59:59");
+    EXPECT_EQ(saveTimeText(3723), "1:02:03");
+}
+
 // While a save reads the drive that the player plays from, play is refused with the reason; an
 // image or a rip, or another drive, plays on.
 TEST(PlayRefusal, OnlyTheDriveBeingSavedIsRefused) {
