@@ -244,13 +244,21 @@ void DiscSaving::start(const QString &folder, bool overwrite) {
     desktop::showSaveProgress(0.0);
 }
 
+// The rows as the save will write them: the catalogue's titles, else those the disc carries.
 void DiscSaving::discKnown(const save::DiscLayout &disc) {
     if (!m_window) return;
     const save::SaveMetadata metadata = catalogueMetadata();
+    const platform::DiscText &carried = disc.toc.text;
     std::vector<SaveWindowTrack> tracks;
-    for (int track = disc.toc.firstTrack; track <= disc.toc.lastTrack && disc.toc.trackCount() > 0; ++track)
-        tracks.push_back({track, metadata.trackTitles.value(track - 1)});
-    m_window->setDisc(metadata.discTitle.isEmpty() ? disc.sourceName : metadata.discTitle, tracks);
+    for (int i = 0; i < disc.toc.trackCount(); ++i) {
+        QString title = metadata.trackTitles.value(disc.toc.firstTrack + i - 1);
+        if (title.isEmpty() && i < static_cast<int>(carried.trackTitles.size()))
+            title = QString::fromStdString(carried.trackTitles[static_cast<size_t>(i)]);
+        tracks.push_back({disc.toc.firstTrack + i, title});
+    }
+    QString discTitle = metadata.discTitle;
+    if (discTitle.isEmpty()) discTitle = QString::fromStdString(carried.title);
+    m_window->setDisc(discTitle.isEmpty() ? disc.sourceName : discTitle, tracks);
     m_window->beginSaving();
     m_rows.clear();
     for (int row = 0; row < static_cast<int>(tracks.size()); ++row)

@@ -29,6 +29,7 @@ std::shared_ptr<platform::MemorySource> discWithHiddenAudio() {
     toc.trackStart = {750, 1125};
     toc.dataTrack = {false, false};
     toc.leadOut = 1500;
+    toc.text.trackTitles = {"Alpha", "Beta"};
     return std::make_shared<platform::MemorySource>(toc, [](int lsn, uint8_t *sector) {
         for (int i = 0; i < kSectorBytes / 2; ++i) {
             const auto sample = static_cast<int16_t>(4000 * std::sin((lsn * 588 + i / 2) * 0.05));
@@ -80,7 +81,8 @@ protected:
 };
 
 // The hidden track is found only while the disc is read: it gets the first row, and every
-// track's progress and result stay on its own row below it.
+// track's progress and result stay on its own row below it. Without a catalogue file the rows
+// take the titles the disc carries.
 TEST_F(SaveDiscTest, HiddenTrackGetsItsOwnRowAndResultsStayOnTheirTracks) {
     TSaveWindow *window = openWith(discWithHiddenAudio());
     window->BT_START->click();
@@ -89,6 +91,8 @@ TEST_F(SaveDiscTest, HiddenTrackGetsItsOwnRowAndResultsStayOnTheirTracks) {
     ASSERT_EQ(window->LV_TRACKS->topLevelItemCount(), 3);
     const QStringList numbers{cell(window, 0, 0), cell(window, 1, 0), cell(window, 2, 0)};
     EXPECT_EQ(numbers, QStringList({"00", "01", "02"}));
+    EXPECT_EQ(cell(window, 1, 1), "Alpha");
+    EXPECT_EQ(cell(window, 2, 1), "Beta");
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(cell(window, row, 3), "保存しました") << row;
     EXPECT_EQ(window->PB_TOTAL->value(), window->PB_TOTAL->maximum());
