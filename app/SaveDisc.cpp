@@ -175,6 +175,14 @@ QPointer<DiscSaving> g_saving;
 
 } // namespace
 
+QString saveFolderOf(const QString &typed) {
+    QString folder = typed.trimmed();
+    if (folder.isEmpty()) return {};
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/")))
+        folder.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(QDir::home().absoluteFilePath(folder));
+}
+
 QString playRefusalFor(const QString &deviceInUse, const QString &playerChoice) {
     if (deviceInUse.isEmpty() || (!playerChoice.isEmpty() && !sameDevice(playerChoice, deviceInUse)))
         return {};
@@ -231,8 +239,8 @@ save::SaveOptions DiscSaving::optionsFor(const QString &folder, bool overwrite) 
 }
 
 void DiscSaving::start(const QString &folder, bool overwrite) {
-    if (folder.isEmpty()) return endWith(false, text(kNoFolder));
-    m_folder = QDir::cleanPath(QDir::home().absoluteFilePath(QDir::fromNativeSeparators(folder)));
+    m_folder = saveFolderOf(folder);
+    if (m_folder.isEmpty()) return endWith(false, text(kNoFolder));
     rememberFolder(m_folder);
     m_source = playerSource();
     // The drive cannot play and be read for the save at once: the save takes it.

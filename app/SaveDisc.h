@@ -21,6 +21,10 @@
 // Adds the menu item and the key, and makes play ask the save first. Call once the windows exist.
 void setUpDiscSaving();
 
+// The folder that the user typed, as a full path: "~" is the home folder, and a relative path
+// starts there too (the player's own working folder means nothing to the user). "" for none.
+QString saveFolderOf(const QString &typed);
+
 // Why the player's choice of disc (`playerChoice`: "" the system's drive, a device node, an image
 // or a rip) cannot play while the save reads the drive `deviceInUse` ("" when no drive is read):
 // the reason for the user, or "" when it can play.

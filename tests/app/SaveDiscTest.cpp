@@ -133,6 +133,17 @@ TEST(SaveTimeText, MinutesAndSecondsThenHours) {
     EXPECT_EQ(saveTimeText(3723), "1:02:03");
 }
 
+// A folder typed as a shell would take it: "~" is the home folder, a relative path starts there.
+TEST(SaveFolder, TypedFoldersStartAtHome) {
+    const QString home = QDir::homePath();
+    EXPECT_EQ(saveFolderOf("~/Music"), home + "/Music");
+    EXPECT_EQ(saveFolderOf("~"), home);
+    EXPECT_EQ(saveFolderOf("Music/CDs/"), home + "/Music/CDs");
+    EXPECT_EQ(saveFolderOf(" /srv/music "), "/srv/music");
+    EXPECT_EQ(saveFolderOf("/srv/~music"), "/srv/~music");
+    EXPECT_EQ(saveFolderOf("  "), "");
+}
+
 // While a save reads the drive that the player plays from, play is refused with the reason; an
 // image or a rip, or another drive, plays on.
 TEST(PlayRefusal, OnlyTheDriveBeingSavedIsRefused) {
