@@ -75,13 +75,14 @@ int print(const char *text) {
 
 std::optional<int> answerCommandLine(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--save") == 0) {
-            QStringList arguments;
-            for (int k = i + 1; k < argc; ++k) arguments << QString::fromLocal8Bit(argv[k]);
-            return runSaveCommand(argc, argv, arguments);
-        }
         if (std::strcmp(argv[i], "--help") == 0) return print(localUsage().c_str());
         if (std::strcmp(argv[i], "--version") == 0) return print("cd-tunewick32 " TUNEWICK_VERSION "\n");
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--save") != 0) continue;
+        QStringList arguments;
+        for (int k = i + 1; k < argc; ++k) arguments << QString::fromLocal8Bit(argv[k]);
+        return runSaveCommand(argc, argv, arguments);
     }
     return std::nullopt;
 }

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <QTranslator>
-
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -41,15 +40,25 @@ void printLine(std::FILE *to, const QString &text) {
 }
 
 QString SaveCommand::trackLine(const save::TrackResult &track) {
-    const QString name = track.span.track == 0 ? tr("隠しトラック") : tr("トラック %1").arg(track.span.track, 2, 10, QChar('0'));
+    const QString name = track.span.track == 0 ? tr("隠しトラック")
+                                               : tr("トラック %1").arg(track.span.track, 2, 10, QChar('0'));
     QString state;
     switch (track.state) {
-    case save::TrackState::Written: state = tr("正しく保存しました"); break;
-    case save::TrackState::Unreadable: state = tr("読めないセクタが %1 個あります").arg(track.badSectors.size()); break;
-    case save::TrackState::Failed: state = tr("保存できませんでした"); break;
-    case save::TrackState::Skipped: state = tr("データトラックなので保存しません"); break;
+    case save::TrackState::Written:
+        state = tr("正しく保存しました");
+        break;
+    case save::TrackState::Unreadable:
+        state = tr("読めないセクタが %1 個あります").arg(track.badSectors.size());
+        break;
+    case save::TrackState::Failed:
+        state = tr("保存できませんでした");
+        break;
+    case save::TrackState::Skipped:
+        state = tr("データトラックなので保存しません");
+        break;
     }
-    QString line = QString("%1: %2 (CRC32 %3)").arg(name, state, QString::number(track.crc, 16).toUpper().rightJustified(8, '0'));
+    QString line = QString("%1: %2 (CRC32 %3)")
+                       .arg(name, state, QString::number(track.crc, 16).toUpper().rightJustified(8, '0'));
     if (!track.note.verdict.isEmpty()) line += ", " + track.note.verdict;
     return line;
 }
@@ -58,7 +67,9 @@ QString SaveCommand::progressLine(const save::SaveProgress &progress) {
     const int percent = progress.total > 0 ? static_cast<int>(progress.done * 100 / progress.total) : 0;
     QString line = tr("保存中 %1% (トラック %2)").arg(percent).arg(progress.track);
     if (progress.secondsLeft >= 0)
-        line += tr(" 残り %1:%2").arg(progress.secondsLeft / 60).arg(progress.secondsLeft % 60, 2, 10, QChar('0'));
+        line += tr(" 残り %1:%2")
+                    .arg(progress.secondsLeft / 60)
+                    .arg(progress.secondsLeft % 60, 2, 10, QChar('0'));
     return line;
 }
 
@@ -67,11 +78,13 @@ void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &met
     const platform::TableOfContents &toc = disc.toc;
     const uint32_t length = msf::fromFrames(toc.leadOut - toc.startOf(toc.firstTrack) - 1);
     try {
-        const auto lines = catalogue::readFile(QDir(catalogue::catalogueFolder()).filePath(catalogue::fileNameForLength(length)));
+        const auto lines = catalogue::readFile(
+            QDir(catalogue::catalogueFolder()).filePath(catalogue::fileNameForLength(length)));
         if (lines && !lines->empty()) {
             if (metadata.discTitle.isEmpty()) metadata.discTitle = titles::decode(lines->front());
             for (int i = 0; i < toc.trackCount(); ++i) {
-                while (metadata.trackTitles.size() <= i) metadata.trackTitles << QString();
+                while (metadata.trackTitles.size() <= i)
+                    metadata.trackTitles << QString();
                 const size_t line = static_cast<size_t>(i) + 1;
                 if (metadata.trackTitles[i].isEmpty() && line < lines->size())
                     metadata.trackTitles[i] = titles::decode((*lines)[line]);
@@ -85,10 +98,12 @@ void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &met
 }
 
 int exitStatus(const save::SaveResult &result) {
-    for (const save::TrackResult &track : result.tracks) printLine(stdout, SaveCommand::trackLine(track));
+    for (const save::TrackResult &track : result.tracks)
+        printLine(stdout, SaveCommand::trackLine(track));
     if (!result.message.isEmpty()) printLine(stderr, result.message);
     if (result.outcome == save::Outcome::FilesExist)
-        for (const QString &file : result.existing) printLine(stderr, "  " + file);
+        for (const QString &file : result.existing)
+            printLine(stderr, "  " + file);
     if (!result.logFile.isEmpty()) printLine(stderr, SaveCommand::tr("記録: %1").arg(result.logFile));
     return result.ok() ? 0 : 1;
 }
@@ -107,7 +122,9 @@ int runSaveCommand(int argc, char **argv, const QStringList &arguments) {
     options.folder = QDir(arguments.front()).absolutePath();
     QString reason;
     const QString named = arguments.value(1);
-    options.source = named.isEmpty() ? startupChoice() : named == "demo" ? named : resolveOpenPath(named, reason);
+    options.source = named.isEmpty()   ? startupChoice()
+                     : named == "demo" ? named
+                                       : resolveOpenPath(named, reason);
     if (!named.isEmpty() && options.source.isEmpty()) {
         printLine(stderr, QString("%1: %2").arg(named, reason));
         return 1;

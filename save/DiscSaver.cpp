@@ -1,17 +1,15 @@
 #include "save/DiscSaver.h"
 
+#include "platform/backends/SectorSource.h"
 #include "save/FlacFile.h"
 #include "save/SavePlan.h"
 #include "save/SaveSource.h"
-
-#include "platform/backends/SectorSource.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -30,17 +28,19 @@ namespace save {
 
 namespace {
 
-constexpr int kChunkSectors = 75;      // one second of audio a read
+constexpr int kChunkSectors = 75;       // one second of audio a read
 constexpr std::size_t kQueueChunks = 8; // read ahead of each encoder: bounds the memory
-constexpr int kMaxRereads = 3;         // whole reads of a drive's track beyond the two compared
-constexpr int kPregapSeconds = 30;     // a drive that cannot read the first pregap in this long skips it
+constexpr int kMaxRereads = 3;          // whole reads of a drive's track beyond the two compared
+constexpr int kPregapSeconds = 30;      // a drive that cannot read the first pregap in this long skips it
 constexpr int kProgressMs = 100;
 constexpr int kFramesPerSector = platform::kSectorBytes / 4;
 
 std::mutex g_deviceMutex;
 QString g_device; // the drive being saved in this process
 
-QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 uint32_t crcOf(uint32_t crc, const uint8_t *bytes, std::size_t size) {
     return static_cast<uint32_t>(crc32(crc, bytes, static_cast<uInt>(size)));
@@ -66,10 +66,10 @@ struct Job {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::vector<uint8_t>> queue;
-    bool ended = false;   // the reader has put the last chunk
-    bool done = false;    // the encoder has finished (well or not)
+    bool ended = false; // the reader has put the last chunk
+    bool done = false;  // the encoder has finished (well or not)
     bool failed = false;
-    int error = 0;        // errno of a failed write
+    int error = 0; // errno of a failed write
     std::thread thread;
 };
 
@@ -90,6 +90,7 @@ struct DiscSaver::Run {
     std::vector<TrackResult> results;
     std::vector<std::unique_ptr<TrackSink>> sinks;
     bool hiddenWritten = false;
+    bool awaitingCheck = false; // the files are written; the check's notes are awaited (caller's thread)
     int lockFd = -1;
     qint64 framesDone = 0;
     qint64 framesTotal = 0;
@@ -99,9 +100,12 @@ struct DiscSaver::Run {
     std::mutex spaceMutex;
 
     void post(std::function<void(DiscSaver &)> call) {
-        QMetaObject::invokeMethod(owner.data(), [owner = owner, call = std::move(call)] {
-            if (owner) call(*owner);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            owner.data(),
+            [owner = owner, call = std::move(call)] {
+                if (owner) call(*owner);
+            },
+            Qt::QueuedConnection);
     }
 
     void work();
@@ -112,12 +116,15 @@ struct DiscSaver::Run {
     std::optional<Stop> readInto(int lsn, int count, uint8_t *out, std::vector<bool> *lost);
     std::optional<Stop> startJob(Job &job, const SavePlan::Track &track);
     void encode(Job &job);
+    void wakeReader();
     std::optional<Stop> finishJob(Job &job, TrackResult &result);
     void dropJob(Job &job);
     std::optional<Stop> writeSide(const QString &name, const QByteArray &bytes);
     void reportProgress(int track, qint64 trackDone, qint64 trackTotal);
     void end(Outcome outcome, const QString &message, const QStringList &existing = {});
     void conclude();
+    void addDataTracks();
+    void writeLog(const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck);
     bool lock();
     void unlock();
 };
@@ -180,16 +187,19 @@ std::optional<Stop> DiscSaver::Run::prepare() {
     if (!options.overwrite) {
         const QStringList existing = existingFiles(opened.layout, options.metadata, options.folder);
         if (!existing.isEmpty())
-            return Stop{Outcome::FilesExist, tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
+            return Stop{Outcome::FilesExist,
+                        tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
     }
-    if (!QDir().mkpath(plan.albumFolder) || access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
-        return Stop{Outcome::Unwritable, tr("フォルダ %1 に書き込めません").arg(plan.albumFolder)};
+    if (!QDir().mkpath(plan.albumFolder) ||
+        access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
+        return Stop{Outcome::Unwritable, tr("フォルダー %1 に書き込めません").arg(plan.albumFolder)};
     if (!options.metadata.coverPath.isEmpty()) {
         QFile file(options.metadata.coverPath);
         if (file.open(QIODevice::ReadOnly) && file.size() < 32 * 1024 * 1024) cover = file.readAll();
         if (FlacFile::coverType(cover).isEmpty()) cover.clear();
     }
-    for (const int track : plan.dataTracks) notes << tr("トラック %1 はデータトラックなので保存しません").arg(track);
+    for (const int track : plan.dataTracks)
+        notes << tr("トラック %1 はデータトラックなので保存しません").arg(track);
     for (const SavePlan::Track &track : plan.tracks) // the hidden track counts once it is found
         if (track.span.track > 0) framesTotal += qint64(track.span.sectors) * kFramesPerSector;
     post([layout = opened.layout](DiscSaver &saver) {
@@ -224,9 +234,11 @@ std::optional<Stop> DiscSaver::Run::readInto(int lsn, int count, uint8_t *out, s
     const int audioEnd = toc.audioEndFrom(toc.lastAudioTrack());
     const long long shift = static_cast<long long>(opened.layout.readOffset) * 4;
     const long long firstByte = static_cast<long long>(lsn) * platform::kSectorBytes + shift;
-    const int firstSector = static_cast<int>(firstByte >= 0 ? firstByte / platform::kSectorBytes
-                                                            : (firstByte - platform::kSectorBytes + 1) / platform::kSectorBytes);
-    const int skip = static_cast<int>(firstByte - static_cast<long long>(firstSector) * platform::kSectorBytes);
+    const int firstSector =
+        static_cast<int>(firstByte >= 0 ? firstByte / platform::kSectorBytes
+                                        : (firstByte - platform::kSectorBytes + 1) / platform::kSectorBytes);
+    const int skip =
+        static_cast<int>(firstByte - static_cast<long long>(firstSector) * platform::kSectorBytes);
     const int sectors = count + (skip > 0 ? 1 : 0);
     std::vector<uint8_t> buffer(static_cast<size_t>(sectors) * platform::kSectorBytes, 0);
     std::vector<bool> missing(static_cast<size_t>(sectors), false);
@@ -240,10 +252,12 @@ std::optional<Stop> DiscSaver::Run::readInto(int lsn, int count, uint8_t *out, s
             if (opened.source->poll(now) != platform::MediaState::Ready || now.trackStart != toc.trackStart)
                 return Stop{Outcome::DiscRemoved, tr("ディスクが取り出されました")};
             if (!lost)
-                return Stop{Outcome::SourceCutShort,
-                            tr("%1 の音声がセクタ %2 で途切れています").arg(opened.layout.sourceName).arg(at)};
+                return Stop{
+                    Outcome::SourceCutShort,
+                    tr("%1 の音声がセクタ %2 で途切れています").arg(opened.layout.sourceName).arg(at)};
             for (int one = at; one < at + n; ++one) { // find the sectors that do not read
-                uint8_t *sector = buffer.data() + static_cast<size_t>(one - firstSector) * platform::kSectorBytes;
+                uint8_t *sector =
+                    buffer.data() + static_cast<size_t>(one - firstSector) * platform::kSectorBytes;
                 if (!opened.source->read(one, 1, sector)) {
                     std::memset(sector, 0, platform::kSectorBytes);
                     missing[static_cast<size_t>(one - firstSector)] = true;
@@ -255,7 +269,8 @@ std::optional<Stop> DiscSaver::Run::readInto(int lsn, int count, uint8_t *out, s
     std::memcpy(out, buffer.data() + skip, static_cast<size_t>(count) * platform::kSectorBytes);
     if (lost)
         for (int i = 0; i < count; ++i)
-            (*lost)[static_cast<size_t>(i)] = missing[static_cast<size_t>(i)] || (skip > 0 && missing[static_cast<size_t>(i) + 1]);
+            (*lost)[static_cast<size_t>(i)] =
+                missing[static_cast<size_t>(i)] || (skip > 0 && missing[static_cast<size_t>(i) + 1]);
     return std::nullopt;
 }
 
@@ -276,7 +291,8 @@ std::optional<Stop> DiscSaver::Run::readHidden() {
         if (stop) return stop;
         const bool unreadable = std::any_of(lost.begin(), lost.begin() + n, [](bool b) { return b; });
         if (unreadable || timer.elapsed() > kPregapSeconds * 1000) {
-            notes << tr("トラック 1 の前のプリギャップは %1 秒以内に読めなかったので飛ばしました").arg(kPregapSeconds);
+            notes << tr("トラック 1 の前のプリギャップは %1 秒以内に読めなかったので飛ばしました")
+                         .arg(kPregapSeconds);
             return std::nullopt;
         }
         silent = std::all_of(chunk.begin(), chunk.begin() + static_cast<long>(n) * platform::kSectorBytes,
@@ -310,14 +326,18 @@ std::optional<Stop> DiscSaver::Run::startJob(Job &job, const SavePlan::Track &tr
     job.track = track;
     static std::atomic<int> serial{0};
     for (int attempt = 0; attempt < 100 && job.fd < 0; ++attempt) {
-        job.tempPath = QDir(plan.albumFolder).filePath(QString(".tunewick-save-%1-%2.part").arg(getpid()).arg(serial++));
-        job.fd = ::open(QFile::encodeName(job.tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        job.tempPath =
+            QDir(plan.albumFolder).filePath(QString(".tunewick-save-%1-%2.part").arg(getpid()).arg(serial++));
+        job.fd = ::open(QFile::encodeName(job.tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        0644);
         if (job.fd < 0 && errno != EEXIST) break;
     }
     if (job.fd < 0) {
         const int error = errno;
-        if (error == ENOSPC || error == EDQUOT) return Stop{Outcome::DiskFull, tr("保存先に空きがありません")};
-        return Stop{Outcome::Unwritable, tr("フォルダ %1 に書き込めません: %2").arg(plan.albumFolder, errorText(error))};
+        if (error == ENOSPC || error == EDQUOT)
+            return Stop{Outcome::DiskFull, tr("保存先に空きがありません")};
+        return Stop{Outcome::Unwritable,
+                    tr("フォルダー %1 に書き込めません: %2").arg(plan.albumFolder, errorText(error))};
     }
     job.sink = check ? check->sinkFor(track.span) : nullptr;
     job.thread = std::thread([this, &job] { encode(job); });
@@ -337,7 +357,7 @@ void DiscSaver::Run::encode(Job &job) {
             chunk = std::move(job.queue.front());
             job.queue.pop_front();
         }
-        space.notify_all();
+        wakeReader();
         if (!ok || cancelled) continue; // drain what the reader still puts
         const auto *samples = reinterpret_cast<const int16_t *>(chunk.data());
         const std::size_t frames = chunk.size() / 4;
@@ -346,10 +366,18 @@ void DiscSaver::Run::encode(Job &job) {
         ok = flac.write(samples, frames);
     }
     ok = ok && !cancelled && flac.finish();
-    std::lock_guard lock(job.mutex);
-    job.failed = !ok;
-    job.error = flac.error();
-    job.done = true;
+    {
+        std::lock_guard lock(job.mutex);
+        job.failed = !ok;
+        job.error = flac.error();
+        job.done = true;
+    }
+    wakeReader();
+}
+
+// Taking the mutex first means a reader between its look at the queues and its wait cannot miss this.
+void DiscSaver::Run::wakeReader() {
+    { std::lock_guard lock(spaceMutex); }
     space.notify_all();
 }
 
@@ -387,12 +415,14 @@ std::optional<Stop> DiscSaver::Run::finishJob(Job &job, TrackResult &result) {
     job.fd = -1;
     const QString final = QDir(plan.albumFolder).filePath(job.track.fileName);
     const QByteArray from = QFile::encodeName(job.tempPath), to = QFile::encodeName(final);
-    const int renamed = options.overwrite ? ::rename(from.constData(), to.constData())
-                                          : renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    const int renamed =
+        options.overwrite ? ::rename(from.constData(), to.constData())
+                          : renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
     if (renamed != 0) {
         const int error = errno;
         dropJob(job);
-        if (error == EEXIST) return Stop{Outcome::FilesExist, tr("同じ名前のファイルがあります: %1").arg(final)};
+        if (error == EEXIST)
+            return Stop{Outcome::FilesExist, tr("同じ名前のファイルがあります: %1").arg(final)};
         return Stop{Outcome::Unwritable, tr("%1 を書けません: %2").arg(final, errorText(error))};
     }
     job.tempPath.clear();
@@ -407,8 +437,10 @@ std::optional<Stop> DiscSaver::Run::writeSide(const QString &name, const QByteAr
     none.fileName = name;
     std::optional<Stop> stop;
     for (int attempt = 0; attempt < 100 && job.fd < 0; ++attempt) {
-        job.tempPath = QDir(plan.albumFolder).filePath(QString(".tunewick-save-%1-side%2.part").arg(getpid()).arg(attempt));
-        job.fd = ::open(QFile::encodeName(job.tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        job.tempPath = QDir(plan.albumFolder)
+                           .filePath(QString(".tunewick-save-%1-side%2.part").arg(getpid()).arg(attempt));
+        job.fd = ::open(QFile::encodeName(job.tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                        0644);
     }
     const char *data = bytes.constData();
     qint64 left = bytes.size();
@@ -436,7 +468,8 @@ std::optional<Stop> DiscSaver::Run::writeSide(const QString &name, const QByteAr
 // Images, rips and the demo disc: every track read once, several encoded at the same time, the
 // reader going round the open tracks a second at a time.
 std::optional<Stop> DiscSaver::Run::saveImage() {
-    const int parallel = options.threads > 0 ? options.threads : std::max(1, int(std::thread::hardware_concurrency()));
+    const int parallel =
+        options.threads > 0 ? options.threads : std::max(1, int(std::thread::hardware_concurrency()));
     std::deque<std::unique_ptr<Job>> active;
     std::size_t next = 0;
     std::optional<Stop> stop;
@@ -468,14 +501,20 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
             {
                 std::lock_guard lock(job->mutex);
                 job->queue.push_back(std::move(chunk));
+                job->ended = job->nextSector >= span.sectors;
             }
             job->changed.notify_all();
             progressed = true;
-            reportProgress(span.track, qint64(job->nextSector) * kFramesPerSector, qint64(span.sectors) * kFramesPerSector);
+            reportProgress(span.track, qint64(job->nextSector) * kFramesPerSector,
+                           qint64(span.sectors) * kFramesPerSector);
         }
         if (stop) break;
-        // The first track whose reading is done gets its file, in the disc's order.
-        if (!active.empty() && active.front()->nextSector >= active.front()->track.span.sectors) {
+        // The tracks get their files in the disc's order, each once its encoder is through.
+        auto frontDone = [&active] {
+            std::lock_guard lock(active.front()->mutex);
+            return active.front()->done;
+        };
+        if (!active.empty() && frontDone()) {
             TrackResult result = resultFor(active.front()->track);
             if ((stop = finishJob(*active.front(), result))) break;
             result.state = TrackState::Written;
@@ -485,12 +524,21 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
             active.pop_front();
             continue;
         }
-        if (!progressed) {
+        if (!progressed) { // nothing to read now: wait for an encoder to take a chunk or to finish
+            auto canAct = [&active, &frontDone] {
+                return frontDone() ||
+                       std::any_of(active.begin(), active.end(), [](const std::unique_ptr<Job> &job) {
+                           std::lock_guard lock(job->mutex);
+                           return job->nextSector < job->track.span.sectors &&
+                                  job->queue.size() < kQueueChunks;
+                       });
+            };
             std::unique_lock lock(spaceMutex);
-            space.wait_for(lock, std::chrono::milliseconds(20));
+            space.wait_for(lock, std::chrono::milliseconds(100), canAct);
         }
     }
-    for (auto &job : active) dropJob(*job);
+    for (auto &job : active)
+        dropJob(*job);
     return stop;
 }
 
@@ -500,8 +548,8 @@ std::optional<Stop> DiscSaver::Run::saveImage() {
 std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track) {
     const TrackSpan &span = track.span;
     const auto sectors = static_cast<size_t>(span.sectors);
-    std::vector<std::vector<uint32_t>> reads;   // per read, per sector: CRC32
-    std::vector<std::vector<bool>> lostReads;   // per read, per sector: did not read
+    std::vector<std::vector<uint32_t>> reads; // per read, per sector: CRC32
+    std::vector<std::vector<bool>> lostReads; // per read, per sector: did not read
     auto readOnce = [&](Job *job) -> std::optional<Stop> {
         std::vector<uint32_t> crcs(sectors);
         std::vector<bool> lost(sectors);
@@ -510,10 +558,12 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
         for (int at = 0; at < span.sectors; at += kChunkSectors) {
             const int n = std::min(kChunkSectors, span.sectors - at);
             chunk.assign(static_cast<size_t>(n) * platform::kSectorBytes, 0);
-            if (std::optional<Stop> stop = readInto(span.firstSector + at, n, chunk.data(), &chunkLost)) return stop;
+            if (std::optional<Stop> stop = readInto(span.firstSector + at, n, chunk.data(), &chunkLost))
+                return stop;
             for (int i = 0; i < n; ++i) {
                 crcs[static_cast<size_t>(at + i)] =
-                    crcOf(0, chunk.data() + static_cast<size_t>(i) * platform::kSectorBytes, platform::kSectorBytes);
+                    crcOf(0, chunk.data() + static_cast<size_t>(i) * platform::kSectorBytes,
+                          platform::kSectorBytes);
                 lost[static_cast<size_t>(at + i)] = chunkLost[static_cast<size_t>(i)];
             }
             if (job) {
@@ -524,7 +574,8 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
                 job->changed.notify_all();
                 if (reads.empty()) framesDone += qint64(n) * kFramesPerSector;
             }
-            reportProgress(span.track, qint64(at + n) * kFramesPerSector, qint64(span.sectors) * kFramesPerSector);
+            reportProgress(span.track, qint64(at + n) * kFramesPerSector,
+                           qint64(span.sectors) * kFramesPerSector);
         }
         reads.push_back(std::move(crcs));
         lostReads.push_back(std::move(lost));
@@ -538,7 +589,8 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
     // The CRC32 of a whole read, from its sectors' CRCs.
     auto wholeCrc = [](const std::vector<uint32_t> &crcs) {
         uLong crc = 0;
-        for (uint32_t sector : crcs) crc = crc32_combine(crc, sector, platform::kSectorBytes);
+        for (uint32_t sector : crcs)
+            crc = crc32_combine(crc, sector, platform::kSectorBytes);
         return static_cast<uint32_t>(crc);
     };
     size_t partner = 0; // the read that agreed with the copy
@@ -588,32 +640,58 @@ std::optional<Stop> DiscSaver::Run::saveDriveTrack(const SavePlan::Track &track)
 
 // --- the end, on the caller's thread -------------------------------------------------------------
 
+// Data tracks take their place among the results, as not saved and without a sink.
+void DiscSaver::Run::addDataTracks() {
+    for (const int number : plan.dataTracks) {
+        TrackResult result;
+        result.span.track = number;
+        result.span.firstSector = opened.layout.toc.startOf(number);
+        result.span.sectors = opened.layout.toc.endOf(number) - result.span.firstSector;
+        result.state = TrackState::Skipped;
+        const auto at = std::find_if(results.begin(), results.end(),
+                                     [number](const TrackResult &r) { return r.span.track > number; });
+        sinks.insert(sinks.begin() + (at - results.begin()), nullptr);
+        results.insert(at, result);
+    }
+}
+
 void DiscSaver::Run::conclude() {
-    auto write = [this](const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck) {
-        for (size_t i = 0; i < results.size() && i < notesOfCheck.size(); ++i) results[i].note = notesOfCheck[i];
-        const bool whole = std::all_of(results.begin(), results.end(),
-                                       [](const TrackResult &r) { return r.state == TrackState::Written; });
-        LogFacts facts{QDateTime::currentDateTimeUtc(), discLines, notes,
-                       whole ? tr("結果: すべてのトラックを正しく読んで保存しました")
-                             : tr("結果: 読めないセクタのあるトラックがあります")};
-        std::optional<Stop> stop = writeSide(plan.logName, saveLog(plan, opened.layout, options.metadata, results, facts));
-        thread.join();
-        unlock();
-        SaveResult result;
-        result.outcome = stop ? stop->outcome : whole ? Outcome::Ok : Outcome::UnreadableSectors;
-        result.message = stop ? stop->message : whole ? QString() : tr("読めないセクタがあります (記録を見てください)");
-        result.albumFolder = plan.albumFolder;
-        result.logFile = stop ? QString() : QDir(plan.albumFolder).filePath(plan.logName);
-        result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
-        result.tracks = results;
-        Q_EMIT owner->finished(result);
-    };
-    if (!check) return write({}, {});
+    addDataTracks();
+    if (!check) return writeLog({}, {});
+    awaitingCheck = true;
     QPointer<DiscSaver> guard = owner;
-    auto run = owner->m_run;
-    check->conclude(results, std::move(sinks), [guard, run, write](const QStringList &lines, const std::vector<TrackNote> &notes) {
-        if (guard && guard->m_run == run) write(lines, notes);
-    });
+    std::weak_ptr<Run> run = owner->m_run;
+    check->conclude(results, std::move(sinks),
+                    [guard, run](const QStringList &lines, const std::vector<TrackNote> &notes) {
+                        const std::shared_ptr<Run> alive = run.lock();
+                        if (guard && alive && guard->m_run == alive && alive->awaitingCheck)
+                            alive->writeLog(lines, notes);
+                    });
+}
+
+void DiscSaver::Run::writeLog(const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck) {
+    awaitingCheck = false;
+    for (size_t i = 0; i < results.size() && i < notesOfCheck.size(); ++i)
+        results[i].note = notesOfCheck[i];
+    const bool whole = std::none_of(results.begin(), results.end(),
+                                    [](const TrackResult &r) { return r.state == TrackState::Unreadable; });
+    LogFacts facts{QDateTime::currentDateTimeUtc(), discLines, notes,
+                   whole ? tr("結果: すべてのトラックを正しく読んで保存しました")
+                         : tr("結果: 読めないセクタのあるトラックがあります")};
+    std::optional<Stop> stop =
+        writeSide(plan.logName, saveLog(plan, opened.layout, options.metadata, results, facts));
+    if (thread.joinable()) thread.join();
+    unlock();
+    SaveResult result;
+    result.outcome = stop ? stop->outcome : whole ? Outcome::Ok : Outcome::UnreadableSectors;
+    result.message = stop    ? stop->message
+                     : whole ? QString()
+                             : tr("読めないセクタがあります (記録を見てください)");
+    result.albumFolder = plan.albumFolder;
+    result.logFile = stop ? QString() : QDir(plan.albumFolder).filePath(plan.logName);
+    result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
+    result.tracks = results;
+    Q_EMIT owner->finished(result);
 }
 
 // --- the object ----------------------------------------------------------------------------------
@@ -627,7 +705,9 @@ DiscSaver::~DiscSaver() {
     m_run->unlock();
 }
 
-void DiscSaver::setCheck(std::shared_ptr<SaveCheck> check) { m_check = std::move(check); }
+void DiscSaver::setCheck(std::shared_ptr<SaveCheck> check) {
+    m_check = std::move(check);
+}
 
 bool DiscSaver::start(const SaveOptions &options) {
     if (running()) return false;
@@ -643,22 +723,33 @@ bool DiscSaver::start(const SaveOptions &options) {
 }
 
 void DiscSaver::cancel() {
-    if (m_run) m_run->cancelled = true;
+    if (!m_run) return;
+    m_run->cancelled = true;
+    // Every file is written: the log goes without what the check has not said yet.
+    if (m_run->awaitingCheck) {
+        m_run->check->abandon();
+        m_run->writeLog({}, {});
+    }
 }
 
-bool DiscSaver::running() const { return m_run && (m_run->thread.joinable()); }
+bool DiscSaver::running() const {
+    return m_run && (m_run->thread.joinable());
+}
 
-QStringList DiscSaver::plannedFiles(const DiscLayout &disc, const SaveMetadata &metadata, const QString &folder) {
+QStringList DiscSaver::plannedFiles(const DiscLayout &disc, const SaveMetadata &metadata,
+                                    const QString &folder) {
     const SavePlan plan = SavePlan::make(disc, metadata, folder);
     const QDir album(plan.albumFolder);
     QStringList files;
-    for (const SavePlan::Track &track : plan.tracks) files << album.filePath(track.fileName);
+    for (const SavePlan::Track &track : plan.tracks)
+        files << album.filePath(track.fileName);
     files << album.filePath(plan.cueName) << album.filePath(plan.logName);
     if (!metadata.coverPath.isEmpty()) files << album.filePath("cover.jpg") << album.filePath("cover.png");
     return files;
 }
 
-QStringList DiscSaver::existingFiles(const DiscLayout &disc, const SaveMetadata &metadata, const QString &folder) {
+QStringList DiscSaver::existingFiles(const DiscLayout &disc, const SaveMetadata &metadata,
+                                     const QString &folder) {
     QStringList existing;
     for (const QString &file : plannedFiles(disc, metadata, folder))
         if (QFileInfo(file).exists() || QFileInfo(file).isSymLink()) existing << file;

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,12 +25,12 @@ namespace save {
 // Sector numbers are LBA (0 = MSF 00:02:00), as in platform::TableOfContents. Vectors indexed by
 // track i hold track toc.firstTrack + i; they have toc.trackCount() entries.
 struct DiscLayout {
-    platform::TableOfContents toc; // track starts (INDEX 01), lead-out, data tracks, pre-emphasis, CD-Text
-    std::vector<int> index0;        // INDEX 00 of each track (its gap's first sector), or -1: no gap known
+    platform::TableOfContents toc;   // track starts (INDEX 01), lead-out, data tracks, pre-emphasis, CD-Text
+    std::vector<int> index0;         // INDEX 00 of each track (its gap's first sector), or -1: no gap known
     std::vector<bool> copyPermitted; // the track's digital-copy bit (cue FLAGS DCP)
-    std::vector<std::string> isrc;  // each track's ISRC (12 characters) or empty
-    std::string catalog;            // the disc's media catalogue number (13 digits) or empty
-    QString musicBrainzDiscId;      // the disc ID MusicBrainz gives the disc; empty for a disc without audio
+    std::vector<std::string> isrc;   // each track's ISRC (12 characters) or empty
+    std::string catalog;             // the disc's media catalogue number (13 digits) or empty
+    QString musicBrainzDiscId;       // the disc ID MusicBrainz gives the disc; empty for a disc without audio
     // Where the sectors come from, for the log.
     QString sourceName;  // e.g. "/dev/sr0", "rip /music/album.cue", "demo disc"
     bool drive = false;  // a CD drive (read twice and compared); false for images, rips and the demo disc
@@ -55,13 +54,13 @@ struct DiscLayout {
 struct SaveMetadata {
     QString discTitle;   // ALBUM, and the folder's name; falls back to the disc's own, then "Unknown disc"
     QString albumArtist; // ALBUMARTIST, and the folder above the disc's; no such folder when empty
-    QStringList trackTitles;  // [i]: TITLE of track firstTrack + i
-    QStringList trackArtists; // [i]: ARTIST of track firstTrack + i
-    QString artist;           // ARTIST of every track that has none of its own
-    QString date;             // DATE, as the release gives it ("1998", "1998-04-01")
-    QString musicBrainzAlbumId;     // MUSICBRAINZ_ALBUMID (the release)
+    QStringList trackTitles;         // [i]: TITLE of track firstTrack + i
+    QStringList trackArtists;        // [i]: ARTIST of track firstTrack + i
+    QString artist;                  // ARTIST of every track that has none of its own
+    QString date;                    // DATE, as the release gives it ("1998", "1998-04-01")
+    QString musicBrainzAlbumId;      // MUSICBRAINZ_ALBUMID (the release)
     QStringList musicBrainzTrackIds; // [i]: MUSICBRAINZ_TRACKID of track firstTrack + i
-    QString coverPath; // a cached cover image (JPEG or PNG) to embed and copy beside the files
+    QString coverPath;               // a cached cover image (JPEG or PNG) to embed and copy beside the files
 };
 
 // What happens to a track's samples as they are read: a check (the AccurateRip checksums) sees
@@ -76,9 +75,9 @@ public:
 
 // Which sectors make a track's file, and where the track sits on the disc.
 struct TrackSpan {
-    int track = 0;      // the track number; 0 for the hidden track before track 1
-    int firstSector = 0; // first sector of the file (INDEX 01 of the track; 0 for the hidden track)
-    int sectors = 0;    // sectors in the file: up to the next track's INDEX 01 (its gap included)
+    int track = 0;            // the track number; 0 for the hidden track before track 1
+    int firstSector = 0;      // first sector of the file (INDEX 01 of the track; 0 for the hidden track)
+    int sectors = 0;          // sectors in the file: up to the next track's INDEX 01 (its gap included)
     bool firstOnDisc = false; // the disc's first audio track
     bool lastOnDisc = false;  // the disc's last audio track
 };
@@ -140,16 +139,16 @@ struct SaveOptions {
 // ---------------------------------------------------------------------------------------------
 
 enum class Outcome {
-    Ok,               // every track read and written whole
+    Ok,                // every track read and written whole
     UnreadableSectors, // the rest is written, but some sectors never read the same (named in the log)
-    FilesExist,       // files of the same names exist and overwrite was not allowed; nothing written
-    Cancelled,        // cancel() was called
-    DiskFull,         // the target file system is full
-    Unwritable,       // the folder cannot be made or written to
-    DiscRemoved,      // the disc went out of the drive (or the drive away) while it was read
-    SourceCutShort,   // a rip's or image's file ended or vanished before its last sector
-    AnotherSave,      // another save runs (in this or another process of the user)
-    NoDisc,           // the source cannot be opened, has no disc or no audio track
+    FilesExist,        // files of the same names exist and overwrite was not allowed; nothing written
+    Cancelled,         // cancel() was called
+    DiskFull,          // the target file system is full
+    Unwritable,        // the folder cannot be made or written to
+    DiscRemoved,       // the disc went out of the drive (or the drive away) while it was read
+    SourceCutShort,    // a rip's or image's file ended or vanished before its last sector
+    AnotherSave,       // another save runs (in this or another process of the user)
+    NoDisc,            // the source cannot be opened, has no disc or no audio track
 };
 
 enum class TrackState {
@@ -162,32 +161,32 @@ enum class TrackState {
 struct TrackResult {
     TrackSpan span;
     TrackState state = TrackState::Failed;
-    QString file;        // the file's final path; empty when not written
-    uint32_t crc = 0;    // CRC32 of the copy's samples (as in the file)
-    uint32_t testCrc = 0; // CRC32 of the second read of a drive's track; 0 for images
-    int rereads = 0;     // reads beyond the two of a drive
+    QString file;                // the file's final path; empty when not written
+    uint32_t crc = 0;            // CRC32 of the copy's samples (as in the file)
+    uint32_t testCrc = 0;        // CRC32 of the second read of a drive's track; 0 for images
+    int rereads = 0;             // reads beyond the two of a drive
     std::vector<int> badSectors; // sectors that never read the same twice (LBA)
-    TrackNote note;      // from the check, when there is one
+    TrackNote note;              // from the check, when there is one
 };
 
 struct SaveResult {
     Outcome outcome = Outcome::NoDisc;
-    QString message;        // one line naming the cause, for the user (translated); empty when Ok
-    QStringList existing;   // FilesExist: the files that exist (full paths)
-    QString albumFolder;    // where the files went
-    QString logFile;        // the log's path; empty when none was written
-    QString cueFile;        // the cue sheet's path; empty when none was written
+    QString message;                 // one line naming the cause, for the user (translated); empty when Ok
+    QStringList existing;            // FilesExist: the files that exist (full paths)
+    QString albumFolder;             // where the files went
+    QString logFile;                 // the log's path; empty when none was written
+    QString cueFile;                 // the cue sheet's path; empty when none was written
     std::vector<TrackResult> tracks; // the hidden track first when there is one, then each track
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
 struct SaveProgress {
-    int track = 0;             // the track being read (0: the hidden track)
-    qint64 trackDone = 0;      // its frames read so far (stereo samples)
-    qint64 trackTotal = 0;     // its frames
-    qint64 done = 0;           // frames of the whole save read so far (re-reads not counted)
-    qint64 total = 0;          // frames of the whole save
-    int secondsLeft = -1;      // estimate; -1 while unknown
+    int track = 0;         // the track being read (0: the hidden track)
+    qint64 trackDone = 0;  // its frames read so far (stereo samples)
+    qint64 trackTotal = 0; // its frames
+    qint64 done = 0;       // frames of the whole save read so far (re-reads not counted)
+    qint64 total = 0;      // frames of the whole save
+    int secondsLeft = -1;  // estimate; -1 while unknown
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -224,9 +223,11 @@ public:
 
     // The files a save of `disc` with `metadata` into `folder` would write (tracks, cue sheet, log,
     // cover): pure, any thread. The save's own check for existing files uses it.
-    static QStringList plannedFiles(const DiscLayout &disc, const SaveMetadata &metadata, const QString &folder);
+    static QStringList plannedFiles(const DiscLayout &disc, const SaveMetadata &metadata,
+                                    const QString &folder);
     // Those of plannedFiles() that exist now. Any thread; touches the file system.
-    static QStringList existingFiles(const DiscLayout &disc, const SaveMetadata &metadata, const QString &folder);
+    static QStringList existingFiles(const DiscLayout &disc, const SaveMetadata &metadata,
+                                     const QString &folder);
     // The device node being read by a save in this process, or empty: a drive being saved is not
     // to be played meanwhile. Any thread.
     static QString deviceInUse();

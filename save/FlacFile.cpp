@@ -2,7 +2,6 @@
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
-
 #include <cerrno>
 #include <unistd.h>
 
@@ -20,7 +19,8 @@ struct FlacCallbacks {
     }
     static FLAC__StreamEncoderSeekStatus seek(const FLAC__StreamEncoder *, FLAC__uint64 offset, void *data) {
         auto *file = static_cast<FlacFile *>(data);
-        if (lseek(file->m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0) return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+        if (lseek(file->m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0)
+            return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
         file->m_errno = errno;
         return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
@@ -34,7 +34,8 @@ struct FlacCallbacks {
 
 FlacFile::~FlacFile() {
     if (m_encoder) FLAC__stream_encoder_delete(m_encoder);
-    for (FLAC__StreamMetadata *block : m_metadata) FLAC__metadata_object_delete(block);
+    for (FLAC__StreamMetadata *block : m_metadata)
+        FLAC__metadata_object_delete(block);
 }
 
 int FlacFile::writeAll(int fd, const uint8_t *bytes, std::size_t size) {
@@ -70,7 +71,7 @@ bool FlacFile::begin(int fd, qint64 frames, const Tags &tags, const QByteArray &
     for (const auto &[name, value] : tags) {
         FLAC__StreamMetadata_VorbisComment_Entry entry;
         if (!FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, name.toUtf8().constData(),
-                                                                           value.toUtf8().constData()) ||
+                                                                            value.toUtf8().constData()) ||
             !FLAC__metadata_object_vorbiscomment_append_comment(comments, entry, false))
             return false;
     }
@@ -83,8 +84,9 @@ bool FlacFile::begin(int fd, qint64 frames, const Tags &tags, const QByteArray &
         FLAC__byte empty[] = "";
         if (!FLAC__metadata_object_picture_set_mime_type(picture, mime.data(), true) ||
             !FLAC__metadata_object_picture_set_description(picture, empty, true) ||
-            !FLAC__metadata_object_picture_set_data(picture, reinterpret_cast<FLAC__byte *>(const_cast<char *>(cover.data())),
-                                                    static_cast<FLAC__uint32>(cover.size()), true))
+            !FLAC__metadata_object_picture_set_data(
+                picture, reinterpret_cast<FLAC__byte *>(const_cast<char *>(cover.data())),
+                static_cast<FLAC__uint32>(cover.size()), true))
             return false;
     }
     FLAC__StreamMetadata *padding = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING);
@@ -98,7 +100,8 @@ bool FlacFile::begin(int fd, qint64 frames, const Tags &tags, const QByteArray &
 
 bool FlacFile::write(const int16_t *interleaved, std::size_t frames) {
     m_wide.resize(frames * 2);
-    for (std::size_t i = 0; i < frames * 2; ++i) m_wide[i] = interleaved[i];
+    for (std::size_t i = 0; i < frames * 2; ++i)
+        m_wide[i] = interleaved[i];
     return FLAC__stream_encoder_process_interleaved(m_encoder, m_wide.data(), static_cast<uint32_t>(frames));
 }
 

@@ -1,14 +1,11 @@
 #pragma once
 
+#include <FLAC/stream_encoder.h>
 #include <QByteArray>
 #include <QString>
-
-#include <FLAC/stream_encoder.h>
-
 #include <cstdint>
 #include <utility>
 #include <vector>
-
 
 namespace save {
 

@@ -13,30 +13,41 @@ QString orDefault(const QString &value, const std::string &fallback) {
     return !value.trimmed().isEmpty() ? value.trimmed() : QString::fromStdString(fallback).trimmed();
 }
 
-QString at(const QStringList &list, int i) { return i >= 0 && i < list.size() ? list[i].trimmed() : QString(); }
+QString at(const QStringList &list, int i) {
+    return i >= 0 && i < list.size() ? list[i].trimmed() : QString();
+}
 
-QString twoDigits(int number) { return QString::number(number).rightJustified(2, '0'); }
+QString twoDigits(int number) {
+    return QString::number(number).rightJustified(2, '0');
+}
 
 // A text for a cue sheet's quoted field: a double quote would end the field early.
-QString quoted(QString text) { return '"' + text.replace('"', '\'').replace('\n', ' ').replace('\r', ' ') + '"'; }
+QString quoted(QString text) {
+    return '"' + text.replace('"', '\'').replace('\n', ' ').replace('\r', ' ') + '"';
+}
 
 QString msf(int sectors) {
     const int frames = sectors % 75, seconds = sectors / 75;
     return QString("%1:%2.%3").arg(twoDigits(seconds / 60), twoDigits(seconds % 60), twoDigits(frames));
 }
 
-QString hex(uint32_t value) { return QString::number(value, 16).toUpper().rightJustified(8, '0'); }
+QString hex(uint32_t value) {
+    return QString::number(value, 16).toUpper().rightJustified(8, '0');
+}
 
 } // namespace
 
 QString safeFileName(const QString &name, int maxBytes) {
     QString safe;
     for (const QChar c : name) {
-        if (c == '/' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F) safe += '_';
-        else safe += c;
+        if (c == '/' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            safe += '_';
+        else
+            safe += c;
     }
     safe = safe.trimmed();
-    while (safe.startsWith('.')) safe.remove(0, 1);
+    while (safe.startsWith('.'))
+        safe.remove(0, 1);
     if (safe.isEmpty()) safe = "_";
     // Trim whole characters (a surrogate pair is one) until the UTF-8 fits.
     while (safe.toUtf8().size() > maxBytes) {
@@ -46,7 +57,8 @@ QString safeFileName(const QString &name, int maxBytes) {
 }
 
 QString cueTime(int sectors) {
-    return QString("%1:%2:%3").arg(twoDigits(sectors / 75 / 60), twoDigits(sectors / 75 % 60), twoDigits(sectors % 75));
+    return QString("%1:%2:%3")
+        .arg(twoDigits(sectors / 75 / 60), twoDigits(sectors / 75 % 60), twoDigits(sectors % 75));
 }
 
 int SavePlan::hiddenSectors(const DiscLayout &disc) {
@@ -62,14 +74,18 @@ SavePlan SavePlan::make(const DiscLayout &disc, const SaveMetadata &metadata, co
     plan.discTitled = !plan.discTitle.isEmpty();
     if (!plan.discTitled) plan.discTitle = DiscSaver::tr("不明なディスク");
     QDir album(folder);
-    if (!metadata.albumArtist.trimmed().isEmpty()) album.setPath(album.filePath(safeFileName(metadata.albumArtist)));
+    if (!metadata.albumArtist.trimmed().isEmpty())
+        album.setPath(album.filePath(safeFileName(metadata.albumArtist)));
     plan.albumFolder = QDir::cleanPath(album.filePath(safeFileName(plan.discTitle)));
     const QString base = safeFileName(plan.discTitle, kNameBytes - 4);
     plan.cueName = base + ".cue";
     plan.logName = base + ".log";
 
     if (const int hidden = hiddenSectors(disc); hidden > 0) {
-        Track track{{0, 0, hidden, false, false}, DiscSaver::tr("%1 (隠しトラック)").arg(plan.discTitle), plan.discTitled, {}};
+        Track track{{0, 0, hidden, false, false},
+                    DiscSaver::tr("%1 (隠しトラック)").arg(plan.discTitle),
+                    plan.discTitled,
+                    {}};
         track.fileName = safeFileName("00 " + track.title, kNameBytes - 5) + ".flac";
         plan.tracks.push_back(track);
     }
@@ -124,7 +140,8 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
     QStringList lines;
     lines << QString("REM COMMENT \"CD-Tunewick32 %1\"").arg(TUNEWICK_VERSION);
     if (disc.catalog.size() == 13) lines << "CATALOG " + QString::fromStdString(disc.catalog);
-    if (!metadata.albumArtist.trimmed().isEmpty()) lines << "PERFORMER " + quoted(metadata.albumArtist.trimmed());
+    if (!metadata.albumArtist.trimmed().isEmpty())
+        lines << "PERFORMER " + quoted(metadata.albumArtist.trimmed());
     if (plan.discTitled) lines << "TITLE " + quoted(plan.discTitle);
     auto trackHead = [&](const SavePlan::Track &track) {
         const size_t i = static_cast<size_t>(track.span.track - toc.firstTrack);
@@ -134,7 +151,8 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
         if (i < disc.copyPermitted.size() && disc.copyPermitted[i]) flags << "DCP";
         if (!flags.isEmpty()) lines << "    FLAGS " + flags.join(' ');
         if (track.titled) lines << "    TITLE " + quoted(track.title);
-        if (i < disc.isrc.size() && disc.isrc[i].size() == 12) lines << "    ISRC " + QString::fromStdString(disc.isrc[i]);
+        if (i < disc.isrc.size() && disc.isrc[i].size() == 12)
+            lines << "    ISRC " + QString::fromStdString(disc.isrc[i]);
     };
     const SavePlan::Track *previous = nullptr;
     for (const SavePlan::Track &track : plan.tracks) {
@@ -179,14 +197,18 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
     }
     lines << DiscSaver::tr("読み取り元: %1").arg(source);
     lines << DiscSaver::tr("ディスク: %1").arg(plan.discTitle);
-    if (!metadata.albumArtist.isEmpty()) lines << DiscSaver::tr("アルバムアーティスト: %1").arg(metadata.albumArtist);
-    if (!disc.musicBrainzDiscId.isEmpty()) lines << DiscSaver::tr("MusicBrainz ディスク ID: %1").arg(disc.musicBrainzDiscId);
+    if (!metadata.albumArtist.isEmpty())
+        lines << DiscSaver::tr("アルバムアーティスト: %1").arg(metadata.albumArtist);
+    if (!disc.musicBrainzDiscId.isEmpty())
+        lines << DiscSaver::tr("MusicBrainz ディスク ID: %1").arg(disc.musicBrainzDiscId);
     lines << DiscSaver::tr("保存先: %1").arg(plan.albumFolder);
     lines << facts.discLines << facts.notes << QString();
     for (const TrackResult &result : tracks) {
         const TrackSpan &span = result.span;
-        lines << (span.track == 0 ? DiscSaver::tr("隠しトラック") : DiscSaver::tr("トラック %1").arg(twoDigits(span.track)));
-        if (!result.file.isEmpty()) lines << DiscSaver::tr("  ファイル: %1").arg(QFileInfo(result.file).fileName());
+        lines << (span.track == 0 ? DiscSaver::tr("隠しトラック")
+                                  : DiscSaver::tr("トラック %1").arg(twoDigits(span.track)));
+        if (!result.file.isEmpty())
+            lines << DiscSaver::tr("  ファイル: %1").arg(QFileInfo(result.file).fileName());
         lines << DiscSaver::tr("  開始: %1 (セクタ %2)  長さ: %3 (%4 セクタ)")
                      .arg(msf(span.firstSector))
                      .arg(span.firstSector)
@@ -203,7 +225,7 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
                          .arg(sector)
                          .arg(msf(sector - span.firstSector));
         lines << result.note.logLines;
-        QString state = result.state == TrackState::Written      ? DiscSaver::tr("正しく保存しました")
+        QString state = result.state == TrackState::Written ? DiscSaver::tr("正しく保存しました")
                         : result.state == TrackState::Unreadable ? DiscSaver::tr("読めないセクタがあります")
                                                                  : DiscSaver::tr("保存できませんでした");
         if (!result.note.verdict.isEmpty()) state += ", " + result.note.verdict;

@@ -10,14 +10,14 @@ namespace save {
 struct SavePlan {
     struct Track {
         TrackSpan span;
-        QString title;    // TITLE, or a stand-in such as "Track 03" for the file's name
+        QString title;       // TITLE, or a stand-in such as "Track 03" for the file's name
         bool titled = false; // the title is the disc's or the caller's, not a stand-in
-        QString fileName; // "NN title.flac", in albumFolder
+        QString fileName;    // "NN title.flac", in albumFolder
     };
-    QString discTitle;   // the disc's title, or a stand-in for the folder's name
+    QString discTitle; // the disc's title, or a stand-in for the folder's name
     bool discTitled = false;
-    QString albumFolder; // FOLDER/<album artist>/<disc title>
-    std::vector<Track> tracks; // the hidden track (when there is a pregap to look at) first
+    QString albumFolder;         // FOLDER/<album artist>/<disc title>
+    std::vector<Track> tracks;   // the hidden track (when there is a pregap to look at) first
     std::vector<int> dataTracks; // left out
     QString cueName;
     QString logName;
@@ -39,8 +39,8 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
 // What the log needs beyond the results.
 struct LogFacts {
     QDateTime when;
-    QStringList discLines;  // from the check
-    QStringList notes;      // the pregap, data tracks, anything said once for the disc
+    QStringList discLines; // from the check
+    QStringList notes;     // the pregap, data tracks, anything said once for the disc
     QString resultLine;
 };
 QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetadata &metadata,

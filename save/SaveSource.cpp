@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 #include <cstring>
@@ -77,7 +76,8 @@ public:
                 m_cursor = -1;
                 return false;
             }
-            std::memcpy(out + static_cast<size_t>(i) * platform::kSectorBytes, sector, platform::kSectorBytes);
+            std::memcpy(out + static_cast<size_t>(i) * platform::kSectorBytes, sector,
+                        platform::kSectorBytes);
             whole = whole && !t_sectorLost;
         }
         m_cursor = lsn + count;
@@ -113,7 +113,7 @@ QString resolveFolder(const QString &path, QString &reason) {
     if (!QFileInfo(path).isDir()) return path;
     const QStringList sheets = QDir(path).entryList({"*.cue", "*.CUE"}, QDir::Files);
     if (sheets.size() == 1) return QDir(path).filePath(sheets.front());
-    reason = DiscSaver::tr("フォルダ %1 にはキューシートがないか、二つ以上あります").arg(path);
+    reason = DiscSaver::tr("フォルダー %1 にはキューシートがないか、二つ以上あります").arg(path);
     return {};
 }
 
@@ -196,8 +196,10 @@ OpenedSource openDrive(const std::string &path, int readOffset, QString &reason)
 bool readyToc(platform::SectorSource &source, platform::TableOfContents &toc, QString &reason) {
     const platform::MediaState state = source.poll(toc);
     if (state == platform::MediaState::Ready && toc.lastAudioTrack() > 0) return true;
-    reason = !source.failure().empty() ? QString::fromStdString(source.failure())
-                                       : DiscSaver::tr("%1 には音楽のディスクがありません").arg(QString::fromStdString(source.name()));
+    reason =
+        !source.failure().empty()
+            ? QString::fromStdString(source.failure())
+            : DiscSaver::tr("%1 には音楽のディスクがありません").arg(QString::fromStdString(source.name()));
     return false;
 }
 
@@ -211,7 +213,8 @@ OpenedSource openSource(const SaveOptions &options, QString &reason) {
     if (!source) {
         choice = resolveFolder(choice, reason);
         if (!reason.isEmpty()) return opened;
-        const std::string path = choice.isEmpty() ? platform::HotPlugSource::defaultDrive() : choice.toStdString();
+        const std::string path =
+            choice.isEmpty() ? platform::HotPlugSource::defaultDrive() : choice.toStdString();
         if (choice == "demo") {
             source = platform::demo::makeSource();
         } else if (path.empty()) {

@@ -28,6 +28,7 @@
     <name>CommandLine</name>
     <message>
         <source>使い方: cd-tunewick32 [--help | --version | パス]
+        cd-tunewick32 --save 保存先フォルダー [ソース]
 
 音楽CDとディスクイメージを再生するプレイヤーです。
 ほかのオプションは無視されます。
@@ -38,6 +39,13 @@
              一つだけのフォルダー、またはデバイス (/dev/sr1 など)。
              TUNEWICK_DEVICE より優先されます。プレイヤーがすでに動いていれば
              そのプレイヤーが開きます
+  --save 保存先フォルダー [ソース]
+             ディスクを FLAC ファイルとキューシートと記録として
+             保存先フォルダー/アルバムアーティスト/ディスクタイトル/ に保存します。
+             ソースはパスと同じもの、または demo。省略するとプレイヤーが
+             起動時に選ぶドライブです。画面は要りません。同じ名前のファイルが
+             あれば上書きせずに終わります。すべてのトラックを正しく読んで
+             保存できたときだけ終了コード 0 を返します
 
 環境変数:
   TUNEWICK_DEVICE  再生するドライブ。未設定ならシステムの既定のCDドライブ、
@@ -63,6 +71,7 @@ XDG_DATA_HOME に従います)。タイトルのファイルは Shift-JIS です
 なります。詳しくは man cd-tunewick32
 </source>
         <translation>Usage: cd-tunewick32 [--help | --version | PATH]
+       cd-tunewick32 --save FOLDER [SOURCE]
 
 A player for audio CDs and disc images.
 Other options are ignored.
@@ -72,6 +81,12 @@ Other options are ignored.
   PATH       a cue sheet, a disc image (.cue .toc .nrg), a folder holding one
              cue sheet, or a device (/dev/sr1 and so on) to open. It wins over
              TUNEWICK_DEVICE. When the player runs already, that player opens it
+  --save FOLDER [SOURCE]
+             save a disc as FLAC files with a cue sheet and a log into
+             FOLDER/album artist/disc title/. SOURCE is what PATH can be, or
+             demo; left out, the drive the player chooses at its start. Needs no
+             display. Files of the same names are not overwritten: it ends
+             instead. Exits 0 only when every track was read and saved whole
 
 Environment:
   TUNEWICK_DEVICE  the drive to play. Unset: the system&apos;s default CD drive;
@@ -325,6 +340,51 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>ファイルでもドライブでもありません</source>
         <translation>neither a file nor a drive</translation>
+    </message>
+</context>
+<context>
+    <name>SaveCommand</name>
+    <message>
+        <source>使い方: cd-tunewick32 --save 保存先フォルダー [ソース]
+</source>
+        <translation>Usage: cd-tunewick32 --save FOLDER [SOURCE]
+</translation>
+    </message>
+    <message>
+        <source>隠しトラック</source>
+        <translation>Hidden track</translation>
+    </message>
+    <message>
+        <source>トラック %1</source>
+        <translation>Track %1</translation>
+    </message>
+    <message>
+        <source>正しく保存しました</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタが %1 個あります</source>
+        <translation>%1 unreadable sectors</translation>
+    </message>
+    <message>
+        <source>保存できませんでした</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>データトラックなので保存しません</source>
+        <translation>a data track, not saved</translation>
+    </message>
+    <message>
+        <source>保存中 %1% (トラック %2)</source>
+        <translation>Saving %1% (track %2)</translation>
+    </message>
+    <message>
+        <source> 残り %1:%2</source>
+        <translation> %1:%2 left</translation>
+    </message>
+    <message>
+        <source>記録: %1</source>
+        <translation>Log: %1</translation>
     </message>
 </context>
 <context>
@@ -894,6 +954,197 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     <message>
         <source>ﾃﾞｨｽｸｲﾒｰｼﾞが普通のﾌｧｲﾙではありません: %1</source>
         <translation>The disc image is not a regular file: %1</translation>
+    </message>
+</context>
+<context>
+    <name>save::DiscSaver</name>
+    <message>
+        <source>ほかのディスクの保存が終わるまで保存できません</source>
+        <translation>Another disc is being saved; this one can be saved when it is done</translation>
+    </message>
+    <message>
+        <source>保存を取り消しました</source>
+        <translation>The save was cancelled</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルが %1 個あるので保存しません</source>
+        <translation>Not saved: %1 files of the same names exist</translation>
+    </message>
+    <message>
+        <source>トラック %1 はデータトラックなので保存しません</source>
+        <translation>Track %1 is a data track and is not saved</translation>
+    </message>
+    <message>
+        <source>ディスクが取り出されました</source>
+        <translation>The disc was taken out</translation>
+    </message>
+    <message>
+        <source>%1 の音声がセクタ %2 で途切れています</source>
+        <translation>The audio of %1 ends early, at sector %2</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前のプリギャップは %1 秒以内に読めなかったので飛ばしました</source>
+        <translation>The pregap before track 1 could not be read within %1 seconds and was skipped</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前のプリギャップは無音なので、キューシートに PREGAP として書きました</source>
+        <translation>The pregap before track 1 is digital silence: written as PREGAP in the cue sheet</translation>
+    </message>
+    <message>
+        <source>トラック 1 の前に隠れた音声があるので、%1 に保存しました</source>
+        <translation>Hidden audio before track 1 was saved as %1</translation>
+    </message>
+    <message>
+        <source>保存先に空きがありません</source>
+        <translation>The target has no room left</translation>
+    </message>
+    <message>
+        <source>保存先に空きがありません (%1)</source>
+        <translation>The target has no room left (%1)</translation>
+    </message>
+    <message>
+        <source>ファイルを書けません: %1</source>
+        <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>FLAC に符号化できませんでした</source>
+        <translation>Could not encode as FLAC</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります: %1</source>
+        <translation>A file of the same name exists: %1</translation>
+    </message>
+    <message>
+        <source>%1 を書けません: %2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>結果: すべてのトラックを正しく読んで保存しました</source>
+        <translation>Result: every track was read and saved whole</translation>
+    </message>
+    <message>
+        <source>結果: 読めないセクタのあるトラックがあります</source>
+        <translation>Result: some tracks have unreadable sectors</translation>
+    </message>
+    <message>
+        <source>読めないセクタがあります (記録を見てください)</source>
+        <translation>Some sectors could not be read (see the log)</translation>
+    </message>
+    <message>
+        <source>不明なディスク</source>
+        <translation>Unknown disc</translation>
+    </message>
+    <message>
+        <source>%1 (隠しトラック)</source>
+        <translation>%1 (hidden track)</translation>
+    </message>
+    <message>
+        <source>トラック %1</source>
+        <translation>Track %1</translation>
+    </message>
+    <message>
+        <source>CD-Tunewick32 %1 ディスク保存の記録</source>
+        <translation>CD-Tunewick32 %1 disc save log</translation>
+    </message>
+    <message>
+        <source>日時: %1</source>
+        <translation>Date: %1</translation>
+    </message>
+    <message>
+        <source> (ドライブ: %1, 読み取りオフセット %2 サンプル)</source>
+        <translation> (drive: %1, read offset %2 samples)</translation>
+    </message>
+    <message>
+        <source>読み取り元: %1</source>
+        <translation>Source: %1</translation>
+    </message>
+    <message>
+        <source>ディスク: %1</source>
+        <translation>Disc: %1</translation>
+    </message>
+    <message>
+        <source>アルバムアーティスト: %1</source>
+        <translation>Album artist: %1</translation>
+    </message>
+    <message>
+        <source>MusicBrainz ディスク ID: %1</source>
+        <translation>MusicBrainz disc ID: %1</translation>
+    </message>
+    <message>
+        <source>保存先: %1</source>
+        <translation>Folder: %1</translation>
+    </message>
+    <message>
+        <source>隠しトラック</source>
+        <translation>Hidden track</translation>
+    </message>
+    <message>
+        <source>  ファイル: %1</source>
+        <translation>  File: %1</translation>
+    </message>
+    <message>
+        <source>  開始: %1 (セクタ %2)  長さ: %3 (%4 セクタ)</source>
+        <translation>  Start: %1 (sector %2)  Length: %3 (%4 sectors)</translation>
+    </message>
+    <message>
+        <source>  コピー CRC32: %1</source>
+        <translation>  Copy CRC32: %1</translation>
+    </message>
+    <message>
+        <source>  テスト CRC32: %1</source>
+        <translation>  Test CRC32: %1</translation>
+    </message>
+    <message>
+        <source>  読み直し: %1 回</source>
+        <translation>  Re-read: %1 times</translation>
+    </message>
+    <message>
+        <source>  読めないセクタ: %1 (セクタ %2, トラック内 %3)</source>
+        <translation>  Unreadable sector: %1 (sector %2, %3 into the track)</translation>
+    </message>
+    <message>
+        <source>正しく保存しました</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタがあります</source>
+        <translation>unreadable sectors</translation>
+    </message>
+    <message>
+        <source>保存できませんでした</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>  結果: %1</source>
+        <translation>  Result: %1</translation>
+    </message>
+    <message>
+        <source>ドライブ %1 にディスクがありません</source>
+        <translation>No disc in the drive %1</translation>
+    </message>
+    <message>
+        <source>ドライブ %1 から音楽を読めません</source>
+        <translation>Cannot read audio from the drive %1</translation>
+    </message>
+    <message>
+        <source>%1 には音楽のディスクがありません</source>
+        <translation>%1 holds no audio disc</translation>
+    </message>
+    <message>
+        <source>CDドライブがありません</source>
+        <translation>No CD drive</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 に書き込めません</source>
+        <translation>Cannot write to the folder %1</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 に書き込めません: %2</source>
+        <translation>Cannot write to the folder %1: %2</translation>
+    </message>
+    <message>
+        <source>フォルダー %1 にはキューシートがないか、二つ以上あります</source>
+        <translation>The folder %1 holds no cue sheet or more than one</translation>
     </message>
 </context>
 </TS>

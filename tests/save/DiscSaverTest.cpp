@@ -1,10 +1,11 @@
 // Saving a disc as files: a generated rip with hidden audio and gaps, saved and decoded again with
 // the `flac` command (an independent decoder); a simulated drive whose sectors read differently
 // each time; and the ways a save can stop, none of which may leave a half-written file.
+#include "save/DiscSaver.h"
+
 #include "online/DiscId.h"
 #include "platform/backends/RipSource.h"
 #include "platform/backends/SectorSource.h"
-#include "save/DiscSaver.h"
 #include "tests/platform/backends/TestDisc.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
 #include <atomic>
 #include <cdio/logging.h>
 #include <gtest/gtest.h>
@@ -29,7 +29,8 @@ using platform::testing::patternOf;
 // The generated disc: 2 s of hidden audio before track 1 (INDEX 01 at 150), track 2 at 600,
 // track 3's gap of 1 s (its own audio, not silence) from 1000 and its start at 1075, track 4 (with
 // pre-emphasis) at 1300, lead-out at 1700.
-constexpr int kTrack1 = 150, kTrack2 = 600, kTrack3Gap = 1000, kTrack3 = 1075, kTrack4 = 1300, kLeadOut = 1700;
+constexpr int kTrack1 = 150, kTrack2 = 600, kTrack3Gap = 1000, kTrack3 = 1075, kTrack4 = 1300,
+              kLeadOut = 1700;
 
 QByteArray bytesOf(int from, int to) {
     const std::vector<uint8_t> bytes = patternOf(from, to);
@@ -52,13 +53,14 @@ QString writeDisc(const QString &dir, bool silentPregap) {
     QByteArray disc = bytesOf(0, kLeadOut);
     if (silentPregap) disc.fill('\0', kTrack1 * kSectorBytes), disc.append(bytesOf(kTrack1, kLeadOut));
     writeFile(dir + "/disc.bin", disc);
-    writeFile(dir + "/disc.cue", "CATALOG 4006381333931\n"
-                                 "TITLE \"Sheet title\"\n"
-                                 "FILE \"disc.bin\" BINARY\n"
-                                 "  TRACK 01 AUDIO\n    ISRC USRC17607839\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
-                                 "  TRACK 02 AUDIO\n    TITLE \"Sheet two\"\n    INDEX 01 00:08:00\n"
-                                 "  TRACK 03 AUDIO\n    INDEX 00 00:13:25\n    INDEX 01 00:14:25\n"
-                                 "  TRACK 04 AUDIO\n    FLAGS DCP PRE\n    INDEX 01 00:17:25\n");
+    writeFile(dir + "/disc.cue",
+              "CATALOG 4006381333931\n"
+              "TITLE \"Sheet title\"\n"
+              "FILE \"disc.bin\" BINARY\n"
+              "  TRACK 01 AUDIO\n    ISRC USRC17607839\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Sheet two\"\n    INDEX 01 00:08:00\n"
+              "  TRACK 03 AUDIO\n    INDEX 00 00:13:25\n    INDEX 01 00:14:25\n"
+              "  TRACK 04 AUDIO\n    FLAGS DCP PRE\n    INDEX 01 00:17:25\n");
     return dir + "/disc.cue";
 }
 
@@ -73,7 +75,8 @@ SaveResult save(DiscSaver &saver, const SaveOptions &options, int seconds = 60) 
 // The samples of a FLAC file as the `flac` command decodes them: raw little-endian 16-bit stereo.
 QByteArray decoded(const QString &flacPath) {
     QProcess flac;
-    flac.start("flac", {"-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", flacPath});
+    flac.start("flac",
+               {"-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", flacPath});
     flac.waitForFinished(60000);
     return flac.exitCode() == 0 ? flac.readAllStandardOutput() : QByteArray("decoding failed");
 }
@@ -84,6 +87,38 @@ QString tagsOf(const QString &flacPath) {
     metaflac.waitForFinished(10000);
     return QString::fromUtf8(metaflac.readAllStandardOutput());
 }
+
+uint64_t fnv(uint64_t hash, const void *data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i)
+        hash = (hash ^ static_cast<const uint8_t *>(data)[i]) * 1099511628211u;
+    return hash;
+}
+
+// A check as the AccurateRip one follows the save: it hashes every sample its sinks see and says so
+// in the log and in each track's verdict.
+class HashCheck : public SaveCheck {
+public:
+    struct Sink : TrackSink {
+        uint64_t hash = 14695981039346656037u;
+        void samples(const int16_t *interleaved, std::size_t frames) override {
+            hash = fnv(hash, interleaved, frames * 4);
+        }
+    };
+    QList<int> known; // the track starts of the disc it was told of
+    void discKnown(const DiscLayout &disc) override {
+        known = QList<int>(disc.toc.trackStart.begin(), disc.toc.trackStart.end());
+    }
+    std::unique_ptr<TrackSink> sinkFor(const TrackSpan &) override { return std::make_unique<Sink>(); }
+    void conclude(const std::vector<TrackResult> &tracks, std::vector<std::unique_ptr<TrackSink>> sinks,
+                  Concluded done) override {
+        std::vector<TrackNote> notes;
+        for (size_t i = 0; i < tracks.size(); ++i) {
+            const auto *sink = static_cast<Sink *>(sinks.at(i).get());
+            notes.push_back({{QString("  hash %1").arg(sink->hash)}, QString("hashed")});
+        }
+        done({"check disc line"}, notes);
+    }
+};
 
 class DiscSaverTest : public ::testing::Test {
 protected:
@@ -118,8 +153,11 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         options.metadata.musicBrainzTrackIds = {"", "1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12"};
         options.metadata.coverPath = m_dir.filePath("cover.png");
         DiscSaver saver;
+        auto check = std::make_shared<HashCheck>();
+        saver.setCheck(check);
         const SaveResult result = save(saver, options);
         ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+        EXPECT_EQ(check->known, QList<int>({kTrack1, kTrack2, kTrack3, kTrack4}));
 
         const QString album = options.folder + "/Artist/盤_Disc";
         EXPECT_EQ(result.albumFolder, album);
@@ -133,10 +171,18 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
                                        {"04 トラック 04.flac", kTrack4, kLeadOut}};
         if (!silentPregap) files.insert(files.begin(), {"00 盤_Disc (隠しトラック).flac", 0, kTrack1});
         ASSERT_EQ(result.tracks.size(), files.size());
-        for (const Expected &file : files) {
-            SCOPED_TRACE(file.file.toStdString());
-            EXPECT_TRUE(decoded(album + "/" + file.file) == bytesOf(file.from, file.to));
+        const QString log = QString::fromUtf8(readFile(result.logFile));
+        for (size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(files[i].file.toStdString());
+            const QByteArray samples = decoded(album + "/" + files[i].file);
+            EXPECT_TRUE(samples == bytesOf(files[i].from, files[i].to));
+            // The check saw exactly the samples of the file, and its words reached the log.
+            const uint64_t hash =
+                fnv(14695981039346656037u, samples.constData(), static_cast<size_t>(samples.size()));
+            EXPECT_EQ(result.tracks[i].note.verdict, "hashed");
+            EXPECT_TRUE(log.contains(QString("  hash %1\n").arg(hash))) << log.toStdString();
         }
+        EXPECT_TRUE(log.contains("check disc line"));
         EXPECT_EQ(QDir(album).entryList({"00 *"}, QDir::Files).isEmpty(), silentPregap);
         EXPECT_TRUE(QDir(album).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
 
@@ -148,7 +194,8 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         EXPECT_EQ(copied.trackStart, toc.trackStart);
         EXPECT_EQ(copied.leadOut, toc.leadOut);
         EXPECT_EQ(copied.hasPreemphasis(4), true);
-        EXPECT_EQ(online::discIdOf(*online::musicBrainzToc(copied)), online::discIdOf(*online::musicBrainzToc(toc)));
+        EXPECT_EQ(online::discIdOf(*online::musicBrainzToc(copied)),
+                  online::discIdOf(*online::musicBrainzToc(toc)));
         EXPECT_EQ(copied.text.title, "盤/Disc");
         EXPECT_EQ(copied.text.trackTitles.at(2), "Three: a/b");
         const QString cue = QString::fromUtf8(readFile(album + "/盤_Disc.cue"));
@@ -158,9 +205,10 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         EXPECT_EQ(cue.contains("PREGAP 00:02:00"), silentPregap) << cue.toStdString();
 
         const QString tags = tagsOf(album + "/02 Sheet two.flac");
-        for (const char *tag : {"TITLE=Sheet two", "ALBUM=盤/Disc", "TRACKNUMBER=2", "TRACKTOTAL=4", "ALBUMARTIST=Artist",
-                                "DATE=1998", "MUSICBRAINZ_ALBUMID=0b9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a11",
-                                "MUSICBRAINZ_TRACKID=1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12", "MUSICBRAINZ_DISCID="})
+        for (const char *tag :
+             {"TITLE=Sheet two", "ALBUM=盤/Disc", "TRACKNUMBER=2", "TRACKTOTAL=4", "ALBUMARTIST=Artist",
+              "DATE=1998", "MUSICBRAINZ_ALBUMID=0b9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a11",
+              "MUSICBRAINZ_TRACKID=1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12", "MUSICBRAINZ_DISCID="})
             EXPECT_TRUE(tags.contains(QString::fromUtf8(tag))) << tag << "\n" << tags.toStdString();
         EXPECT_TRUE(tagsOf(album + "/01 One.flac").contains("ISRC=USRC17607839"));
         EXPECT_EQ(readFile(album + "/cover.png"), readFile(options.metadata.coverPath));
@@ -168,7 +216,6 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         list.start("metaflac", {"--list", "--block-type=PICTURE", album + "/01 One.flac"});
         list.waitForFinished(10000);
         EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
-        const QString log = QString::fromUtf8(readFile(result.logFile));
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
     }
@@ -180,11 +227,11 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
 class FlakyDrive : public platform::SectorSource {
 public:
     explicit FlakyDrive(platform::TableOfContents toc) : m_toc(std::move(toc)) {}
-    int randomFrom = -1, randomTo = -1;  // differ on every read
-    int onceFrom = -1, onceTo = -1;      // differ on the first read only
-    int deadFrom = -1, deadTo = -1;      // never read
-    int cutAt = -1;                      // reads from here on fail, the disc still in (a rip cut short)
-    int pullAfterReads = -1;             // the disc goes after this many reads
+    int randomFrom = -1, randomTo = -1; // differ on every read
+    int onceFrom = -1, onceTo = -1;     // differ on the first read only
+    int deadFrom = -1, deadTo = -1;     // never read
+    int cutAt = -1;                     // reads from here on fail, the disc still in (a rip cut short)
+    int pullAfterReads = -1;            // the disc goes after this many reads
     std::atomic<int> reads{0};
 
     platform::MediaState poll(platform::TableOfContents &toc) override {
@@ -233,9 +280,9 @@ platform::TableOfContents threeTracks() {
 // time, the rest is written, and the save says it is not whole. The read offset shifts every read.
 TEST_F(DiscSaverTest, DriveReadsAreComparedAndSectorsThatNeverAgreeAreNamed) {
     auto drive = std::make_shared<FlakyDrive>(threeTracks());
-    drive->onceFrom = 100, drive->onceTo = 102;   // track 1
+    drive->onceFrom = 100, drive->onceTo = 102;     // track 1
     drive->randomFrom = 400, drive->randomTo = 401; // track 2
-    drive->deadFrom = 700, drive->deadTo = 702;   // track 3
+    drive->deadFrom = 700, drive->deadTo = 702;     // track 3
     SaveOptions options;
     options.folder = m_dir.filePath("drive");
     options.sectorSource = drive;
@@ -281,9 +328,13 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
         Case what;
         Outcome outcome;
     };
-    for (const Row row : {Row{FilesExist, Outcome::FilesExist}, {Unwritable, Outcome::Unwritable},
-                          {DiskFull, Outcome::DiskFull}, {Cancel, Outcome::Cancelled}, {DiscOut, Outcome::DiscRemoved},
-                          {CutShort, Outcome::SourceCutShort}, {Second, Outcome::AnotherSave}}) {
+    for (const Row row : {Row{FilesExist, Outcome::FilesExist},
+                          {Unwritable, Outcome::Unwritable},
+                          {DiskFull, Outcome::DiskFull},
+                          {Cancel, Outcome::Cancelled},
+                          {DiscOut, Outcome::DiscRemoved},
+                          {CutShort, Outcome::SourceCutShort},
+                          {Second, Outcome::AnotherSave}}) {
         SCOPED_TRACE(static_cast<int>(row.what));
         const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
         const QString album = folder + "/Disc";
