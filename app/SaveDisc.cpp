@@ -163,6 +163,17 @@ QString trackText(const save::TrackResult &result) {
     return line;
 }
 
+SaveRowResult rowResultOf(save::TrackState state) {
+    switch (state) {
+    case save::TrackState::Written:
+        return SaveRowResult::Whole;
+    case save::TrackState::Skipped:
+        return SaveRowResult::Skipped;
+    default:
+        return SaveRowResult::Failed;
+    }
+}
+
 QString listOfNames(const QStringList &paths) {
     QStringList names;
     for (const QString &path : paths.mid(0, kNamesInQuestion))
@@ -301,8 +312,7 @@ void DiscSaving::progress(const save::SaveProgress &progress) {
 
 void DiscSaving::trackFinished(const save::TrackResult &result) {
     if (m_window)
-        m_window->showTrackResult(rowOf(result.span.track), result.state == save::TrackState::Written,
-                                  trackText(result));
+        m_window->showTrackResult(rowOf(result.span.track), rowResultOf(result.state), trackText(result));
 }
 
 bool DiscSaving::askToOverwrite(const QStringList &existing) const {

@@ -179,13 +179,13 @@ void TSaveWindow::showTotalProgress(double fraction, int secondsLeft) {
     LB_LEFT->setText(secondsLeft < 0 ? text(kLeftUnknown) : text(kLeft).arg(saveTimeText(secondsLeft)));
 }
 
-void TSaveWindow::showTrackResult(int row, bool whole, const QString &result) {
+void TSaveWindow::showTrackResult(int row, SaveRowResult result, const QString &text) {
     QTreeWidgetItem *item = LV_TRACKS->topLevelItem(row);
     if (!item) return;
-    item->setText(ResultColumn, result);
-    item->setToolTip(ResultColumn, result);
-    item->setForeground(ResultColumn, whole ? palette().text() : QBrush(Qt::red));
-    if (whole) showTrackProgress(row, 1.0);
+    item->setText(ResultColumn, text);
+    item->setToolTip(ResultColumn, text);
+    item->setForeground(ResultColumn, result == SaveRowResult::Failed ? QBrush(Qt::red) : palette().text());
+    if (result == SaveRowResult::Whole) showTrackProgress(row, 1.0);
 }
 
 void TSaveWindow::endSaving(bool whole, const QString &result) {

@@ -11,6 +11,10 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
+// How a track's save ended, as its row shows it: whole (its bar full), skipped (a data track),
+// failed or incomplete (in red).
+enum class SaveRowResult { Whole, Skipped, Failed };
+
 // One track as the save window lists it.
 struct SaveWindowTrack {
     int number = 0;
@@ -51,7 +55,7 @@ public:
     void showTotalProgress(double fraction, int secondsLeft);
     // A track found while saving (the hidden one before track 1) gets a row at `row`.
     void insertTrack(int row, const SaveWindowTrack &track);
-    void showTrackResult(int row, bool whole, const QString &text);
+    void showTrackResult(int row, SaveRowResult result, const QString &text);
     // The end: `text` names the outcome (or the cause of a failure).
     void endSaving(bool whole, const QString &text);
 
