@@ -737,6 +737,10 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
         <source>全体</source>
         <translation>All</translation>
     </message>
+    <message>
+        <source>保存していません</source>
+        <translation type="unfinished">not saved</translation>
+    </message>
 </context>
 <context>
     <name>online</name>

@@ -32,6 +32,7 @@ const char *const kClose = QT_TRANSLATE_NOOP("TSaveWindow", "閉じる(&C)");
 const char *const kLeft = QT_TRANSLATE_NOOP("TSaveWindow", "残り時間: %1");
 const char *const kLeftUnknown = QT_TRANSLATE_NOOP("TSaveWindow", "残り時間: 計算中");
 const char *const kTotal = QT_TRANSLATE_NOOP("TSaveWindow", "全体");
+const char *const kNotSaved = QT_TRANSLATE_NOOP("TSaveWindow", "保存していません");
 
 enum Column { NumberColumn, TitleColumn, ProgressColumn, ResultColumn };
 
@@ -188,8 +189,12 @@ void TSaveWindow::showTrackResult(int row, SaveRowResult result, const QString &
     if (result == SaveRowResult::Whole) showTrackProgress(row, 1.0);
 }
 
+// A save that stopped early leaves tracks it never reached: their rows say so.
 void TSaveWindow::endSaving(bool whole, const QString &result) {
     m_saving = false;
+    for (int row = 0; row < LV_TRACKS->topLevelItemCount(); ++row)
+        if (LV_TRACKS->topLevelItem(row)->text(ResultColumn).isEmpty())
+            showTrackResult(row, SaveRowResult::Failed, text(kNotSaved));
     if (whole) PB_TOTAL->setValue(1000);
     LB_LEFT->clear();
     LB_RESULT->setText(result);

@@ -56,7 +56,8 @@ public:
     // A track found while saving (the hidden one before track 1) gets a row at `row`.
     void insertTrack(int row, const SaveWindowTrack &track);
     void showTrackResult(int row, SaveRowResult result, const QString &text);
-    // The end: `text` names the outcome (or the cause of a failure).
+    // The end: `text` names the outcome (or the cause of a failure); rows without a result are
+    // marked as not saved.
     void endSaving(bool whole, const QString &text);
 
 Q_SIGNALS:

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDirIterator>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -123,6 +124,33 @@ TEST_F(SaveDiscTest, ClosingWhileSavingCancelsAndTheWindowStays) {
     EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
     EXPECT_TRUE(window->BT_START->isEnabled());
     EXPECT_EQ(window->BT_CANCEL->text(), "閉じる(&C)");
+}
+
+// A save that fails says why in the window, and its track rows say they were not saved.
+TEST_F(SaveDiscTest, FailuresNameTheirCause) {
+    QFile blocker(folder.filePath("not a folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TSaveWindow *window = openWith(discWithHiddenAudio());
+    window->setFolder(blocker.fileName());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("保存先フォルダに書き込めません"))
+        << window->LB_RESULT->text().toStdString();
+
+    auto source = discWithHiddenAudio();
+    source->hold();
+    saving->setSourceOverride(source);
+    window->setFolder(folder.path());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return source->blockedReads() > 0; }));
+    source->pullDisc();
+    source->release();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("ディスクが取り出されました"))
+        << window->LB_RESULT->text().toStdString();
+    EXPECT_EQ(cell(window, 0, 3), "保存していません");
+    EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
 }
 
 // The time left as the window shows it: minutes and seconds, hours from the first hour on.
