@@ -739,7 +739,7 @@ You can switch this later with &quot;Look up titles on MusicBrainz&quot; in the 
     </message>
     <message>
         <source>保存していません</source>
-        <translation type="unfinished">not saved</translation>
+        <translation>not saved</translation>
     </message>
 </context>
 <context>
