@@ -203,6 +203,9 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
                     cue.contains("FLAGS PRE DCP"))
             << cue.toStdString();
         EXPECT_EQ(cue.contains("PREGAP 00:02:00"), silentPregap) << cue.toStdString();
+        // Track 3's gap ends file 02: its INDEX 00 lies 75 sectors before that file's end.
+        EXPECT_TRUE(cue.contains("    INDEX 00 00:05:25\nFILE \"03 Three: a_b.flac\" WAVE\n    INDEX 01 00:00:00\n"))
+            << cue.toStdString();
 
         const QString tags = tagsOf(album + "/02 Sheet two.flac");
         for (const char *tag :
