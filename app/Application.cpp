@@ -86,11 +86,15 @@ void answerSecondStart(const SecondStart &start) {
     });
 }
 
-} // namespace
-
-void addDesktopService(DesktopService start) {
-    desktopServices().push_back(start);
+std::vector<WindowAddition> &windowAdditions() {
+    static std::vector<WindowAddition> additions;
+    return additions;
 }
+
+}  // namespace
+
+void addDesktopService(DesktopService start) { desktopServices().push_back(start); }
+void addToWindows(WindowAddition add) { windowAdditions().push_back(add); }
 
 void createWindows() {
     installAccessibleInterfaces();
@@ -105,6 +109,7 @@ void createWindows() {
     for (QWidget *window :
          {static_cast<QWidget *>(Form1), static_cast<QWidget *>(LCD_DISPLAY), static_cast<QWidget *>(Form5)})
         acceptDiscDrops(window);
+    for (WindowAddition add : windowAdditions()) add();
 }
 
 void destroyWindows() {

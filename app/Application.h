@@ -19,6 +19,11 @@ int runApplication(int argc, char **argv, DriveMaker makeDrive);
 using DesktopService = std::string (*)();
 void addDesktopService(DesktopService start);
 
+// Something the program adds to the windows once they exist (a menu item and its window), run by
+// createWindows after the windows' own items, in the order added.
+using WindowAddition = void (*)();
+void addToWindows(WindowAddition add);
+
 // Creates the five windows, hidden, in their fixed order, each held in its process-wide
 // variable, with the menu's items for opening discs and drops on the player's windows; and
 // destroys them again.

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/SaveDisc.h"
 #include "desktop/MediaControls.h"
 #include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
@@ -114,5 +115,6 @@ int main(int argc, char **argv) {
     logTitleLineWhenAsked();
     measureWhenAsked();
     addDesktopService(&MediaControls::startOnSessionBus);
+    addToWindows(&setUpDiscSaving);
     return runApplication(argc, argv, &platform::createDrive);
 }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -38,7 +39,14 @@ void stopAndCloseDevice() {
 
 void keepRepeatTrackOnDisc(int tracks) { RepeatTrack = std::clamp(RepeatTrack, 1, std::max(tracks, 1)); }
 
+std::function<std::string()> &playRefusal() {
+    static std::function<std::string()> reason;
+    return reason;
+}
+
 }  // namespace
+
+void setPlayRefusal(std::function<std::string()> reason) { playRefusal() = std::move(reason); }
 
 void setWaitHook(std::function<void(int)> hook) { waitHook() = std::move(hook); }
 
@@ -58,6 +66,8 @@ void WaitMs(int ms) {
 }
 
 void PlayCD(QObject *) {
+    if (playRefusal())
+        if (const std::string why = playRefusal()(); !why.empty()) throw std::runtime_error(why);
     Form1->MediaPlayer1->setEnabledButtons(ShuffleOn ? buttonSet({btPause, btStop, btEject})
                                                      : buttonSet({btPause, btStop, btNext, btPrev, btEject}));
     Form1->Timer1->setEnabled(true);

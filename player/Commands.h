@@ -3,11 +3,16 @@
 #include <QObject>
 
 #include <functional>
+#include <string>
 
 // The transport commands that the buttons, the menu, the poll and the play modes share. Each
 // keeps the player state, the transport bar's enabled set, the menu's check marks and the poll
 // timer in step with the device.
 void PlayCD(QObject *Sender);
+// Why the drive cannot play now, or "" when it can (a disc in a drive that is being saved: the
+// drive is busy reading it). While there is a reason, PlayCD raises it as an error before it
+// changes anything, so the panel shows why instead of playing.
+void setPlayRefusal(std::function<std::string()> reason);
 void StopCD(QObject *Sender);
 void PauseCD();
 void NextTrack();

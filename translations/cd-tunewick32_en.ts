@@ -199,6 +199,121 @@ Add it to the database?</translation>
     </message>
 </context>
 <context>
+    <name>DiscSaving</name>
+    <message>
+        <source>ディスクを保存...</source>
+        <translation>Save Disc as Files...</translation>
+    </message>
+    <message>
+        <source>保存先フォルダを入れてください</source>
+        <translation>Enter the folder to save into</translation>
+    </message>
+    <message>
+        <source>ディスクを保存中です</source>
+        <translation>A disc is being saved</translation>
+    </message>
+    <message>
+        <source>ディスクを保存中のため再生できません (ドライブ %1 を読んでいます)</source>
+        <translation>Cannot play while the disc is being saved (the drive %1 is being read)</translation>
+    </message>
+    <message>
+        <source>上書きの確認</source>
+        <translation>Replace Files</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあります:
+%1
+上書きしますか？</source>
+        <translation>Files of the same names exist:
+%1
+Replace them?</translation>
+    </message>
+    <message>
+        <source>ほか %1 個</source>
+        <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>はい(&amp;Y)</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>いいえ(&amp;N)</source>
+        <translation>&amp;No</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがあるため保存しませんでした</source>
+        <translation>Nothing was saved: files of the same names exist</translation>
+    </message>
+    <message>
+        <source>(隠しトラック)</source>
+        <translation>(hidden track)</translation>
+    </message>
+    <message>
+        <source>ログ: %1</source>
+        <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>ディスクを保存しました</source>
+        <translation>The disc is saved</translation>
+    </message>
+    <message>
+        <source>ディスクを保存できませんでした</source>
+        <translation>The disc could not be saved</translation>
+    </message>
+    <message>
+        <source>保存しました</source>
+        <translation>saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタ %1 個</source>
+        <translation>%1 unreadable sectors</translation>
+    </message>
+    <message>
+        <source>保存していません</source>
+        <translation>not saved</translation>
+    </message>
+    <message>
+        <source>データトラック (保存しません)</source>
+        <translation>data track (not saved)</translation>
+    </message>
+    <message>
+        <source>すべてのトラックを保存しました</source>
+        <translation>Every track is saved</translation>
+    </message>
+    <message>
+        <source>読めないセクタがありました (ログを見てください)</source>
+        <translation>Some sectors could not be read (see the log)</translation>
+    </message>
+    <message>
+        <source>中止しました</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>保存先のディスクがいっぱいです</source>
+        <translation>The disk of the target folder is full</translation>
+    </message>
+    <message>
+        <source>保存先フォルダに書き込めません</source>
+        <translation>The target folder cannot be written to</translation>
+    </message>
+    <message>
+        <source>ディスクが取り出されました</source>
+        <translation>The disc was taken out</translation>
+    </message>
+    <message>
+        <source>イメージまたはリッピングのファイルが途中で終わっています</source>
+        <translation>A file of the image or rip ends too early</translation>
+    </message>
+    <message>
+        <source>ほかの保存が実行中です</source>
+        <translation>Another save is running</translation>
+    </message>
+    <message>
+        <source>保存できるディスクがありません</source>
+        <translation>There is no disc to save</translation>
+    </message>
+</context>
+<context>
     <name>Help</name>
     <message>
         <source>閉じる</source>
@@ -672,6 +787,69 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
     <message>
         <source>使わない(&amp;N)</source>
         <translation>Do&amp;n&apos;t use</translation>
+    </message>
+</context>
+<context>
+    <name>TSaveWindow</name>
+    <message>
+        <source>ディスクを保存</source>
+        <translation>Save Disc as Files</translation>
+    </message>
+    <message>
+        <source>保存先フォルダ(&amp;F):</source>
+        <translation>&amp;Folder:</translation>
+    </message>
+    <message>
+        <source>参照(&amp;B)...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>保存先フォルダを選ぶ</source>
+        <translation>Choose the Folder to Save Into</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>タイトル</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>進み具合</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>結果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>保存開始(&amp;S)</source>
+        <translation>&amp;Start</translation>
+    </message>
+    <message>
+        <source>中止(&amp;C)</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>残り時間: %1</source>
+        <translation>Time left: %1</translation>
+    </message>
+    <message>
+        <source>残り時間: 計算中</source>
+        <translation>Time left: estimating</translation>
+    </message>
+    <message>
+        <source>全体</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>保存していません</source>
+        <translation>not saved</translation>
     </message>
 </context>
 <context>

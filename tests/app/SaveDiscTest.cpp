@@ -1,0 +1,220 @@
+#include "app/SaveDisc.h"
+
+#include "platform/backends/MemorySource.h"
+#include "player/Commands.h"
+#include "tests/player/EngineFixture.h"
+#include "ui/Form1.h"
+#include "ui/SaveWindow.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kSectorBytes = 2352;
+
+// Two tracks of five seconds after ten seconds of audio before track 1, every sector a tone.
+std::shared_ptr<platform::MemorySource> discWithHiddenAudio() {
+    platform::TableOfContents toc;
+    toc.firstTrack = 1;
+    toc.lastTrack = 2;
+    toc.trackStart = {750, 1125};
+    toc.dataTrack = {false, false};
+    toc.leadOut = 1500;
+    toc.text.trackTitles = {"Alpha", "Beta"};
+    return std::make_shared<platform::MemorySource>(toc, [](int lsn, uint8_t *sector) {
+        for (int i = 0; i < kSectorBytes / 2; ++i) {
+            const auto sample = static_cast<int16_t>(4000 * std::sin((lsn * 588 + i / 2) * 0.05));
+            std::memcpy(sector + 2 * i, &sample, 2);
+        }
+    });
+}
+
+class SaveDiscTest : public EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        load(platform::SimulatedDisc::ofSeconds({5, 5}));
+        saving = new DiscSaving(Form1);
+        ASSERT_TRUE(folder.isValid());
+    }
+    void TearDown() override {
+        delete saving;
+        setPlayRefusal({});
+        EngineFixture::TearDown();
+    }
+    TSaveWindow *openWith(std::shared_ptr<platform::MemorySource> source) {
+        saving->setSourceOverride(std::move(source));
+        saving->openWindow();
+        TSaveWindow *window = saving->window();
+        window->setFolder(folder.path());
+        return window;
+    }
+    // The saving engine works on threads of its own and reports through the event loop.
+    static bool waitFor(const std::function<bool()> &condition) {
+        QDeadlineTimer deadline(30000);
+        while (!condition() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return condition();
+    }
+    static QString cell(TSaveWindow *window, int row, int column) {
+        return window->LV_TRACKS->topLevelItem(row)->text(column);
+    }
+    QStringList savedFiles() const {
+        QStringList files;
+        QDirIterator it(folder.path(), {"*.flac"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        return files;
+    }
+
+    DiscSaving *saving = nullptr;
+    QTemporaryDir folder;
+};
+
+// The hidden track is found only while the disc is read: it gets the first row, and every
+// track's progress and result stay on its own row below it. Without a catalogue file the rows
+// take the titles the disc carries.
+TEST_F(SaveDiscTest, HiddenTrackGetsItsOwnRowAndResultsStayOnTheirTracks) {
+    TSaveWindow *window = openWith(discWithHiddenAudio());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+
+    ASSERT_EQ(window->LV_TRACKS->topLevelItemCount(), 3);
+    const QStringList numbers{cell(window, 0, 0), cell(window, 1, 0), cell(window, 2, 0)};
+    EXPECT_EQ(numbers, QStringList({"00", "01", "02"}));
+    EXPECT_EQ(cell(window, 1, 1), "Alpha");
+    EXPECT_EQ(cell(window, 2, 1), "Beta");
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(cell(window, row, 3), "保存しました") << row;
+    EXPECT_EQ(window->PB_TOTAL->value(), window->PB_TOTAL->maximum());
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("すべてのトラックを保存しました"))
+        << window->LB_RESULT->text().toStdString();
+    EXPECT_EQ(savedFiles().size(), 3);
+    EXPECT_TRUE(window->BT_START->isEnabled());
+}
+
+// Closing the window while it saves cancels the save and keeps the window, which tells how it
+// ended; no file is left under a final name, and Start works again.
+TEST_F(SaveDiscTest, ClosingWhileSavingCancelsAndTheWindowStays) {
+    auto source = discWithHiddenAudio();
+    source->hold();
+    TSaveWindow *window = openWith(source);
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return source->blockedReads() > 0; }));
+    EXPECT_FALSE(window->BT_START->isEnabled());
+
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    source->release();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("中止しました"))
+        << window->LB_RESULT->text().toStdString();
+    EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
+    EXPECT_TRUE(window->BT_START->isEnabled());
+    EXPECT_EQ(window->BT_CANCEL->text(), "閉じる(&C)");
+}
+
+// A save that fails says why in the window, and its track rows say they were not saved.
+TEST_F(SaveDiscTest, FailuresNameTheirCause) {
+    QFile blocker(folder.filePath("not a folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TSaveWindow *window = openWith(discWithHiddenAudio());
+    window->setFolder(blocker.fileName());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("保存先フォルダに書き込めません"))
+        << window->LB_RESULT->text().toStdString();
+
+    auto source = discWithHiddenAudio();
+    source->hold();
+    saving->setSourceOverride(source);
+    window->setFolder(folder.path());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return source->blockedReads() > 0; }));
+    source->pullDisc();
+    source->release();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("ディスクが取り出されました"))
+        << window->LB_RESULT->text().toStdString();
+    EXPECT_EQ(cell(window, 0, 3), "保存していません");
+    EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
+}
+
+// The time left as the window shows it: minutes and seconds, hours from the first hour on.
+TEST(SaveTimeText, MinutesAndSecondsThenHours) {
+    EXPECT_EQ(saveTimeText(5), "0:05");
+    EXPECT_EQ(saveTimeText(65), "1:05");
+    EXPECT_EQ(saveTimeText(3599), "59:59");
+    EXPECT_EQ(saveTimeText(3723), "1:02:03");
+}
+
+// A folder typed as a shell would take it: "~" is the home folder, a relative path starts there.
+TEST(SaveFolder, TypedFoldersStartAtHome) {
+    const QString home = QDir::homePath();
+    EXPECT_EQ(saveFolderOf("~/Music"), home + "/Music");
+    EXPECT_EQ(saveFolderOf("~"), home);
+    EXPECT_EQ(saveFolderOf("Music/CDs/"), home + "/Music/CDs");
+    EXPECT_EQ(saveFolderOf(" /srv/music "), "/srv/music");
+    EXPECT_EQ(saveFolderOf("/srv/~music"), "/srv/~music");
+    EXPECT_EQ(saveFolderOf("  "), "");
+}
+
+// While a save reads the drive that the player plays from, play is refused with the reason; an
+// image or a rip, or another drive, plays on.
+TEST(PlayRefusal, OnlyTheDriveBeingSavedIsRefused) {
+    struct Case {
+        QString deviceInUse, playerChoice;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"", "", false},
+        {"/dev/sr0", "", true},
+        {"/dev/sr0", "/dev/sr0", true},
+        {"/dev/sr0", "/dev/sr1", false},
+        {"/dev/sr0", "/music/album.cue", false},
+        {"/dev/sr0", "demo", false},
+    };
+    for (const Case &c : cases) {
+        const QString reason = playRefusalFor(c.deviceInUse, c.playerChoice);
+        EXPECT_EQ(!reason.isEmpty(), c.refused)
+            << c.deviceInUse.toStdString() << " / " << c.playerChoice.toStdString();
+        if (c.refused) {
+            EXPECT_TRUE(reason.contains(c.deviceInUse));
+        }
+    }
+}
+
+// A refused play changes nothing on the panel and says why; once the save ends, play works.
+TEST_F(SaveDiscTest, RefusedPlaySaysWhyAndLeavesThePanelStopped) {
+    std::string reason = "busy reading";
+    setPlayRefusal([&] { return reason; });
+    const int transportState = Form1->MediaPlayer1->Tag;
+    Form1->PM_Play->trigger();
+    tick();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("busy reading"), std::string::npos);
+    EXPECT_EQ(Form1->MediaPlayer1->Tag, transportState);
+    EXPECT_TRUE(Form1->PM_Stop->isChecked());
+    EXPECT_NE(drive.status().state, platform::DriveState::Playing);
+
+    reason.clear();
+    Form1->PM_Play->trigger();
+    tick();
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(drive.status().state, platform::DriveState::Playing);
+}
+
+} // namespace
