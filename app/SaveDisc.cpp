@@ -1,5 +1,6 @@
 #include "app/SaveDisc.h"
 
+#include "app/SaveOnline.h"
 #include "app/SettingsFile.h"
 #include "catalogue/CatalogueEditor.h"
 #include "catalogue/CoverArt.h"
@@ -216,7 +217,7 @@ void DiscSaving::openWindow() {
         m_window = new TSaveWindow(Form1);
         m_window->setFolder(rememberedFolder());
         connect(m_window, &TSaveWindow::startRequested, this,
-                [this](const QString &folder) { start(folder, false); });
+                [this](const QString &folder) { start(folder); });
         connect(m_window, &TSaveWindow::cancelRequested, m_saver, &save::DiscSaver::cancel);
     }
     if (!m_window->isSaving()) {
@@ -238,18 +239,22 @@ std::string DiscSaving::playRefusal() const {
     return playRefusalFor(save::DiscSaver::deviceInUse(), playerSource()).toStdString();
 }
 
-save::SaveOptions DiscSaving::optionsFor(const QString &folder, bool overwrite) const {
+save::SaveOptions DiscSaving::optionsFor(const QString &folder) const {
     save::SaveOptions options;
     options.source = m_source;
     options.folder = folder;
-    options.overwrite = overwrite;
     options.readOffset = readOffset();
     options.metadata = catalogueMetadata();
     options.sectorSource = m_sourceOverride;
+    // The kept cover and the release's artists, date and IDs, as the command line has them.
+    options.completeMetadata = [](const save::DiscLayout &disc, save::SaveMetadata &metadata) {
+        if (metadata.coverPath.isEmpty()) metadata.coverPath = keptCoverFile(rememberedRelease(disc.musicBrainzDiscId));
+        addReleaseDetailsOfDisc(disc, metadata);
+    };
     return options;
 }
 
-void DiscSaving::start(const QString &folder, bool overwrite) {
+void DiscSaving::start(const QString &folder) {
     m_folder = saveFolderOf(folder);
     if (m_folder.isEmpty()) return endWith(false, text(kNoFolder));
     rememberFolder(m_folder);
@@ -257,7 +262,14 @@ void DiscSaving::start(const QString &folder, bool overwrite) {
     // The drive cannot play and be read for the save at once: the save takes it.
     if (isDriveChoice(m_source) && !m_sourceOverride && isPlayingOrPaused())
         runGuarded([] { StopCD(Form1); });
-    if (!m_saver->start(optionsFor(m_folder, overwrite))) return endWith(false, text(kBusy));
+    begin(optionsFor(m_folder));
+}
+
+// Asks for AccurateRip's consent the first time, then saves with `options`.
+void DiscSaving::begin(const save::SaveOptions &options) {
+    m_options = options;
+    m_saver->setCheck(makeAccurateRipCheck(accurateRipAllowed()));
+    if (!m_saver->start(options)) return endWith(false, text(kBusy));
     m_shownPercent = -1;
     m_window->beginSaving();
     desktop::showSaveProgress(0.0);
@@ -328,7 +340,13 @@ bool DiscSaving::askToOverwrite(const QStringList &existing) const {
 
 void DiscSaving::finished(const save::SaveResult &result) {
     if (result.outcome == save::Outcome::FilesExist) {
-        if (m_window && askToOverwrite(result.existing)) return start(m_folder, true);
+        // A yes replaces what the question named: the same source, titles and folder, even when
+        // another disc was opened while it waited.
+        if (m_window && askToOverwrite(result.existing)) {
+            save::SaveOptions replacing = m_options;
+            replacing.overwrite = true;
+            return begin(replacing);
+        }
         return endWith(false, text(kNotOverwritten));
     }
     for (const save::TrackResult &track : result.tracks)

@@ -48,8 +48,9 @@ public:
     std::string playRefusal() const;
 
 private:
-    void start(const QString &folder, bool overwrite);
-    save::SaveOptions optionsFor(const QString &folder, bool overwrite) const;
+    void start(const QString &folder);
+    void begin(const save::SaveOptions &options);
+    save::SaveOptions optionsFor(const QString &folder) const;
     void discKnown(const save::DiscLayout &disc);
     void progress(const save::SaveProgress &progress);
     void trackFinished(const save::TrackResult &result);
@@ -63,6 +64,7 @@ private:
     std::shared_ptr<platform::SectorSource> m_sourceOverride;
     QString m_folder;
     QString m_source;
+    save::SaveOptions m_options; // the save under way, or the one that asked to replace files
     std::map<int, int> m_rows; // track number (0: the hidden track) -> the window's row
     QStringList m_titles;      // the listed tracks' titles, first track first
     int m_firstTrack = 1;

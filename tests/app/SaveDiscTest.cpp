@@ -95,7 +95,7 @@ TEST_F(SaveDiscTest, HiddenTrackGetsItsOwnRowAndResultsStayOnTheirTracks) {
     EXPECT_EQ(cell(window, 1, 1), "Alpha");
     EXPECT_EQ(cell(window, 2, 1), "Beta");
     for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(cell(window, row, 3), "保存しました") << row;
+        EXPECT_TRUE(cell(window, row, 3).startsWith("保存しました")) << row;
     EXPECT_EQ(window->PB_TOTAL->value(), window->PB_TOTAL->maximum());
     EXPECT_TRUE(window->LB_RESULT->text().startsWith("すべてのトラックを保存しました"))
         << window->LB_RESULT->text().toStdString();
