@@ -59,7 +59,7 @@ TEST_F(EnglishWindows, EveryWindowSpeaksEnglish) {
 
     EXPECT_EQ(menuTexts(), (QStringList{QStringLiteral("Show Track Selector"), QStringLiteral("Play"), QStringLiteral("Pause"),
                                         QStringLiteral("Stop"), QStringLiteral("Eject"), QStringLiteral("Repeat play"),
-                                        QStringLiteral("Shuffle play"), QStringLiteral("Display"), QStringLiteral("Endless play"), QStringLiteral("De-emphasis"), QStringLiteral("Look up titles on MusicBrainz"),
+                                        QStringLiteral("Shuffle play"), QStringLiteral("Display"), QStringLiteral("Endless play"), QStringLiteral("De-emphasis"), QStringLiteral("Look up titles on MusicBrainz"), QStringLiteral("Verify with AccurateRip"),
                                         QStringLiteral("Open Disc Image..."), QStringLiteral("Drive"),
                                         QStringLiteral("Help"), QStringLiteral("About"), QStringLiteral("Exit CD-Tunewick")}));
     EXPECT_EQ(Form1->PA_DISP->Hint(), QStringLiteral("Show the display"));
