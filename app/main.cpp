@@ -1,11 +1,11 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
-#include "desktop/MediaControls.h"
 #include "app/PlatformChoice.h"
+#include "desktop/MediaControls.h"
+#include "platform/ProcessClock.h"
+#include "platform/TitleEncoding.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
-#include "platform/TitleEncoding.h"
-#include "platform/ProcessClock.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/controls/TrackGrid.h"
@@ -13,10 +13,11 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-
+#include <QPaintEvent>
+#include <QWidget>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -41,12 +42,14 @@ void logTitleLineWhenAsked() {
     if (titleLog.isEmpty() && discLog.isEmpty()) return;
     if (!discLog.isEmpty())
         platform::setDiscReadyObserver([] {
-            appendToLog(QString::fromLocal8Bit(discLog), "ready " + QByteArray::number(monotonicMs(), 'f', 3));
+            appendToLog(QString::fromLocal8Bit(discLog),
+                        "ready " + QByteArray::number(monotonicMs(), 'f', 3));
         });
     setTitleLineObserver([=](const std::string &text) {
         if (!titleLog.isEmpty()) appendToLog(titleLog, titles::decode(text).toUtf8());
         if (!discLog.isEmpty())
-            appendToLog(QString::fromLocal8Bit(discLog), "title " + QByteArray::number(monotonicMs(), 'f', 3));
+            appendToLog(QString::fromLocal8Bit(discLog),
+                        "title " + QByteArray::number(monotonicMs(), 'f', 3));
     });
 }
 
@@ -67,6 +70,20 @@ void appendLine(const char *path, const char *format, double value) {
 
 const char *firstPaintLog = nullptr;
 const char *reactionLog = nullptr;
+const char *paintLog = nullptr;
+
+// One line per paint event: "paint T Class x y w h", the rectangle in the window's coordinates.
+void logPaint(QObject *watched, QEvent *event) {
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget) return;
+    const QRect r =
+        static_cast<QPaintEvent *>(event)->rect().translated(widget->mapTo(widget->window(), QPoint()));
+    if (std::FILE *log = std::fopen(paintLog, "a")) {
+        std::fprintf(log, "paint %.3f %s %d %d %d %d\n", monotonicMs(), widget->metaObject()->className(),
+                     r.x(), r.y(), r.width(), r.height());
+        std::fclose(log);
+    }
+}
 
 // Watches every event of the application before its receiver: a press on the track grid.
 class MeasurementFilter : public QObject {
@@ -77,17 +94,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (reactionLog && event->type() == QEvent::MouseButtonPress && qobject_cast<TTrackGrid *>(watched))
             appendLine(reactionLog, "press %.3f\n", monotonicMs());
+        if (paintLog && event->type() == QEvent::Paint) logPaint(watched, event);
         return false;
     }
 };
 
 void installMeasurementFilter() {
     auto *app = QCoreApplication::instance();
-    if (reactionLog) app->installEventFilter(new MeasurementFilter(app));
+    if (reactionLog || paintLog) app->installEventFilter(new MeasurementFilter(app));
     if (firstPaintLog) {
         auto isPanel = [](QObject *watched) { return qobject_cast<TForm1 *>(watched) != nullptr; };
         bool exitAfter = std::getenv("TUNEWICK_EXIT_AT_FIRST_PAINT") != nullptr;
-        app->installEventFilter(new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
+        app->installEventFilter(
+            new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
     }
 }
 
@@ -95,18 +114,22 @@ void installMeasurementFilter() {
 // panel's first paint (TUNEWICK_EXIT_AT_FIRST_PAINT=1: and ends there, for a profile of the start-up).
 // TUNEWICK_REACTION_LOG=path: appends "press T" at each press on the track grid and "sound T" when
 // the output takes the first frames of a play (T: monotonic clock, ms).
+// TUNEWICK_PAINT_LOG=path: appends each widget's paint event and the rectangle it paints.
 void measureWhenAsked() {
     firstPaintLog = std::getenv("TUNEWICK_FIRST_PAINT_LOG");
     reactionLog = std::getenv("TUNEWICK_REACTION_LOG");
+    paintLog = std::getenv("TUNEWICK_PAINT_LOG");
     if (firstPaintLog && !*firstPaintLog) firstPaintLog = nullptr;
     if (reactionLog && !*reactionLog) reactionLog = nullptr;
-    if (!firstPaintLog && !reactionLog) return;
+    if (paintLog && !*paintLog) paintLog = nullptr;
+    if (!firstPaintLog && !reactionLog && !paintLog) return;
     // Runs as soon as the application object exists, before any window is made.
     qAddPreRoutine(&installMeasurementFilter);
-    if (reactionLog) platform::setPlayStartObserver([] { appendLine(reactionLog, "sound %.3f\n", monotonicMs()); });
+    if (reactionLog)
+        platform::setPlayStartObserver([] { appendLine(reactionLog, "sound %.3f\n", monotonicMs()); });
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     if (std::optional<int> answered = answerCommandLine(argc, argv)) return *answered;
