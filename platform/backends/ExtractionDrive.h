@@ -32,7 +32,8 @@ struct ExtractionChannel;
 // nothing. Set it before any drive opens.
 void setPlayStartObserver(void (*observer)());
 // Called on a drive's worker thread when it first reports a disc ready after none was (at open, or
-// when a door closes on a disc), for measuring the delay from a disc to its titles on screen.
+// when a door closes on a disc): the program's poll looks at the disc at once, and the delay from
+// a disc to its titles on screen is measured from here.
 void setDiscReadyObserver(void (*observer)());
 
 class ExtractionDrive : public CdDrive {

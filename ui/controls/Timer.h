@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-
 #include <functional>
 
 // A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
@@ -21,6 +20,10 @@ public:
     void setInterval(int ms);
 
     std::function<void()> OnTimer;
+
+    // Runs one tick soon, from the event queue, ahead of the timer's own (which keeps its
+    // rhythm); nothing while the timer is off or held. UI thread only.
+    void tickSoon();
 
     // Tests drive ticks themselves: while held, no timer runs on the wall clock.
     static void holdAllTimers(bool hold);
