@@ -11,11 +11,12 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <map>
+#include <set>
 
 namespace {
 
 // Every paint event of the program's windows while it lives, as rectangles in the window's
-// coordinates, by window.
+// coordinates, by window, and the widgets that painted.
 class PaintRecorder : public QObject {
 public:
     PaintRecorder() { qApp->installEventFilter(this); }
@@ -24,8 +25,12 @@ public:
     // What was painted since the last call, after the pending paints have run.
     std::map<QWidget *, QRegion> take() {
         QApplication::processEvents();
+        widgets.clear();
+        std::swap(widgets, m_widgets);
         return std::exchange(m_painted, {});
     }
+
+    std::set<QWidget *> widgets; // those of the last take()
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
@@ -33,11 +38,13 @@ protected:
         auto *widget = static_cast<QWidget *>(watched);
         const QRect rect = static_cast<QPaintEvent *>(event)->rect();
         m_painted[widget->window()] += rect.translated(widget->mapTo(widget->window(), QPoint()));
+        m_widgets.insert(widget);
         return false;
     }
 
 private:
     std::map<QWidget *, QRegion> m_painted;
+    std::set<QWidget *> m_widgets;
 };
 
 QRect inLcd(const QWidget *label) {
@@ -65,8 +72,9 @@ protected:
     }
 };
 
-// Each change repaints its own field of the display and nothing else: a marquee step the title
-// line, a new second the time field, a poll that changed nothing no window at all.
+// Each change repaints its own field of the display and nothing else, not even the panels under
+// it: a marquee step the title line, a new second the time field, a poll that changed nothing no
+// window at all.
 TEST_F(Repaint, EachChangeRepaintsOnlyItsOwnField) {
     PaintRecorder recorder;
     const QRect titleLine = inLcd(LCD_DISPLAY->LB_NAME);
@@ -82,6 +90,7 @@ TEST_F(Repaint, EachChangeRepaintsOnlyItsOwnField) {
         ASSERT_EQ(painted.size(), 1u) << "step " << waits.size();
         EXPECT_EQ(painted.begin()->first, LCD_DISPLAY);
         EXPECT_TRUE(titleLine.contains(painted.begin()->second.boundingRect())) << "step " << waits.size();
+        EXPECT_EQ(recorder.widgets, std::set<QWidget *>{LCD_DISPLAY->LB_NAME}) << "step " << waits.size();
     });
     ShowScrollTitle(kLongTitle);
     EXPECT_GT(waits.size(), 20u);
@@ -110,6 +119,7 @@ TEST_F(Repaint, EachChangeRepaintsOnlyItsOwnField) {
         ASSERT_EQ(painted.size(), 1u) << "tick " << i;
         EXPECT_EQ(painted.begin()->first, LCD_DISPLAY);
         EXPECT_TRUE(timeField.contains(painted.begin()->second.boundingRect())) << "tick " << i;
+        EXPECT_EQ(recorder.widgets, std::set<QWidget *>{LCD_DISPLAY->LB_TIME}) << "tick " << i;
     }
     EXPECT_EQ(timeChanges, 2);
 }
