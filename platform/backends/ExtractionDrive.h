@@ -61,6 +61,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_channel != nullptr; }
     std::string failure() const override;
+    // Also wakes a worker that sleeps with no drive plugged in when the device folder has changed.
     DriveStatus status() const override;
     TableOfContents toc() const override;
     bool canEject() const override { return isOpen(); }
@@ -72,6 +73,8 @@ public:
     bool eject() override;
 
 private:
+    void wakeWorkerOnNews() const;
+
     SourceMaker m_makeSource;
     std::shared_ptr<AudioOutput> m_output;
     Options m_options;

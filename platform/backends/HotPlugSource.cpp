@@ -27,9 +27,11 @@ constexpr auto kSettleAfterDevChange = std::chrono::seconds(30);
 
 HotPlugSource::Finder systemFinder() {
     auto gate = std::make_shared<DriveLookGate>("/dev", &HotPlugSource::defaultDrive, kSettleAfterDevChange);
-    return {[gate] { return (*gate)(); }, &nodeIdentity, [](const std::string &path, std::string &reason) {
+    return {[gate] { return (*gate)(); }, &nodeIdentity,
+            [](const std::string &path, std::string &reason) {
                 return std::shared_ptr<SectorSource>(CdioSource::create(path, reason));
-            }};
+            },
+            [gate] { return gate->quietUntilReadable(); }};
 }
 
 } // namespace
@@ -67,9 +69,18 @@ MediaState HotPlugSource::poll(TableOfContents &toc) {
     return state;
 }
 
-bool HotPlugSource::read(int lsn, int count, uint8_t *out) { return m_drive && m_drive->read(lsn, count, out); }
+int HotPlugSource::quietUntilReadable() const {
+    if (m_drive || !m_finder.quietUntilReadable) return -1;
+    return m_finder.quietUntilReadable();
+}
 
-bool HotPlugSource::eject() { return m_drive && m_drive->eject(); }
+bool HotPlugSource::read(int lsn, int count, uint8_t *out) {
+    return m_drive && m_drive->read(lsn, count, out);
+}
+
+bool HotPlugSource::eject() {
+    return m_drive && m_drive->eject();
+}
 
 void HotPlugSource::look() {
     const auto now = std::chrono::steady_clock::now();
