@@ -1,11 +1,11 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
-#include "app/PlatformChoice.h"
 #include "desktop/MediaControls.h"
-#include "platform/ProcessClock.h"
-#include "platform/TitleEncoding.h"
+#include "app/PlatformChoice.h"
 #include "platform/backends/DriveFactory.h"
 #include "platform/backends/ExtractionDrive.h"
+#include "platform/TitleEncoding.h"
+#include "platform/ProcessClock.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/controls/Timer.h"
@@ -16,9 +16,10 @@
 #include <QFile>
 #include <QPaintEvent>
 #include <QWidget>
+
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <cstdlib>
 #include <ctime>
 #include <unistd.h>
 
@@ -35,12 +36,8 @@ void appendToLog(const QString &path, const QByteArray &line) {
 // instead of at its next tick, up to 250 ms later, so that the disc's titles show without that wait.
 void pollSoon() {
     if (!QCoreApplication::instance()) return;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [] {
-            if (Form1) Form1->Timer1->tickSoon();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { if (Form1) Form1->Timer1->tickSoon(); },
+                              Qt::QueuedConnection);
 }
 
 // With TUNEWICK_TITLE_LOG set, every text put on the LCD's title line is appended to that file
@@ -54,16 +51,14 @@ void logTitleLineWhenAsked() {
     static QByteArray discLog = disc && *disc ? QByteArray(disc) : QByteArray();
     platform::setDiscReadyObserver([] {
         if (!discLog.isEmpty())
-            appendToLog(QString::fromLocal8Bit(discLog),
-                        "ready " + QByteArray::number(monotonicMs(), 'f', 3));
+            appendToLog(QString::fromLocal8Bit(discLog), "ready " + QByteArray::number(monotonicMs(), 'f', 3));
         pollSoon();
     });
     if (titleLog.isEmpty() && discLog.isEmpty()) return;
     setTitleLineObserver([=](const std::string &text) {
         if (!titleLog.isEmpty()) appendToLog(titleLog, titles::decode(text).toUtf8());
         if (!discLog.isEmpty())
-            appendToLog(QString::fromLocal8Bit(discLog),
-                        "title " + QByteArray::number(monotonicMs(), 'f', 3));
+            appendToLog(QString::fromLocal8Bit(discLog), "title " + QByteArray::number(monotonicMs(), 'f', 3));
     });
 }
 
@@ -119,8 +114,7 @@ void installMeasurementFilter() {
     if (firstPaintLog) {
         auto isPanel = [](QObject *watched) { return qobject_cast<TForm1 *>(watched) != nullptr; };
         bool exitAfter = std::getenv("TUNEWICK_EXIT_AT_FIRST_PAINT") != nullptr;
-        app->installEventFilter(
-            new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
+        app->installEventFilter(new FirstPaintRecorder(isPanel, QString::fromLocal8Bit(firstPaintLog), exitAfter, app));
     }
 }
 
@@ -139,11 +133,10 @@ void measureWhenAsked() {
     if (!firstPaintLog && !reactionLog && !paintLog) return;
     // Runs as soon as the application object exists, before any window is made.
     qAddPreRoutine(&installMeasurementFilter);
-    if (reactionLog)
-        platform::setPlayStartObserver([] { appendLine(reactionLog, "sound %.3f\n", monotonicMs()); });
+    if (reactionLog) platform::setPlayStartObserver([] { appendLine(reactionLog, "sound %.3f\n", monotonicMs()); });
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv) {
     if (std::optional<int> answered = answerCommandLine(argc, argv)) return *answered;

@@ -122,15 +122,15 @@ private:
     MediaState m_media = MediaState::NoDisc;
     TableOfContents m_toc;
     DriveState m_state = DriveState::Stopped;
-    long long m_position = 0;       // frame, while stopped or paused
-    int m_readCursor = 0;           // next sector to read
-    int m_skipFrames = 0;           // frames of m_readCursor's sector before the play's first frame
-    int m_playEnd = 0;              // first sector after the audio run being played
-    long long m_handedFrame = 0;    // next frame to hand to the output
+    long long m_position = 0;    // frame, while stopped or paused
+    int m_readCursor = 0;        // next sector to read
+    int m_skipFrames = 0;        // frames of m_readCursor's sector before the play's first frame
+    int m_playEnd = 0;           // first sector after the audio run being played
+    long long m_handedFrame = 0; // next frame to hand to the output
     bool m_playJustStarted = false; // nothing of the present play has reached the output yet
     bool m_softDoorOpen = false;
-    bool m_shownReady = false; // whether the last published snapshot had a disc ready
-    std::string m_failure;     // the source's reason when it says it cannot be used
+    bool m_shownReady = false;  // whether the last published snapshot had a disc ready
+    std::string m_failure;      // the source's reason when it says it cannot be used
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
     int m_quietFd = -1;     // the source's, while it has nothing to find until it becomes readable
@@ -162,9 +162,9 @@ void Engine::run() {
 std::optional<Command> Engine::nextCommand() {
     std::unique_lock lock(m_channel->mutex);
     // While playing, the output's blocking write paces the loop; otherwise sleep until a command,
-    // the next look at the disc, or the software door's closing.
-    // With no drive and a quiet source, sleep until a command or the UI's word that the source's
-    // descriptor has become readable.
+    // the next look at the disc, or the software door's closing. With no drive and a quiet source
+    // there is no next look: sleep until a command or the UI's word that the source's descriptor
+    // has become readable.
     if (m_state != DriveState::Playing) {
         const auto woken = [this] {
             return !m_channel->commands.empty() || m_channel->quit || m_channel->lookNow;
@@ -398,13 +398,9 @@ void Engine::ringPush(const uint8_t *data, size_t bytes) {
 
 } // namespace
 
-void setPlayStartObserver(void (*observer)()) {
-    playStartObserver.store(observer);
-}
+void setPlayStartObserver(void (*observer)()) { playStartObserver.store(observer); }
 
-void setDiscReadyObserver(void (*observer)()) {
-    discReadyObserver.store(observer);
-}
+void setDiscReadyObserver(void (*observer)()) { discReadyObserver.store(observer); }
 
 ExtractionDrive::ExtractionDrive(SourceMaker makeSource, std::shared_ptr<AudioOutput> output, Options options)
     : m_makeSource(std::move(makeSource)), m_output(std::move(output)), m_options(options) {}
@@ -423,8 +419,7 @@ bool ExtractionDrive::open(std::string &reason) {
     if (m_lingering) {
         std::unique_lock lock(m_lingering->mutex);
         if (!m_lingering->done) {
-            reason = message(QT_TRANSLATE_NOOP(
-                "platform", "ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください"));
+            reason = message(QT_TRANSLATE_NOOP("platform", "ﾄﾞﾗｲﾌﾞが読み込みを終えていません: しばらくしてからやり直してください"));
             return false;
         }
         lock.unlock();
