@@ -30,7 +30,7 @@ private:
 
     std::string m_folder;
     int m_fd = -1;
-    timespec m_modified{0, -1}; // no time stat gives: the first call counts as a change
+    timespec m_modified{0, -1};  // no time stat gives: the first call counts as a change
 };
 
 // Decides when the system's full look for its default drive, which reads the mount tables and

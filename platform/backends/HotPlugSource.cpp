@@ -74,13 +74,9 @@ int HotPlugSource::quietUntilReadable() const {
     return m_finder.quietUntilReadable();
 }
 
-bool HotPlugSource::read(int lsn, int count, uint8_t *out) {
-    return m_drive && m_drive->read(lsn, count, out);
-}
+bool HotPlugSource::read(int lsn, int count, uint8_t *out) { return m_drive && m_drive->read(lsn, count, out); }
 
-bool HotPlugSource::eject() {
-    return m_drive && m_drive->eject();
-}
+bool HotPlugSource::eject() { return m_drive && m_drive->eject(); }
 
 void HotPlugSource::look() {
     const auto now = std::chrono::steady_clock::now();

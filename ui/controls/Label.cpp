@@ -1,7 +1,8 @@
 #include "ui/controls/Label.h"
 
-#include "platform/TitleEncoding.h"
 #include "ui/controls/Accessible.h"
+
+#include "platform/TitleEncoding.h"
 
 #include <QEvent>
 #include <QMetaMethod>
@@ -19,9 +20,7 @@ void TLabel::setCaption(const std::string &bytes) {
     accessibleNameChanged(this);
 }
 
-bool TLabel::Clickable() const {
-    return isSignalConnected(QMetaMethod::fromSignal(&TLabel::clicked));
-}
+bool TLabel::Clickable() const { return isSignalConnected(QMetaMethod::fromSignal(&TLabel::clicked)); }
 
 void TLabel::setColor(const QColor &color) {
     m_color = color;
@@ -94,9 +93,7 @@ void TLabel::drawCaption(QPainter &painter) {
     painter.drawText(QPoint(left, metrics.ascent()), m_text);
 }
 
-void TLabel::mousePressEvent(QMouseEvent *event) {
-    m_click.press(event);
-}
+void TLabel::mousePressEvent(QMouseEvent *event) { m_click.press(event); }
 
 void TLabel::mouseReleaseEvent(QMouseEvent *event) {
     if (m_click.release(this, event)) Q_EMIT clicked();

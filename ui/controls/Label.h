@@ -16,7 +16,7 @@ public:
     const std::string &Caption() const { return m_caption; }
     void setCaption(const std::string &bytes);
     QColor Color() const { return m_color; }
-    void setColor(const QColor &color); // background; transparent until set
+    void setColor(const QColor &color);  // background; transparent until set
     void setTransparent(bool transparent);
     // The colour of the plain face that a transparent label lies on, wholly inside it: the label
     // paints that face under its text itself, so that a change of its text repaints the label
@@ -27,7 +27,7 @@ public:
     void setAlignment(Qt::Alignment alignment);
     void setAutoSize(bool autoSize);
     QString Hint() const { return toolTip(); }
-    const QString &Text() const { return m_text; } // the caption decoded
+    const QString &Text() const { return m_text; }  // the caption decoded
     // Whether a click runs a command.
     bool Clickable() const;
 
@@ -50,7 +50,7 @@ private:
     QString m_text;
     QColor m_color;
     bool m_transparent = true;
-    QColor m_face; // invalid: the parent paints what lies under the label
+    QColor m_face;  // invalid: the parent paints what lies under the label
     QColor m_fontColor = Qt::black;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
     bool m_autoSize = false;

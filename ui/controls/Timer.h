@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+
 #include <functional>
 
 // A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
