@@ -24,6 +24,10 @@ void choosePlatformBeforeStart() {
     const std::string platform = chooseQtPlatform({environment("QT_QPA_PLATFORM"), environment("DISPLAY"),
                                                    environment("WAYLAND_DISPLAY"), environment("XDG_SESSION_TYPE")});
     if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    // The windows are small and what changes in them smaller (a line of the LCD four times a
+    // second): on X each repaint goes to the server inside the request, not through shared memory,
+    // whose completion event woke Qt's X thread and then the window thread once more per repaint.
+    setenv("QT_XCB_NO_MITSHM", "1", 0);
 }
 
 std::string platformNote() {

@@ -19,8 +19,9 @@ struct PlatformEnvironment {
 // well, Wayland follows as a fallback, so a stale DISPLAY does not keep the program from starting.
 std::string chooseQtPlatform(const PlatformEnvironment &environment);
 
-// Reads the environment and sets QT_QPA_PLATFORM as chooseQtPlatform() says. Call before the
-// application object is made.
+// Reads the environment and sets QT_QPA_PLATFORM as chooseQtPlatform() says, and has X repaints
+// sent without shared memory unless QT_XCB_NO_MITSHM is set. Call before the application object
+// is made.
 void choosePlatformBeforeStart();
 
 // For the start-up line: "; windows: " and the platform in use, with what the program cannot do

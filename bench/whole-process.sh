@@ -157,7 +157,12 @@ for run in $(seq "$runs"); do
   mpvpid=$!
   sleep 1
   press 70 13
-  sleep 3
+  sleep 1
+  # The press shows the track's title with the "over" mark (it takes the line over from the disc
+  # title's scroll); a click on the title line scrolls it, for the whole measurement.
+  lcd=$(wait_window "$pid" '^DISPLAY$')
+  xdotool mousemove --window "$lcd" 100 25 click 1
+  sleep 2
   a=$(cpu_ns "$pid") b=$(cpu_ns "$mpvpid") wa=$(switches "$pid") wb=$(switches "$mpvpid")
   sleep "$seconds"
   a2=$(cpu_ns "$pid") b2=$(cpu_ns "$mpvpid") wa2=$(switches "$pid") wb2=$(switches "$mpvpid")
@@ -257,19 +262,19 @@ printf '| Start-up to first painted frame | %.0f ms | %.0f ms (minimal window) |
 printf '| Start-up to first painted frame | %.0f ms | %.0f ms (fair floor: the window painting text) | %s | within 1.2x |\n' "$sp" "$sf" "$(ratio "$sp" "$sf")"
 printf '| Disc ready to its title on the LCD: image opened at start | %.0f ms | | | < 100 ms |\n' "$to"
 printf '| Disc ready to its title on the LCD: after an eject | %.0f ms | | | < 100 ms |\n' "$tc"
-printf '| Peak memory (VmHWM), demo disc playing, LCD shown | %s MiB | %s MiB (minimal window) | %s | within 1.25x |\n' \
+printf '| Peak memory (VmHWM), demo disc playing, LCD shown | %s MiB | %s MiB (minimal window) | %s | within 1.3x |\n' \
   "$(mib "$rp")" "$(mib "$rm")" "$(ratio "$rp" "$rm")"
 printf '| Peak memory (VmHWM), demo disc playing, LCD shown | %s MiB | %s MiB (fair floor: the window painting text) | %s | within 1.1x |\n' \
   "$(mib "$rp")" "$(mib "$rf")" "$(ratio "$rp" "$rf")"
-printf '| Processor while playing an image, LCD scrolling | %.4f s/min (%s of a core) | %.4f s/min (%s; mpv cdda://) | %s | <= 0.12%%, <= 0.3x mpv |\n' \
+printf '| Processor while playing an image, LCD scrolling | %.4f s/min (%s of a core) | %.4f s/min (%s; mpv cdda://) | %s | <= 0.2x mpv |\n' \
   "$cp" "$(pct "$cp")" "$cm" "$(pct "$cm")" "$(ratio "$cp" "$cm")"
 printf '| Wake-ups while playing, all threads | %.1f /s | %.1f /s (mpv cdda://) | %s | |\n' "$cwp" "$cwm" "$(ratio "$cwp" "$cwm")"
 printf '| Processor while idle, no disc, poll ticking, 3 to %d s after start | %.4f s/min (%s of a core) | %.4f s/min (%s; minimal window with a 250 ms timer) | %s | <= 1.3x |\n' \
   $((3 + seconds)) "$ip" "$(pct "$ip")" "$im" "$(pct "$im")" "$(ratio "$ip" "$im")"
 printf '| Processor while idle, no disc, poll ticking, 33 to %d s after start | %.4f s/min (%s of a core) | %.4f s/min (%s; minimal window with a 250 ms timer) | %s | <= 1.3x |\n' \
   $((33 + seconds)) "$ipl" "$(pct "$ipl")" "$iml" "$(pct "$iml")" "$(ratio "$ipl" "$iml")"
-printf '| Wake-ups while idle, all threads, 3 to %d s after start | %.1f /s | %.1f /s (minimal window with a 250 ms timer) | %s | |\n' $((3 + seconds)) "$wp" "$wm" "$(ratio "$wp" "$wm")"
-printf '| Wake-ups while idle, all threads, 33 to %d s after start | %.1f /s | %.1f /s (minimal window with a 250 ms timer) | %s | |\n' $((33 + seconds)) "$wpl" "$wml" "$(ratio "$wpl" "$wml")"
+printf '| Wake-ups while idle, all threads, 3 to %d s after start | %.1f /s | %.1f /s (minimal window with a 250 ms timer) | %s | 4 /s |\n' $((3 + seconds)) "$wp" "$wm" "$(ratio "$wp" "$wm")"
+printf '| Wake-ups while idle, all threads, 33 to %d s after start | %.1f /s | %.1f /s (minimal window with a 250 ms timer) | %s | 4 /s |\n' $((33 + seconds)) "$wpl" "$wml" "$(ratio "$wpl" "$wml")"
 printf '| Grid press to first frames of the track in the output | %.1f ms | | | < 50 ms |\n' "$re"
 for b in BM_ModeWhilePlaying:'CdAudioDevice::Mode(' BM_PositionWhilePlaying:'CdAudioDevice::Position('; do
   n=$(instructions_per_call "$build/bench/device_bench" "${b%%:*}" "${b#*:}" | head -n1 || true)

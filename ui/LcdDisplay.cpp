@@ -85,6 +85,8 @@ void TLCD_DISPLAY::createControls() {
     LB_TRACK->setAlignment(Qt::AlignRight | Qt::AlignTop);
     LB_TIME = makeLabel(Panel2, {316, 15}, {59, 17}, "", kNavy, 16, false, false);
     LB_TIME->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // The fields that change while playing paint the lime under them themselves.
+    for (TLabel *field : {LB_NAME, LB_TRACK, LB_TIME}) field->setFace(kLime);
 
     PA_TITLE = makeSmallPanel(Panel1, 6, 41, tr("タイトル表示の変更"));
     PA_REMEIN = makeSmallPanel(Panel1, 50, 41, tr("時間表示の変更"));

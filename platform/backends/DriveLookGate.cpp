@@ -60,4 +60,9 @@ std::string DriveLookGate::operator()() {
     return m_look();
 }
 
+int DriveLookGate::quietUntilReadable() const {
+    if (!m_looked || !m_changes.watching() || std::chrono::steady_clock::now() < m_lookUntil) return -1;
+    return m_changes.descriptor();
+}
+
 } // namespace platform

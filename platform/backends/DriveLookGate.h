@@ -22,6 +22,8 @@ public:
     // the modification time the first call is always true.
     bool changed();
     bool watching() const { return m_fd >= 0; }
+    // The inotify descriptor (readable once something has changed), or -1.
+    int descriptor() const { return m_fd; }
 
 private:
     bool drainEvents();
@@ -45,6 +47,9 @@ public:
     // The default drive's node from the look, or empty when the look found none or did not run.
     std::string operator()();
     bool watching() const { return m_changes.watching(); }
+    // While no look is due until the folder changes (after the first look and past the settling
+    // time, with inotify): the descriptor that becomes readable when it does; -1 otherwise.
+    int quietUntilReadable() const;
 
 private:
     FolderChanges m_changes;

@@ -11,6 +11,8 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <poll.h>
+#include <utility>
 
 namespace platform {
 
@@ -56,6 +58,10 @@ struct ExtractionChannel {
     Snapshot snapshot;
     bool quit = false;
     bool done = false;
+    // While the worker sleeps until its source's descriptor becomes readable: that descriptor;
+    // the UI's status calls glance at it and set lookNow to wake the worker for a look.
+    int quietFd = -1;
+    bool lookNow = false;
 };
 
 namespace {
@@ -127,6 +133,8 @@ private:
     std::string m_failure;      // the source's reason when it says it cannot be used
     Clock::time_point m_softDoorCloses;
     Clock::time_point m_nextPoll;
+    int m_quietFd = -1;     // the source's, while it has nothing to find until it becomes readable
+    bool m_lookNow = false; // the UI saw the quiet descriptor readable
 };
 
 void Engine::run() {
@@ -143,7 +151,7 @@ void Engine::run() {
                 m_softDoorOpen = false;
                 refreshMedia();
             }
-            if (now >= m_nextPoll) refreshMedia();
+            if (now >= m_nextPoll || std::exchange(m_lookNow, false)) refreshMedia();
             if (m_state == DriveState::Playing) playStep();
         }
         publish();
@@ -154,12 +162,23 @@ void Engine::run() {
 std::optional<Command> Engine::nextCommand() {
     std::unique_lock lock(m_channel->mutex);
     // While playing, the output's blocking write paces the loop; otherwise sleep until a command,
-    // the next look at the disc, or the software door's closing.
+    // the next look at the disc, or the software door's closing. With no drive and a quiet source
+    // there is no next look: sleep until a command or the UI's word that the source's descriptor
+    // has become readable.
     if (m_state != DriveState::Playing) {
-        Clock::time_point until = m_nextPoll;
-        if (m_softDoorOpen) until = std::min(until, m_softDoorCloses);
-        m_channel->wake.wait_until(lock, until,
-                                   [this] { return !m_channel->commands.empty() || m_channel->quit; });
+        const auto woken = [this] {
+            return !m_channel->commands.empty() || m_channel->quit || m_channel->lookNow;
+        };
+        m_channel->quietFd = m_softDoorOpen ? -1 : m_quietFd;
+        if (m_channel->quietFd >= 0) {
+            m_channel->wake.wait(lock, woken);
+        } else {
+            Clock::time_point until = m_nextPoll;
+            if (m_softDoorOpen) until = std::min(until, m_softDoorCloses);
+            m_channel->wake.wait_until(lock, until, woken);
+        }
+        m_channel->quietFd = -1;
+        m_lookNow = std::exchange(m_channel->lookNow, false);
     }
     if (m_channel->quit || m_channel->commands.empty()) return std::nullopt;
     Command command = m_channel->commands.front();
@@ -319,6 +338,7 @@ void Engine::refreshMedia() {
     TableOfContents toc;
     MediaState media = m_source->poll(toc);
     m_failure = media == MediaState::NoDrive ? m_source->failure() : std::string();
+    m_quietFd = media == MediaState::NoDrive ? m_source->quietUntilReadable() : -1;
     if (media != MediaState::Ready) {
         if (m_state != DriveState::Stopped) halt(DriveState::Stopped);
         m_media = media;
@@ -452,7 +472,19 @@ void ExtractionDrive::close() {
 DriveStatus ExtractionDrive::status() const {
     if (!m_channel) return {DriveState::NoDrive, 0};
     std::lock_guard lock(m_channel->mutex);
+    wakeWorkerOnNews();
     return {m_channel->snapshot.state, m_channel->snapshot.sector};
+}
+
+// The worker sleeps while only its source's descriptor can bring news (no drive plugged in); a
+// glance at the descriptor, which never blocks, wakes it when there is some. The source, and with
+// it the descriptor, lives while the drive is open. Channel locked.
+void ExtractionDrive::wakeWorkerOnNews() const {
+    if (m_channel->quietFd < 0 || m_channel->lookNow) return;
+    pollfd watch{m_channel->quietFd, POLLIN, 0};
+    if (::poll(&watch, 1, 0) == 0) return;
+    m_channel->lookNow = true;
+    m_channel->wake.notify_all();
 }
 
 std::string ExtractionDrive::failure() const {

@@ -32,7 +32,8 @@ struct ExtractionChannel;
 // nothing. Set it before any drive opens.
 void setPlayStartObserver(void (*observer)());
 // Called on a drive's worker thread when it first reports a disc ready after none was (at open, or
-// when a door closes on a disc), for measuring the delay from a disc to its titles on screen.
+// when a door closes on a disc): the program's poll looks at the disc at once, and the delay from
+// a disc to its titles on screen is measured from here.
 void setDiscReadyObserver(void (*observer)());
 
 class ExtractionDrive : public CdDrive {
@@ -60,6 +61,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_channel != nullptr; }
     std::string failure() const override;
+    // Also wakes a worker that sleeps with no drive plugged in when the device folder has changed.
     DriveStatus status() const override;
     TableOfContents toc() const override;
     bool canEject() const override { return isOpen(); }
@@ -71,6 +73,8 @@ public:
     bool eject() override;
 
 private:
+    void wakeWorkerOnNews() const;
+
     SourceMaker m_makeSource;
     std::shared_ptr<AudioOutput> m_output;
     Options m_options;

@@ -27,9 +27,11 @@ constexpr auto kSettleAfterDevChange = std::chrono::seconds(30);
 
 HotPlugSource::Finder systemFinder() {
     auto gate = std::make_shared<DriveLookGate>("/dev", &HotPlugSource::defaultDrive, kSettleAfterDevChange);
-    return {[gate] { return (*gate)(); }, &nodeIdentity, [](const std::string &path, std::string &reason) {
+    return {[gate] { return (*gate)(); }, &nodeIdentity,
+            [](const std::string &path, std::string &reason) {
                 return std::shared_ptr<SectorSource>(CdioSource::create(path, reason));
-            }};
+            },
+            [gate] { return gate->quietUntilReadable(); }};
 }
 
 } // namespace
@@ -65,6 +67,11 @@ MediaState HotPlugSource::poll(TableOfContents &toc) {
     MediaState state = m_drive->poll(toc);
     if (state == MediaState::NoDrive) letGo();
     return state;
+}
+
+int HotPlugSource::quietUntilReadable() const {
+    if (m_drive || !m_finder.quietUntilReadable) return -1;
+    return m_finder.quietUntilReadable();
 }
 
 bool HotPlugSource::read(int lsn, int count, uint8_t *out) { return m_drive && m_drive->read(lsn, count, out); }

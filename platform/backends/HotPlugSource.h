@@ -25,6 +25,9 @@ public:
         std::function<std::string(const std::string &path)> identify;
         // A source for the drive at `path`, or null with a reason for the user.
         std::function<std::shared_ptr<SectorSource>(const std::string &path, std::string &reason)> open;
+        // A descriptor that becomes readable when a look may find something new, while a look
+        // would find nothing; -1 (or no function) while looks are due.
+        std::function<int()> quietUntilReadable = {};
     };
 
     // `drive`, found at `path` before start, may be null: then the first poll looks.
@@ -44,6 +47,7 @@ public:
     bool eject() override;
     MediaState knownAtStart(TableOfContents &) const override { return MediaState::NoDisc; }
     std::string name() const override { return "the system's CD drive"; }
+    int quietUntilReadable() const override;
 
 private:
     void look();

@@ -45,6 +45,10 @@ public:
     // Asks a poll() that takes long (a rip's files being measured) to give up: the drive is closing
     // and uses the source no more. Any thread.
     virtual void cancel() {}
+    // While the source has nothing new to find until this descriptor becomes readable (a watch on
+    // the device folder while no drive is plugged in), the descriptor, so that the worker need not
+    // look every second; -1 while it needs its regular looks. Worker thread.
+    virtual int quietUntilReadable() const { return -1; }
     // One line for the user, e.g. "/dev/sr0" or "disc image album.cue". Any thread.
     virtual std::string name() const = 0;
 };

@@ -18,6 +18,10 @@
 #include <mutex>
 #include <thread>
 
+#include <unistd.h>
+
+#include <unistd.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -205,6 +209,43 @@ TEST(HotPlugSource, LooksAtMostOncePerInterval) {
     EXPECT_GE(looks, 2);
     EXPECT_LE(looks, elapsed / 100ms + 1);
     EXPECT_EQ(drive.status().state, platform::DriveState::NoDrive);
+}
+
+// With no drive and nothing to find until the device folder changes, the worker sleeps instead of
+// waking every poll interval; the window's poll, glancing at the folder's watch, wakes it for a
+// look once something has changed there (here a pipe stands for the watch).
+TEST(HotPlugSource, SleepsWithNoDriveUntilTheWatchedFolderChanges) {
+    PluggableDrive pluggable;
+    int watch[2];
+    ASSERT_EQ(::pipe(watch), 0);
+    platform::HotPlugSource::Finder finder = pluggable.finder();
+    finder.quietUntilReadable = [&] { return watch[0]; };
+    platform::ExtractionDrive drive(
+        [&](std::string &) { return std::make_shared<platform::HotPlugSource>(finder, nullptr, "", 10ms); },
+        std::make_shared<platform::NullOutput>(1.0), platform::ExtractionDrive::Options{.pollMs = 10});
+    std::string reason;
+    ASSERT_TRUE(drive.open(reason));
+    const auto waitForLooks = [&](int looks) {
+        for (int i = 0; i < 200 && pluggable.looks() < looks; ++i) {
+            drive.status();
+            std::this_thread::sleep_for(10ms);
+        }
+    };
+    waitForLooks(1);
+    std::this_thread::sleep_for(300ms); // thirty poll intervals
+    EXPECT_EQ(drive.status().state, platform::DriveState::NoDrive);
+    EXPECT_EQ(pluggable.looks(), 1);
+
+    pluggable.plugIn();
+    ASSERT_EQ(::write(watch[1], "x", 1), 1);
+    waitForLooks(2);
+    EXPECT_EQ(pluggable.looks(), 2);
+    for (int i = 0; i < 200 && drive.status().state == platform::DriveState::NoDrive; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_NE(drive.status().state, platform::DriveState::NoDrive);
+    drive.close();
+    ::close(watch[0]);
+    ::close(watch[1]);
 }
 
 } // namespace

@@ -40,4 +40,21 @@ TEST(TimerTicks, NoTickAfterSwitchingOff) {
     EXPECT_EQ(ticks, 1);
 }
 
+// A disc that comes ready asks for a tick at once: it runs from the event queue long before the
+// timer's own interval, only while the timer is on, and leaves the timer's rhythm as it was.
+TEST(TimerTicks, TickSoonRunsOneTickAheadOnlyWhileOn) {
+    TTimer timer;
+    timer.setInterval(60000);
+    int ticks = 0;
+    timer.OnTimer = [&] { ++ticks; };
+    timer.tickSoon();
+    WaitMs(20);
+    EXPECT_EQ(ticks, 0);
+    timer.setEnabled(true);
+    timer.tickSoon();
+    WaitMs(20);
+    EXPECT_EQ(ticks, 1);
+    timer.setEnabled(false);
+}
+
 }  // namespace

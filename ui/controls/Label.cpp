@@ -33,6 +33,12 @@ void TLabel::setTransparent(bool transparent) {
     update();
 }
 
+void TLabel::setFace(const QColor &face) {
+    m_face = face;
+    setAttribute(Qt::WA_OpaquePaintEvent, face.isValid());
+    update();
+}
+
 void TLabel::setFontColor(const QColor &color) {
     m_fontColor = color;
     update();
@@ -61,10 +67,30 @@ void TLabel::changeEvent(QEvent *event) {
 
 void TLabel::paintEvent(QPaintEvent *) {
     QPainter painter(this);
-    if (!m_transparent) painter.fillRect(rect(), m_color);
+    if (!m_transparent)
+        painter.fillRect(rect(), m_color);
+    else if (m_face.isValid())
+        painter.fillRect(rect(), m_face);
     painter.setFont(font());
     painter.setPen(m_fontColor);
-    painter.drawText(rect(), static_cast<int>(m_alignment | Qt::TextSingleLine), m_text);
+    drawCaption(painter);
+}
+
+// A caption at the top, left or right, is drawn at its baseline: the same pixels as a text laid
+// out in the label's rectangle, without the line layout that each new text of the title line
+// would cost on every marquee step.
+void TLabel::drawCaption(QPainter &painter) {
+    const Qt::Alignment horizontal = m_alignment & Qt::AlignHorizontal_Mask;
+    const bool plain = (m_alignment & Qt::AlignVertical_Mask) == Qt::AlignTop &&
+                       (horizontal == Qt::AlignLeft || horizontal == Qt::AlignRight);
+    if (!plain) {
+        painter.drawText(rect(), static_cast<int>(m_alignment | Qt::TextSingleLine), m_text);
+        return;
+    }
+    const QFontMetrics metrics(font());
+    const int left = horizontal == Qt::AlignLeft ? 0 : width() - metrics.horizontalAdvance(m_text);
+    painter.setClipRect(rect());
+    painter.drawText(QPoint(left, metrics.ascent()), m_text);
 }
 
 void TLabel::mousePressEvent(QMouseEvent *event) { m_click.press(event); }

@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QWidget>
-
 #include <string>
 
 // A one-line text label. Its caption is a title (platform/TitleEncoding.h), decoded only for drawing. With
@@ -19,6 +18,10 @@ public:
     QColor Color() const { return m_color; }
     void setColor(const QColor &color);  // background; transparent until set
     void setTransparent(bool transparent);
+    // The colour of the plain face that a transparent label lies on, wholly inside it: the label
+    // paints that face under its text itself, so that a change of its text repaints the label
+    // alone and not the panels and window beneath it.
+    void setFace(const QColor &face);
     QColor FontColor() const { return m_fontColor; }
     void setFontColor(const QColor &color);
     void setAlignment(Qt::Alignment alignment);
@@ -41,11 +44,13 @@ protected:
 
 private:
     void fitToText();
+    void drawCaption(QPainter &painter);
 
     std::string m_caption;
     QString m_text;
     QColor m_color;
     bool m_transparent = true;
+    QColor m_face;  // invalid: the parent paints what lies under the label
     QColor m_fontColor = Qt::black;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
     bool m_autoSize = false;

@@ -20,6 +20,10 @@ void TTimer::setEnabled(bool enabled) {
 
 void TTimer::setInterval(int ms) { m_timer.setInterval(ms); }
 
+void TTimer::tickSoon() {
+    if (m_enabled && !s_held) post();
+}
+
 void TTimer::post() { QMetaObject::invokeMethod(this, &TTimer::deliver, Qt::QueuedConnection); }
 
 void TTimer::deliver() {

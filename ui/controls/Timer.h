@@ -22,6 +22,10 @@ public:
 
     std::function<void()> OnTimer;
 
+    // Runs one tick soon, from the event queue, ahead of the timer's own (which keeps its
+    // rhythm); nothing while the timer is off or held. UI thread only.
+    void tickSoon();
+
     // Tests drive ticks themselves: while held, no timer runs on the wall clock.
     static void holdAllTimers(bool hold);
 
