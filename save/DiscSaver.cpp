@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <zlib.h>
@@ -44,6 +45,11 @@ QString errorText(int error) {
 
 uint32_t crcOf(uint32_t crc, const uint8_t *bytes, std::size_t size) {
     return static_cast<uint32_t>(crc32(crc, bytes, static_cast<uInt>(size)));
+}
+
+// A file system that does not know the flag (FUSE: sshfs, gvfs, ntfs-3g, bindfs) refuses it thus.
+bool flagUnknown(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 // Why a save stopped early.
@@ -74,6 +80,25 @@ struct Job {
 };
 
 } // namespace
+
+bool renameNoReplace(const char *from, const char *to, int (*linkFile)(const char *, const char *)) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (!flagUnknown(errno)) return false;
+    // A second name fails when the name is taken, as the flag would; then the temporary one goes.
+    if (linkFile(from, to) == 0) {
+        ::unlink(from);
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // No links either (some FUSE file systems, vfat): look first. Only another program making the
+    // same name in the moment between could still be replaced.
+    struct stat there {};
+    if (::lstat(to, &there) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && ::rename(from, to) == 0;
+}
 
 struct DiscSaver::Run {
     SaveOptions options;
@@ -414,10 +439,9 @@ std::optional<Stop> DiscSaver::Run::finishJob(Job &job, TrackResult &result, boo
     job.fd = -1;
     const QString final = QDir(plan.albumFolder).filePath(job.track.fileName);
     const QByteArray from = QFile::encodeName(job.tempPath), to = QFile::encodeName(final);
-    const int renamed =
-        options.overwrite ? ::rename(from.constData(), to.constData())
-                          : renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
-    if (renamed != 0) {
+    const bool renamed = options.overwrite ? ::rename(from.constData(), to.constData()) == 0
+                                           : renameNoReplace(from.constData(), to.constData());
+    if (!renamed) {
         const int error = errno;
         dropJob(job);
         if (error == EEXIST)

@@ -250,6 +250,47 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
     }
 }
 
+// A FUSE file system (here bindfs) refuses the kernel's no-replace rename: a save there still
+// finishes; the file is moved, and a file that is there kept, also where a second name is refused.
+TEST_F(DiscSaverTest, ASaveFinishesOnAFuseFileSystemWithoutReplacingAnything) {
+    const QString below = m_dir.filePath("below"), mount = m_dir.filePath("mount");
+    QDir().mkpath(below);
+    QDir().mkpath(mount);
+    if (QProcess::execute("bindfs", {below, mount}) != 0) GTEST_SKIP() << "bindfs cannot mount here";
+    struct Unmount {
+        QString mount;
+        ~Unmount() { QProcess::execute("fusermount", {"-u", mount}); }
+    } unmount{mount};
+
+    SaveOptions options;
+    options.source = writeDisc(m_dir.path(), false);
+    options.folder = mount;
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}, QDir::Files).size(), 5);
+    EXPECT_TRUE(QDir(result.albumFolder).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
+
+    using Link = int (*)(const char *, const char *);
+    const Link refused = [](const char *, const char *) {
+        errno = EPERM;
+        return -1;
+    };
+    for (const Link linkFile : {Link(::link), refused}) {
+        const QString from = mount + "/new", to = mount + "/old";
+        writeFile(from, "new");
+        writeFile(to, "the user's");
+        EXPECT_FALSE(renameNoReplace(QFile::encodeName(from), QFile::encodeName(to), linkFile));
+        EXPECT_EQ(errno, EEXIST);
+        EXPECT_EQ(readFile(to), "the user's");
+        QFile::remove(to);
+        EXPECT_TRUE(renameNoReplace(QFile::encodeName(from), QFile::encodeName(to), linkFile));
+        EXPECT_EQ(readFile(to), "new");
+        EXPECT_FALSE(QFile::exists(from));
+        QFile::remove(to);
+    }
+}
+
 // A drive in memory: the pattern disc, with sectors that read differently on every read, sectors
 // that differ on the first read only, sectors that never read, and a disc that is taken out after
 // some reads.
