@@ -252,8 +252,8 @@ private:
     std::shared_ptr<SaveCheck> m_check;
 };
 
-// File names as the save makes them: '/' and control characters replaced, no leading dot, trimmed
-// to `maxBytes` bytes of UTF-8 without splitting a character; never empty. Pure.
+// File names as the save makes them: '/', '\', '"' and control characters replaced, no leading
+// dot, trimmed to `maxBytes` bytes of UTF-8 without splitting a character; never empty. Pure.
 QString safeFileName(const QString &name, int maxBytes = 255);
 
 // Gives file `from` the name `to` unless something has that name already (false, errno EEXIST);

@@ -66,7 +66,8 @@ QString hex(uint32_t value) {
 QString safeFileName(const QString &name, int maxBytes) {
     QString safe;
     for (const QChar c : name) {
-        if (c == '/' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+        // The player's sheet reader takes a backslash for a folder separator as well.
+        if (c == '/' || c == '\\' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
             safe += '_';
         else
             safe += c;

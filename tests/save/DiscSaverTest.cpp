@@ -236,6 +236,7 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
         QString safe;
     } rows[] = {
         {"AC/DC", 255, "AC_DC"},
+        {"x\\y \"z\"", 255, "x_y _z_"}, // a sheet names its files in quotes, and reads a backslash as '/'
         {"a\nb\tc" + QString(QChar(0)) + "d", 255, "a_b_c_d"},
         {"..hidden", 255, "hidden"},
         {" . ", 255, "_"},
