@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -50,6 +51,21 @@ uint32_t crcOf(uint32_t crc, const uint8_t *bytes, std::size_t size) {
 // A file system that does not know the flag (FUSE: sshfs, gvfs, ntfs-3g, bindfs) refuses it thus.
 bool flagUnknown(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// Removes the temporary files that saves of this program left in `folder` when they were killed:
+// those named as a save names them, by a process that is no longer there. Nothing else is touched.
+void removeLeftovers(const QString &folder) {
+    static const QRegularExpression name(R"(^\.tunewick-save-(\d+)-(side)?\d+\.part$)");
+    const QDir dir(folder);
+    for (const QString &file : dir.entryList({".tunewick-save-*.part"}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = name.match(file);
+        bool number = false;
+        const pid_t pid = match.hasMatch() ? match.captured(1).toInt(&number) : 0;
+        if (!number || pid <= 0 || pid == getpid()) continue;
+        if (::kill(pid, 0) == -1 && errno == ESRCH && !QFileInfo(dir.filePath(file)).isSymLink())
+            QFile::remove(dir.filePath(file));
+    }
 }
 
 // Why a save stopped early.
@@ -208,6 +224,7 @@ std::optional<Stop> DiscSaver::Run::prepare() {
     }
     if (options.completeMetadata) options.completeMetadata(opened.layout, options.metadata);
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
+    removeLeftovers(plan.albumFolder);
     if (!options.overwrite) {
         const QStringList existing = existingFiles(opened.layout, options.metadata, options.folder);
         if (!existing.isEmpty())
