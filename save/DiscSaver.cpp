@@ -1,5 +1,6 @@
 #include "save/DiscSaver.h"
 
+#include "platform/GuardFolder.h"
 #include "platform/backends/SectorSource.h"
 #include "save/FlacFile.h"
 #include "save/SavePlan.h"
@@ -173,10 +174,12 @@ struct DiscSaver::Run {
 // --- the lock: one save at a time per user -------------------------------------------------------
 
 bool DiscSaver::Run::lock() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    const QString path = QDir(folder).filePath(QString("cd-tunewick32-save-%1.lock").arg(getuid()));
-    lockFd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // In a folder of the user's own: at a name any user could make first, another user could hold
+    // the lock and stop every save.
+    const QByteArray folder = guardFolder();
+    if (folder.isEmpty()) return true; // no lock file to be had: the save goes on unguarded
+    const QByteArray path = folder + "/cd-tunewick32-save-" + QByteArray::number(getuid()) + ".lock";
+    lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd < 0) return true; // no lock file to be had: the save goes on unguarded
     if (flock(lockFd, LOCK_EX | LOCK_NB) == 0) return true;
     ::close(lockFd);

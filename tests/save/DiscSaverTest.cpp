@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
+#include <sys/file.h>
 #include <sys/resource.h>
 
 namespace save {
@@ -574,6 +575,24 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
             EXPECT_FALSE(QFile::exists(album + "/Disc.cue"));
         }
     }
+
+    // A lock that another user made first, where a runtime folder that is not the user's own would
+    // have put it, stops no save.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QString open = m_dir.filePath("open-to-all");
+    QDir().mkpath(open);
+    QFile::setPermissions(open, QFileDevice::Permissions(0x7777));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
+    QFile squatted(open + QString("/cd-tunewick32-save-%1.lock").arg(getuid()));
+    ASSERT_TRUE(squatted.open(QIODevice::WriteOnly));
+    ASSERT_EQ(flock(squatted.handle(), LOCK_EX | LOCK_NB), 0);
+    SaveOptions options;
+    options.source = sheet;
+    options.folder = m_dir.filePath("squatted");
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
 }
 
 } // namespace
