@@ -894,6 +894,10 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <source>AccurateRip の応答を受け取れませんでした (HTTP %1)</source>
         <translation>Could not get the answer of AccurateRip (HTTP %1)</translation>
     </message>
+    <message>
+        <source>AccurateRip の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)</source>
+        <translation>AccurateRip&apos;s redirect was not followed (HTTP %1: to another host, or too many redirects)</translation>
+    </message>
 </context>
 <context>
     <name>platform</name>
