@@ -1300,5 +1300,9 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <source>  ギャップ: %1 (前のファイルの終わりに保存)</source>
         <translation>  Gap: %1 (saved at the end of the file before)</translation>
     </message>
+    <message>
+        <source>データトラックなので保存しません</source>
+        <translation>a data track, not saved</translation>
+    </message>
 </context>
 </TS>

@@ -436,7 +436,12 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     EXPECT_TRUE(decoded(result.tracks[0].file) == bytesOf(0, 300));
     EXPECT_TRUE(decoded(result.tracks[2].file) == bytesOf(600, 900));
     EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}).size(), 2);
-    EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("トラック 2 はデータトラック"));
+    const QString log = QString::fromUtf8(readFile(result.logFile));
+    EXPECT_TRUE(log.contains("トラック 2 はデータトラック"));
+    // The data track's entry claims no copy and no failure.
+    const QString entry = log.section("トラック 02\n", 1).section("トラック 03\n", 0, 0);
+    EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
+    EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした")) << entry.toStdString();
 }
 
 // A rip of the disc (its audio raw or as FLAC), opened and measured, whose audio file is then cut
