@@ -132,6 +132,7 @@ struct DiscSaver::Run {
     std::vector<TrackResult> results;
     std::vector<std::unique_ptr<TrackSink>> sinks;
     bool hiddenWritten = false;
+    QStringList madeFolders;    // folders made for the files, the deepest first
     bool awaitingCheck = false; // the files are written; the check's notes are awaited (caller's thread)
     int lockFd = -1;
     qint64 framesDone = 0;
@@ -164,6 +165,7 @@ struct DiscSaver::Run {
     std::optional<Stop> writeSide(const QString &name, const QByteArray &bytes);
     void reportProgress(int track, qint64 trackDone, qint64 trackTotal);
     void end(Outcome outcome, const QString &message, const QStringList &existing = {});
+    void noteFoldersToMake();
     void conclude();
     void addDataTracks();
     void writeLog(const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck);
@@ -234,6 +236,7 @@ std::optional<Stop> DiscSaver::Run::prepare() {
             return Stop{Outcome::FilesExist,
                         tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
     }
+    noteFoldersToMake();
     if (!QDir().mkpath(plan.albumFolder) ||
         access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
         return Stop{Outcome::Unwritable, tr("フォルダー %1 に書き込めません").arg(plan.albumFolder)};
@@ -253,7 +256,20 @@ std::optional<Stop> DiscSaver::Run::prepare() {
     return std::nullopt;
 }
 
+// The album folder, and the artist's above it, that this save makes: a save that writes nothing
+// takes them away again. The folder the user chose stays.
+void DiscSaver::Run::noteFoldersToMake() {
+    const QString top = QDir::cleanPath(QFileInfo(options.folder).absoluteFilePath());
+    for (QFileInfo folder(plan.albumFolder); !folder.exists() && folder.absoluteFilePath() != top;
+         folder = QFileInfo(folder.absolutePath())) {
+        madeFolders << folder.absoluteFilePath();
+        if (folder.absoluteFilePath() == folder.absolutePath()) break; // the root
+    }
+}
+
 void DiscSaver::Run::end(Outcome outcome, const QString &message, const QStringList &existing) {
+    for (const QString &folder : madeFolders) // the deepest first; only an empty folder goes
+        if (!QDir().rmdir(folder)) break;
     unlock();
     SaveResult result;
     result.outcome = outcome;

@@ -581,6 +581,28 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
         }
     }
 
+    // A save that ends with nothing written (cancelled, or its saver gone as the program quits)
+    // takes away the album and artist folders it made, and only those.
+    for (const bool quit : {false, true}) {
+        SaveOptions options;
+        options.source = sheet;
+        options.folder = m_dir.filePath(quit ? "quit" : "cancel");
+        options.metadata.albumArtist = "Artist";
+        QDir().mkpath(options.folder);
+        {
+            DiscSaver saver;
+            QSignalSpy finished(&saver, &DiscSaver::finished);
+            ASSERT_TRUE(saver.start(options));
+            if (!quit) {
+                saver.cancel();
+                ASSERT_TRUE(finished.wait(60000));
+                EXPECT_EQ(finished.first().first().value<SaveResult>().outcome, Outcome::Cancelled);
+            }
+        }
+        EXPECT_TRUE(QDir(options.folder).isEmpty()) << quit;
+        EXPECT_TRUE(QFileInfo::exists(options.folder));
+    }
+
     // A lock that another user made first, where a runtime folder that is not the user's own would
     // have put it, stops no save.
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
