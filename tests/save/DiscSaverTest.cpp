@@ -4,6 +4,7 @@
 #include "save/DiscSaver.h"
 
 #include "online/DiscId.h"
+#include "platform/backends/CdioSource.h"
 #include "platform/backends/RipSource.h"
 #include "platform/backends/SectorSource.h"
 #include "tests/platform/backends/TestDisc.h"
@@ -466,6 +467,20 @@ std::shared_ptr<platform::SectorSource> shrunkenRip(const QString &folder, bool 
     return rip;
 }
 
+// A disc image (.toc, read through libcdio) whose file loses its last 30 sectors after it was opened.
+std::shared_ptr<platform::SectorSource> shrunkenImage(const QString &folder) {
+    QDir().mkpath(folder + "/image");
+    writeFile(folder + "/image/disc.bin", bytesOf(0, kLeadOut));
+    writeFile(folder + "/image/disc.toc", "CD_DA\nTRACK AUDIO\nAUDIOFILE \"disc.bin\" 00:00:00 00:22:50\n");
+    std::string reason;
+    auto image = platform::CdioSource::create((folder + "/image/disc.toc").toStdString(), reason);
+    EXPECT_TRUE(image) << reason;
+    platform::TableOfContents opened; // the image is opened at its first look
+    EXPECT_EQ(image->poll(opened), platform::MediaState::Ready);
+    QFile(folder + "/image/disc.bin").resize(qint64(kLeadOut - 30) * kSectorBytes);
+    return image;
+}
+
 // A check whose answer is slow: Cancel then ends the save without it. Every file is written already,
 // so the save is whole and the log is written, without the check's notes.
 TEST_F(DiscSaverTest, CancelWhileTheCheckIsAwaitedWritesTheLogWithoutIt) {
@@ -505,7 +520,17 @@ TEST_F(DiscSaverTest, CancelWhileTheCheckIsAwaitedWritesTheLogWithoutIt) {
 // nothing the user had changed.
 TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
     const QString sheet = writeDisc(m_dir.path(), false);
-    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, CutShortFlac, Second };
+    enum Case {
+        FilesExist,
+        Unwritable,
+        DiskFull,
+        Cancel,
+        DiscOut,
+        CutShort,
+        CutShortFlac,
+        CutShortImage,
+        Second
+    };
     struct Row {
         Case what;
         Outcome outcome;
@@ -517,6 +542,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
                           {DiscOut, Outcome::DiscRemoved},
                           {CutShort, Outcome::SourceCutShort},
                           {CutShortFlac, Outcome::SourceCutShort},
+                          {CutShortImage, Outcome::SourceCutShort},
                           {Second, Outcome::AnotherSave}}) {
         SCOPED_TRACE(static_cast<int>(row.what));
         const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
@@ -541,6 +567,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
         }
         if (row.what == CutShort || row.what == CutShortFlac) // the rip's file shrinks after it was opened
             options.sectorSource = shrunkenRip(folder, row.what == CutShortFlac);
+        if (row.what == CutShortImage) options.sectorSource = shrunkenImage(folder);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit before = limit;
