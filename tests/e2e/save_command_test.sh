@@ -25,6 +25,7 @@ unset LANGUAGE LC_ALL LC_MESSAGES LANG
 save() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform "$program" --save "$@"; }
 # Every FLAC file in folder $1 decodes whole; no temporary file is left.
 all_whole() {
+  [ -d "$1" ] || return 0 # a save that wrote nothing takes away the folder it made
   for f in "$1"/*.flac; do [ -e "$f" ] || continue; flac -t -s "$f" || fail "$f is not whole"; done
   ! ls -A "$1" | grep -q '\.part$' || fail "a temporary file was left in $1"
 }
@@ -73,7 +74,8 @@ wait "$saving" || true
 for f in "$work"/killed/*/*.flac; do [ -e "$f" ] || continue; flac -t -s "$f" || fail "a killed save left $f incomplete"; done
 # The next save into the folder removes what the killed one left, and only that: not a file of a
 # save that still runs (the player's process stands in for one), nor a file named otherwise.
-killed_album="$work/killed/$(ls "$work/killed")"
+killed_album="$work/killed/不明なディスク" # the disc has no title
+mkdir -p "$killed_album"
 ls -A "$killed_album" | grep -q '^\.tunewick-save-.*\.part$' || echo "note: the killed save left no temporary file"
 touch "$killed_album/.tunewick-save-$saving-side7.part" "$killed_album/.tunewick-save-$player-3.part" \
   "$killed_album/.tunewick-save-$saving-3.part.keep" "$killed_album/01 トラック 01.flac"
