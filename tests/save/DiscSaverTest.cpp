@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <atomic>
@@ -225,6 +226,20 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
+
+        // The saved rip saved again keeps its layout: track 3's gap, whose INDEX 00 is in the file
+        // before its INDEX 01's, included.
+        SaveOptions again;
+        again.source = album + "/盤_Disc.cue";
+        again.folder = options.folder + "-again";
+        DiscSaver resaver;
+        const SaveResult resaved = save(resaver, again);
+        ASSERT_EQ(resaved.outcome, Outcome::Ok) << resaved.message.toStdString();
+        const auto indexLines = [](const QString &sheet) {
+            return sheet.split('\n').filter(QRegularExpression("^ *(INDEX|PREGAP|FILE) "));
+        };
+        EXPECT_EQ(indexLines(QString::fromUtf8(readFile(resaved.cueFile))).join('\n').toStdString(),
+                  indexLines(cue).join('\n').toStdString());
     }
 }
 
