@@ -53,13 +53,6 @@ private:
     QByteArray m_socketPath;
 };
 
-// A folder that only this user can enter: nobody else can put a file or a socket in it.
-bool isPrivateFolder(const QByteArray &path, bool followLink) {
-    struct stat info {};
-    const int result = followLink ? ::stat(path.constData(), &info) : ::lstat(path.constData(), &info);
-    return result == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
-}
-
 // A file name of `name`'s own: letters that need no quoting, and short enough for a socket address.
 QByteArray fileStem(const QString &name) {
     QByteArray stem = name.toUtf8();
@@ -154,14 +147,6 @@ uid_t socketPeerUid(int fd) {
     socklen_t size = sizeof credentials;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return static_cast<uid_t>(-1);
     return credentials.uid;
-}
-
-QByteArray guardFolder() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime, true)) return runtime;
-    const QByteArray own = "/tmp/cd-tunewick32-" + QByteArray::number(::getuid());
-    ::mkdir(own.constData(), 0700);
-    return isPrivateFolder(own, false) ? own : QByteArray();
 }
 
 QByteArray guardSocketPath(const QByteArray &folder, const QString &name) {

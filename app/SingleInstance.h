@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/GuardFolder.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -25,9 +27,6 @@ public:
     static bool handOver(const QString &name, const QByteArray &message);
 };
 
-// The folder of the guards' lock files and sockets: $XDG_RUNTIME_DIR when it is the user's own
-// private folder, else a private folder of our own under /tmp. Empty when neither can be had.
-QByteArray guardFolder();
 // The socket of guard `name` in `folder`.
 QByteArray guardSocketPath(const QByteArray &folder, const QString &name);
 // The answer of the running player to a message it took.

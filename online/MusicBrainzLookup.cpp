@@ -27,6 +27,8 @@ const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合�
 const char *const kArNoAnswer = QT_TRANSLATE_NOOP("online", "AccurateRip が時間内に応答しませんでした");
 const char *const kArNoConnection = QT_TRANSLATE_NOOP("online", "AccurateRip に接続できませんでした");
 const char *const kArTooBig = QT_TRANSLATE_NOOP("online", "AccurateRip の応答が大きすぎます");
+const char *const kArRedirected =
+    QT_TRANSLATE_NOOP("online", "AccurateRip の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)");
 const char *const kArBadAnswer = QT_TRANSLATE_NOOP("online", "AccurateRip の応答を受け取れませんでした (HTTP %1)");
 
 // An AccurateRip answer is 13 bytes a response and 9 a track: a few KB even for a disc of 99 tracks
@@ -37,7 +39,10 @@ AccurateRipAnswer accurateRipAnswerOf(const ServiceAnswer &reply) {
     const auto noAnswer = [](const QString &note) { return AccurateRipAnswer{AccurateRipAnswer::NoAnswer, {}, note}; };
     switch (reply.outcome) {
     case ServiceAnswer::TimedOut: return noAnswer(QCoreApplication::translate("online", kArNoAnswer));
-    case ServiceAnswer::Refused: return noAnswer(QCoreApplication::translate("online", kArTooBig));
+    case ServiceAnswer::Refused:  // a redirect refused keeps its status; an answer cut off has none
+        return noAnswer(reply.status == 0
+                            ? QCoreApplication::translate("online", kArTooBig)
+                            : QCoreApplication::translate("online", kArRedirected).arg(reply.status));
     case ServiceAnswer::Unreachable: return noAnswer(QCoreApplication::translate("online", kArNoConnection));
     case ServiceAnswer::Answered: break;
     }

@@ -1,5 +1,6 @@
 #include "save/DiscSaver.h"
 
+#include "platform/GuardFolder.h"
 #include "platform/backends/SectorSource.h"
 #include "save/FlacFile.h"
 #include "save/SavePlan.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -20,6 +22,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <zlib.h>
@@ -44,6 +47,26 @@ QString errorText(int error) {
 
 uint32_t crcOf(uint32_t crc, const uint8_t *bytes, std::size_t size) {
     return static_cast<uint32_t>(crc32(crc, bytes, static_cast<uInt>(size)));
+}
+
+// A file system that does not know the flag (FUSE: sshfs, gvfs, ntfs-3g, bindfs) refuses it thus.
+bool flagUnknown(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// Removes the temporary files that saves of this program left in `folder` when they were killed:
+// those named as a save names them, by a process that is no longer there. Nothing else is touched.
+void removeLeftovers(const QString &folder) {
+    static const QRegularExpression name(R"(^\.tunewick-save-(\d+)-(side)?\d+\.part$)");
+    const QDir dir(folder);
+    for (const QString &file : dir.entryList({".tunewick-save-*.part"}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = name.match(file);
+        bool number = false;
+        const pid_t pid = match.hasMatch() ? match.captured(1).toInt(&number) : 0;
+        if (!number || pid <= 0 || pid == getpid()) continue;
+        if (::kill(pid, 0) == -1 && errno == ESRCH && !QFileInfo(dir.filePath(file)).isSymLink())
+            QFile::remove(dir.filePath(file));
+    }
 }
 
 // Why a save stopped early.
@@ -75,6 +98,25 @@ struct Job {
 
 } // namespace
 
+bool renameNoReplace(const char *from, const char *to, int (*linkFile)(const char *, const char *)) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (!flagUnknown(errno)) return false;
+    // A second name fails when the name is taken, as the flag would; then the temporary one goes.
+    if (linkFile(from, to) == 0) {
+        ::unlink(from);
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // No links either (some FUSE file systems, vfat): look first. Only another program making the
+    // same name in the moment between could still be replaced.
+    struct stat there {};
+    if (::lstat(to, &there) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && ::rename(from, to) == 0;
+}
+
 struct DiscSaver::Run {
     SaveOptions options;
     std::shared_ptr<SaveCheck> check;
@@ -90,6 +132,7 @@ struct DiscSaver::Run {
     std::vector<TrackResult> results;
     std::vector<std::unique_ptr<TrackSink>> sinks;
     bool hiddenWritten = false;
+    QStringList madeFolders;    // folders made for the files, the deepest first
     bool awaitingCheck = false; // the files are written; the check's notes are awaited (caller's thread)
     int lockFd = -1;
     qint64 framesDone = 0;
@@ -122,6 +165,7 @@ struct DiscSaver::Run {
     std::optional<Stop> writeSide(const QString &name, const QByteArray &bytes);
     void reportProgress(int track, qint64 trackDone, qint64 trackTotal);
     void end(Outcome outcome, const QString &message, const QStringList &existing = {});
+    void noteFoldersToMake();
     void conclude();
     void addDataTracks();
     void writeLog(const QStringList &discLines, const std::vector<TrackNote> &notesOfCheck);
@@ -132,10 +176,12 @@ struct DiscSaver::Run {
 // --- the lock: one save at a time per user -------------------------------------------------------
 
 bool DiscSaver::Run::lock() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty()) folder = QDir::tempPath();
-    const QString path = QDir(folder).filePath(QString("cd-tunewick32-save-%1.lock").arg(getuid()));
-    lockFd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // In a folder of the user's own: at a name any user could make first, another user could hold
+    // the lock and stop every save.
+    const QByteArray folder = guardFolder();
+    if (folder.isEmpty()) return true; // no lock file to be had: the save goes on unguarded
+    const QByteArray path = folder + "/cd-tunewick32-save-" + QByteArray::number(getuid()) + ".lock";
+    lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd < 0) return true; // no lock file to be had: the save goes on unguarded
     if (flock(lockFd, LOCK_EX | LOCK_NB) == 0) return true;
     ::close(lockFd);
@@ -183,12 +229,14 @@ std::optional<Stop> DiscSaver::Run::prepare() {
     }
     if (options.completeMetadata) options.completeMetadata(opened.layout, options.metadata);
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
+    removeLeftovers(plan.albumFolder);
     if (!options.overwrite) {
         const QStringList existing = existingFiles(opened.layout, options.metadata, options.folder);
         if (!existing.isEmpty())
             return Stop{Outcome::FilesExist,
                         tr("同じ名前のファイルが %1 個あるので保存しません").arg(existing.size()), existing};
     }
+    noteFoldersToMake();
     if (!QDir().mkpath(plan.albumFolder) ||
         access(QFile::encodeName(plan.albumFolder).constData(), W_OK) != 0)
         return Stop{Outcome::Unwritable, tr("フォルダー %1 に書き込めません").arg(plan.albumFolder)};
@@ -208,7 +256,20 @@ std::optional<Stop> DiscSaver::Run::prepare() {
     return std::nullopt;
 }
 
+// The album folder, and the artist's above it, that this save makes: a save that writes nothing
+// takes them away again. The folder the user chose stays.
+void DiscSaver::Run::noteFoldersToMake() {
+    const QString top = QDir::cleanPath(QFileInfo(options.folder).absoluteFilePath());
+    for (QFileInfo folder(plan.albumFolder); !folder.exists() && folder.absoluteFilePath() != top;
+         folder = QFileInfo(folder.absolutePath())) {
+        madeFolders << folder.absoluteFilePath();
+        if (folder.absoluteFilePath() == folder.absolutePath()) break; // the root
+    }
+}
+
 void DiscSaver::Run::end(Outcome outcome, const QString &message, const QStringList &existing) {
+    for (const QString &folder : madeFolders) // the deepest first; only an empty folder goes
+        if (!QDir().rmdir(folder)) break;
     unlock();
     SaveResult result;
     result.outcome = outcome;
@@ -414,10 +475,9 @@ std::optional<Stop> DiscSaver::Run::finishJob(Job &job, TrackResult &result, boo
     job.fd = -1;
     const QString final = QDir(plan.albumFolder).filePath(job.track.fileName);
     const QByteArray from = QFile::encodeName(job.tempPath), to = QFile::encodeName(final);
-    const int renamed =
-        options.overwrite ? ::rename(from.constData(), to.constData())
-                          : renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
-    if (renamed != 0) {
+    const bool renamed = options.overwrite ? ::rename(from.constData(), to.constData()) == 0
+                                           : renameNoReplace(from.constData(), to.constData());
+    if (!renamed) {
         const int error = errno;
         dropJob(job);
         if (error == EEXIST)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -251,9 +252,15 @@ private:
     std::shared_ptr<SaveCheck> m_check;
 };
 
-// File names as the save makes them: '/' and control characters replaced, no leading dot, trimmed
-// to `maxBytes` bytes of UTF-8 without splitting a character; never empty. Pure.
+// File names as the save makes them: '/', '\', '"' and control characters replaced, no leading
+// dot, trimmed to `maxBytes` bytes of UTF-8 without splitting a character; never empty. Pure.
 QString safeFileName(const QString &name, int maxBytes = 255);
+
+// Gives file `from` the name `to` unless something has that name already (false, errno EEXIST);
+// false with errno set when it cannot. Also on file systems that refuse the kernel's no-replace
+// rename: there through a second name (`linkFile`, link(2) but for tests) and, where even that is
+// refused, a look before the rename.
+bool renameNoReplace(const char *from, const char *to, int (*linkFile)(const char *, const char *) = ::link);
 
 } // namespace save
 

@@ -66,7 +66,8 @@ QString hex(uint32_t value) {
 QString safeFileName(const QString &name, int maxBytes) {
     QString safe;
     for (const QChar c : name) {
-        if (c == '/' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+        // The player's sheet reader takes a backslash for a folder separator as well.
+        if (c == '/' || c == '\\' || c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
             safe += '_';
         else
             safe += c;
@@ -246,8 +247,9 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
                      .arg(span.sectors);
         if (const int gap = span.firstOnDisc ? 0 : disc.gapOf(span.track); gap > 0)
             lines << DiscSaver::tr("  ギャップ: %1 (前のファイルの終わりに保存)").arg(msf(gap));
-        lines << DiscSaver::tr("  コピー CRC32: %1").arg(hex(result.crc));
-        if (disc.drive) {
+        const bool skipped = result.state == TrackState::Skipped; // a data track: nothing was read
+        if (!skipped) lines << DiscSaver::tr("  コピー CRC32: %1").arg(hex(result.crc));
+        if (disc.drive && !skipped) {
             lines << DiscSaver::tr("  テスト CRC32: %1").arg(hex(result.testCrc));
             if (result.rereads > 0) lines << DiscSaver::tr("  読み直し: %1 回").arg(result.rereads);
         }
@@ -258,7 +260,8 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
         lines << result.note.logLines;
         QString state = result.state == TrackState::Written ? DiscSaver::tr("正しく保存しました")
                         : result.state == TrackState::Unreadable ? DiscSaver::tr("読めないセクタがあります")
-                                                                 : DiscSaver::tr("保存できませんでした");
+                        : skipped ? DiscSaver::tr("データトラックなので保存しません")
+                                  : DiscSaver::tr("保存できませんでした");
         if (!result.note.verdict.isEmpty()) state += ", " + result.note.verdict;
         lines << DiscSaver::tr("  結果: %1").arg(state) << QString();
     }

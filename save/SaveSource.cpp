@@ -137,7 +137,19 @@ void readExtras(CdIo_t *cdio, DiscLayout &layout) {
     layout.catalog = fromCdio(cdio_get_mcn(cdio));
 }
 
-// A rip's gaps, flags and codes come from its sheet. A gap is known where INDEX 00 and 01 share a file.
+// Where sector 0 of the sheet's file `file` lies on the disc, from a track whose INDEX 01 is in it;
+// -1 when no track says so plainly (a PREGAP between the file's start and INDEX 01).
+int fileStartOf(const platform::CueSheet &sheet, const platform::TableOfContents &toc, int file) {
+    for (const platform::CueSheet::Track &track : sheet.tracks) {
+        if (track.file != file || !toc.hasTrack(track.number)) continue;
+        if (track.pregap == 0) return toc.startOf(track.number) - track.index1;
+        if (track.index1 == 0) return toc.startOf(track.number);
+    }
+    return -1;
+}
+
+// A rip's gaps, flags and codes come from its sheet. A gap's INDEX 00 is in the file of its INDEX 01
+// or, as this program saves gaps, at the end of the file before.
 void readSheetExtras(const QString &sheetPath, DiscLayout &layout) {
     QFile file(sheetPath);
     if (!file.open(QIODevice::ReadOnly)) return;
@@ -150,7 +162,9 @@ void readSheetExtras(const QString &sheetPath, DiscLayout &layout) {
     for (const platform::CueSheet::Track &track : sheet->tracks) {
         if (!toc.hasTrack(track.number)) continue;
         const size_t i = static_cast<size_t>(track.number - toc.firstTrack);
-        const int gap = track.pregap + (track.index0 >= 0 ? track.index1 - track.index0 : 0);
+        int gap = track.pregap + (track.index0 >= 0 ? track.index1 - track.index0 : 0);
+        if (const int start = track.gapFile >= 0 ? fileStartOf(*sheet, toc, track.gapFile) : -1; start >= 0)
+            gap = toc.startOf(track.number) - (start + track.gapIndex);
         if (gap > 0 && gap <= toc.startOf(track.number)) layout.index0[i] = toc.startOf(track.number) - gap;
         layout.isrc[i] = track.isrc;
         layout.copyPermitted[i] = track.copyPermitted;

@@ -894,6 +894,10 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <source>AccurateRip の応答を受け取れませんでした (HTTP %1)</source>
         <translation>Could not get the answer of AccurateRip (HTTP %1)</translation>
     </message>
+    <message>
+        <source>AccurateRip の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)</source>
+        <translation>AccurateRip&apos;s redirect was not followed (HTTP %1: to another host, or too many redirects)</translation>
+    </message>
 </context>
 <context>
     <name>platform</name>
@@ -1295,6 +1299,10 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
     <message>
         <source>  ギャップ: %1 (前のファイルの終わりに保存)</source>
         <translation>  Gap: %1 (saved at the end of the file before)</translation>
+    </message>
+    <message>
+        <source>データトラックなので保存しません</source>
+        <translation>a data track, not saved</translation>
     </message>
 </context>
 </TS>

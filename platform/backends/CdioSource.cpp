@@ -9,6 +9,7 @@
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -174,7 +176,8 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
     std::shared_ptr<TocCopy> copy = imageDriver(path) == DRIVER_CDRDAO ? TocCopy::of(path) : nullptr;
     const std::string readPath = copy ? copy->path() : path;
     if (!readsSafely(readPath, imageDriver(path))) {
-        reason = message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
+        reason =
+            message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;
     }
     Handle probe(cdio_open(readPath.c_str(), imageDriver(path)), &cdio_destroy);
@@ -290,8 +293,31 @@ MediaState CdioSource::pollDevice() {
 
 bool CdioSource::read(int lsn, int count, uint8_t *out) {
     if (!m_handle || count <= 0) return false;
-    return cdio_read_audio_sectors(m_handle.get(), out, lsn, static_cast<uint32_t>(count)) ==
-           DRIVER_OP_SUCCESS;
+    const auto readInto = [this](int from, int sectors, uint8_t *into) {
+        return cdio_read_audio_sectors(m_handle.get(), into, from, static_cast<uint32_t>(sectors)) ==
+               DRIVER_OP_SUCCESS;
+    };
+    if (m_device) return readInto(lsn, count, out);
+    // An image's driver reports sectors past the end of a data file that was cut short as read and
+    // leaves them as they were. Filled first, a sector that ends in the filling is read again over
+    // another one: the bytes that held each filling in turn were never read. A sector never read is
+    // a failed read, not audio; the unread end of a file's last sector is silence.
+    constexpr uint8_t kFirstFill = 0xA5, kSecondFill = 0x5A;
+    std::memset(out, kFirstFill, static_cast<size_t>(count) * kSectorBytes);
+    if (!readInto(lsn, count, out)) return false;
+    std::vector<uint8_t> again(kSectorBytes);
+    for (int i = 0; i < count; ++i) {
+        uint8_t *sector = out + static_cast<size_t>(i) * kSectorBytes;
+        if (sector[kSectorBytes - 1] != kFirstFill) continue;
+        std::fill(again.begin(), again.end(), kSecondFill);
+        if (!readInto(lsn + i, 1, again.data())) return false;
+        int unread = 0;
+        for (int b = 0; b < kSectorBytes; ++b)
+            if (sector[b] == kFirstFill && again[static_cast<size_t>(b)] == kSecondFill)
+                sector[b] = 0, ++unread;
+        if (unread == kSectorBytes) return false;
+    }
+    return true;
 }
 
 bool CdioSource::eject() {

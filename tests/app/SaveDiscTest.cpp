@@ -1,7 +1,9 @@
 #include "app/SaveDisc.h"
 
+#include "app/SaveOnline.h"
 #include "platform/backends/MemorySource.h"
 #include "player/Commands.h"
+#include "tests/online/FakeService.h"
 #include "tests/player/EngineFixture.h"
 #include "ui/Form1.h"
 #include "ui/SaveWindow.h"
@@ -11,6 +13,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -151,6 +154,58 @@ TEST_F(SaveDiscTest, FailuresNameTheirCause) {
         << window->LB_RESULT->text().toStdString();
     EXPECT_EQ(cell(window, 0, 3), "保存していません");
     EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
+}
+
+// With the user's consent the window's save is checked against AccurateRip, as the command line's
+// is: the service is asked for the disc's answer.
+TEST_F(SaveDiscTest, AllowedAccurateRipChecksTheWindowsSave) {
+    FakeService service;
+    ASSERT_TRUE(service.listening());
+    qputenv("TUNEWICK_ACCURATERIP_URL", service.base().toUtf8());
+    setAccurateRipConsent(true);
+    TSaveWindow *window = openWith(discWithHiddenAudio());
+    window->BT_START->click();
+    const bool ended = waitFor([&] { return !window->isSaving(); });
+    qunsetenv("TUNEWICK_ACCURATERIP_URL");
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(service.requests.size(), 1);
+    EXPECT_TRUE(service.requests[0].target.contains("/dBAR-")) << service.requests[0].target.constData();
+}
+
+// A yes to "replace?" replaces what the question named, even when another disc came into the
+// player while it was asked: not the other disc's files.
+TEST_F(SaveDiscTest, AYesReplacesOnlyTheFilesItWasAskedAbout) {
+    TSaveWindow *window = openWith(discWithHiddenAudio());
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    QStringList first = savedFiles();
+    first.sort();
+    ASSERT_EQ(first.size(), 3);
+
+    platform::TableOfContents other;
+    other.firstTrack = 1;
+    other.lastTrack = 1;
+    other.trackStart = {0};
+    other.dataTrack = {false};
+    other.leadOut = 300;
+    other.text.trackTitles = {"Gamma"};
+    const int asked = modalCount;
+    answerModal = [&](QDialog *dialog) {
+        saving->setSourceOverride(std::make_shared<platform::MemorySource>(
+            other, [](int, uint8_t *sector) { std::memset(sector, 1, kSectorBytes); }));
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>())
+            if (box->buttonRole(button) == QMessageBox::YesRole) button->click();
+        return int(QDialog::Accepted);
+    };
+    window->BT_START->click();
+    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+    EXPECT_EQ(modalCount, asked + 1);
+    QStringList now = savedFiles();
+    now.sort();
+    EXPECT_EQ(now.join('\n').toStdString(), first.join('\n').toStdString());
+    EXPECT_TRUE(window->LB_RESULT->text().startsWith("すべてのトラックを保存しました"))
+        << window->LB_RESULT->text().toStdString();
 }
 
 // The time left as the window shows it: minutes and seconds, hours from the first hour on.

@@ -2,7 +2,8 @@
 # `cd-tunewick32 --save FOLDER [SOURCE]`: runs with no display at all and beside a running player,
 # which it neither stops nor hands its arguments to; makes FOLDER; prints one line per track; exits
 # 0 only when every track is whole; refuses to overwrite and names the files in the way; a full
-# disk (a file-size limit) leaves no incomplete file under a final name.
+# disk (a file-size limit) leaves no incomplete file under a final name; a killed save's temporary
+# files go with the next save into its folder.
 set -euo pipefail
 program=$1
 work=$(mktemp -d)
@@ -24,6 +25,7 @@ unset LANGUAGE LC_ALL LC_MESSAGES LANG
 save() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform "$program" --save "$@"; }
 # Every FLAC file in folder $1 decodes whole; no temporary file is left.
 all_whole() {
+  [ -d "$1" ] || return 0 # a save that wrote nothing takes away the folder it made
   for f in "$1"/*.flac; do [ -e "$f" ] || continue; flac -t -s "$f" || fail "$f is not whole"; done
   ! ls -A "$1" | grep -q '\.part$' || fail "a temporary file was left in $1"
 }
@@ -70,6 +72,17 @@ for _ in $(seq 200); do grep -q '保存中 [1-9]' "$work/err" && break; sleep 0.
 kill -9 "$saving"
 wait "$saving" || true
 for f in "$work"/killed/*/*.flac; do [ -e "$f" ] || continue; flac -t -s "$f" || fail "a killed save left $f incomplete"; done
+# The next save into the folder removes what the killed one left, and only that: not a file of a
+# save that still runs (the player's process stands in for one), nor a file named otherwise.
+killed_album="$work/killed/不明なディスク" # the disc has no title
+mkdir -p "$killed_album"
+ls -A "$killed_album" | grep -q '^\.tunewick-save-.*\.part$' || echo "note: the killed save left no temporary file"
+touch "$killed_album/.tunewick-save-$saving-side7.part" "$killed_album/.tunewick-save-$player-3.part" \
+  "$killed_album/.tunewick-save-$saving-3.part.keep" "$killed_album/01 トラック 01.flac"
+if save "$work/killed" "$work/long" >/dev/null 2>"$work/err"; then fail "a save over a killed one's files exited 0"; fi
+[ "$(ls -A "$killed_album" | grep -c '\.part')" = 2 ] || fail "not only the killed save's temporary files went: $(ls -A "$killed_album")"
+[ -e "$killed_album/.tunewick-save-$player-3.part" ] && [ -e "$killed_album/.tunewick-save-$saving-3.part.keep" ] ||
+  fail "a file that is not a dead save's was removed"
 
 if save "$work/x" "$work/no-such.cue" 2>"$work/err"; then fail "a missing source exited 0"; fi
 grep -q 'no-such.cue' "$work/err" || fail "a missing source is not named"

@@ -226,6 +226,8 @@ TEST_F(AccurateRipFetch, SendsNothingWithoutConsentAndKeepsTheLimits) {
     run(check, &lookup, disc.toc);
     EXPECT_EQ(check.outcome(), AccurateRipCheck::Outcome::NoAnswer) << "a redirect to another host";
     EXPECT_TRUE(elsewhere.requests.empty());
+    EXPECT_TRUE(check.summary().contains(QStringLiteral("転送先には従いませんでした (HTTP 302"))) // not "too big"
+        << check.summary().toStdString();
     service.script({301, {}, "Location: " + service.base().toUtf8() + "/moved.bin\r\n"});
     service.script({200, disc.answer(), {}});
     run(check, &lookup, disc.toc);

@@ -4,6 +4,7 @@
 #include "save/DiscSaver.h"
 
 #include "online/DiscId.h"
+#include "platform/backends/CdioSource.h"
 #include "platform/backends/RipSource.h"
 #include "platform/backends/SectorSource.h"
 #include "tests/platform/backends/TestDisc.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <atomic>
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
+#include <sys/file.h>
 #include <sys/resource.h>
 
 namespace save {
@@ -223,6 +226,20 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
+
+        // The saved rip saved again keeps its layout: track 3's gap, whose INDEX 00 is in the file
+        // before its INDEX 01's, included.
+        SaveOptions again;
+        again.source = album + "/盤_Disc.cue";
+        again.folder = options.folder + "-again";
+        DiscSaver resaver;
+        const SaveResult resaved = save(resaver, again);
+        ASSERT_EQ(resaved.outcome, Outcome::Ok) << resaved.message.toStdString();
+        const auto indexLines = [](const QString &sheet) {
+            return sheet.split('\n').filter(QRegularExpression("^ *(INDEX|PREGAP|FILE) "));
+        };
+        EXPECT_EQ(indexLines(QString::fromUtf8(readFile(resaved.cueFile))).join('\n').toStdString(),
+                  indexLines(cue).join('\n').toStdString());
     }
 }
 
@@ -236,6 +253,7 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
         QString safe;
     } rows[] = {
         {"AC/DC", 255, "AC_DC"},
+        {"x\\y \"z\"", 255, "x_y _z_"}, // a sheet names its files in quotes, and reads a backslash as '/'
         {"a\nb\tc" + QString(QChar(0)) + "d", 255, "a_b_c_d"},
         {"..hidden", 255, "hidden"},
         {" . ", 255, "_"},
@@ -247,6 +265,47 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
     for (const Row &row : rows) {
         EXPECT_EQ(safeFileName(row.name, row.maxBytes), row.safe) << row.name.toStdString();
         EXPECT_LE(safeFileName(row.name, row.maxBytes).toUtf8().size(), row.maxBytes);
+    }
+}
+
+// A FUSE file system (here bindfs) refuses the kernel's no-replace rename: a save there still
+// finishes; the file is moved, and a file that is there kept, also where a second name is refused.
+TEST_F(DiscSaverTest, ASaveFinishesOnAFuseFileSystemWithoutReplacingAnything) {
+    const QString below = m_dir.filePath("below"), mount = m_dir.filePath("mount");
+    QDir().mkpath(below);
+    QDir().mkpath(mount);
+    if (QProcess::execute("bindfs", {below, mount}) != 0) GTEST_SKIP() << "bindfs cannot mount here";
+    struct Unmount {
+        QString mount;
+        ~Unmount() { QProcess::execute("fusermount", {"-u", mount}); }
+    } unmount{mount};
+
+    SaveOptions options;
+    options.source = writeDisc(m_dir.path(), false);
+    options.folder = mount;
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+    EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}, QDir::Files).size(), 5);
+    EXPECT_TRUE(QDir(result.albumFolder).entryList({".*part"}, QDir::Files | QDir::Hidden).isEmpty());
+
+    using Link = int (*)(const char *, const char *);
+    const Link refused = [](const char *, const char *) {
+        errno = EPERM;
+        return -1;
+    };
+    for (const Link linkFile : {Link(::link), refused}) {
+        const QString from = mount + "/new", to = mount + "/old";
+        writeFile(from, "new");
+        writeFile(to, "the user's");
+        EXPECT_FALSE(renameNoReplace(QFile::encodeName(from), QFile::encodeName(to), linkFile));
+        EXPECT_EQ(errno, EEXIST);
+        EXPECT_EQ(readFile(to), "the user's");
+        QFile::remove(to);
+        EXPECT_TRUE(renameNoReplace(QFile::encodeName(from), QFile::encodeName(to), linkFile));
+        EXPECT_EQ(readFile(to), "new");
+        EXPECT_FALSE(QFile::exists(from));
+        QFile::remove(to);
     }
 }
 
@@ -393,7 +452,12 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     EXPECT_TRUE(decoded(result.tracks[0].file) == bytesOf(0, 300));
     EXPECT_TRUE(decoded(result.tracks[2].file) == bytesOf(600, 900));
     EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}).size(), 2);
-    EXPECT_TRUE(QString::fromUtf8(readFile(result.logFile)).contains("トラック 2 はデータトラック"));
+    const QString log = QString::fromUtf8(readFile(result.logFile));
+    EXPECT_TRUE(log.contains("トラック 2 はデータトラック"));
+    // The data track's entry claims no copy and no failure.
+    const QString entry = log.section("トラック 02\n", 1).section("トラック 03\n", 0, 0);
+    EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
+    EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした")) << entry.toStdString();
 }
 
 // A rip of the disc (its audio raw or as FLAC), opened and measured, whose audio file is then cut
@@ -416,6 +480,20 @@ std::shared_ptr<platform::SectorSource> shrunkenRip(const QString &folder, bool 
     QFile file(folder + "/rip/" + audio);
     file.resize(file.size() * 2 / 5);
     return rip;
+}
+
+// A disc image (.toc, read through libcdio) whose file loses its last 30 sectors after it was opened.
+std::shared_ptr<platform::SectorSource> shrunkenImage(const QString &folder) {
+    QDir().mkpath(folder + "/image");
+    writeFile(folder + "/image/disc.bin", bytesOf(0, kLeadOut));
+    writeFile(folder + "/image/disc.toc", "CD_DA\nTRACK AUDIO\nAUDIOFILE \"disc.bin\" 00:00:00 00:22:50\n");
+    std::string reason;
+    auto image = platform::CdioSource::create((folder + "/image/disc.toc").toStdString(), reason);
+    EXPECT_TRUE(image) << reason;
+    platform::TableOfContents opened; // the image is opened at its first look
+    EXPECT_EQ(image->poll(opened), platform::MediaState::Ready);
+    QFile(folder + "/image/disc.bin").resize(qint64(kLeadOut - 30) * kSectorBytes);
+    return image;
 }
 
 // A check whose answer is slow: Cancel then ends the save without it. Every file is written already,
@@ -457,7 +535,17 @@ TEST_F(DiscSaverTest, CancelWhileTheCheckIsAwaitedWritesTheLogWithoutIt) {
 // nothing the user had changed.
 TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
     const QString sheet = writeDisc(m_dir.path(), false);
-    enum Case { FilesExist, Unwritable, DiskFull, Cancel, DiscOut, CutShort, CutShortFlac, Second };
+    enum Case {
+        FilesExist,
+        Unwritable,
+        DiskFull,
+        Cancel,
+        DiscOut,
+        CutShort,
+        CutShortFlac,
+        CutShortImage,
+        Second
+    };
     struct Row {
         Case what;
         Outcome outcome;
@@ -469,6 +557,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
                           {DiscOut, Outcome::DiscRemoved},
                           {CutShort, Outcome::SourceCutShort},
                           {CutShortFlac, Outcome::SourceCutShort},
+                          {CutShortImage, Outcome::SourceCutShort},
                           {Second, Outcome::AnotherSave}}) {
         SCOPED_TRACE(static_cast<int>(row.what));
         const QString folder = m_dir.filePath(QString("case%1").arg(row.what));
@@ -493,6 +582,7 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
         }
         if (row.what == CutShort || row.what == CutShortFlac) // the rip's file shrinks after it was opened
             options.sectorSource = shrunkenRip(folder, row.what == CutShortFlac);
+        if (row.what == CutShortImage) options.sectorSource = shrunkenImage(folder);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit before = limit;
@@ -532,6 +622,46 @@ TEST_F(DiscSaverTest, ASaveThatStopsLeavesNoHalfWrittenFile) {
             EXPECT_FALSE(QFile::exists(album + "/Disc.cue"));
         }
     }
+
+    // A save that ends with nothing written (cancelled, or its saver gone as the program quits)
+    // takes away the album and artist folders it made, and only those.
+    for (const bool quit : {false, true}) {
+        SaveOptions options;
+        options.source = sheet;
+        options.folder = m_dir.filePath(quit ? "quit" : "cancel");
+        options.metadata.albumArtist = "Artist";
+        QDir().mkpath(options.folder);
+        {
+            DiscSaver saver;
+            QSignalSpy finished(&saver, &DiscSaver::finished);
+            ASSERT_TRUE(saver.start(options));
+            if (!quit) {
+                saver.cancel();
+                ASSERT_TRUE(finished.wait(60000));
+                EXPECT_EQ(finished.first().first().value<SaveResult>().outcome, Outcome::Cancelled);
+            }
+        }
+        EXPECT_TRUE(QDir(options.folder).isEmpty()) << quit;
+        EXPECT_TRUE(QFileInfo::exists(options.folder));
+    }
+
+    // A lock that another user made first, where a runtime folder that is not the user's own would
+    // have put it, stops no save.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QString open = m_dir.filePath("open-to-all");
+    QDir().mkpath(open);
+    QFile::setPermissions(open, QFileDevice::Permissions(0x7777));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
+    QFile squatted(open + QString("/cd-tunewick32-save-%1.lock").arg(getuid()));
+    ASSERT_TRUE(squatted.open(QIODevice::WriteOnly));
+    ASSERT_EQ(flock(squatted.handle(), LOCK_EX | LOCK_NB), 0);
+    SaveOptions options;
+    options.source = sheet;
+    options.folder = m_dir.filePath("squatted");
+    DiscSaver saver;
+    const SaveResult result = save(saver, options);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    EXPECT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
 }
 
 } // namespace
