@@ -37,6 +37,7 @@ AccurateRipSaveCheck::AccurateRipSaveCheck(online::TitleLookup *lookup, QString 
 
 void AccurateRipSaveCheck::discKnown(const DiscLayout &disc) {
     m_answered = false;
+    m_stoppedWaiting = false;
     m_check.start(m_lookup, disc.toc, [this] {
         m_answered = true;
         if (m_done) report();
@@ -60,11 +61,22 @@ void AccurateRipSaveCheck::abandon() {
     m_sinks.clear();
 }
 
+// Cancelled while the answer is awaited: the log keeps every track's checksums, without a verdict,
+// and says that the answer was not waited for.
+bool AccurateRipSaveCheck::concludeNow() {
+    if (!m_done) return false;
+    m_stoppedWaiting = true;
+    report();
+    return true;
+}
+
 // Each written track's result (its line on the command line and in the log) gives its checksums and
 // the verdict; a track whose copy was not written whole gets its checksums in the log only, as a
 // verdict on it would say nothing.
 void AccurateRipSaveCheck::report() {
-    QStringList discLines{m_check.summary()};
+    QStringList discLines{m_stoppedWaiting && !m_answered
+                              ? QCoreApplication::translate("AccurateRip", "AccurateRip: 応答を待たずに中止しました")
+                              : m_check.summary()};
     if (m_check.outcome() == AccurateRipCheck::Outcome::NotAsked && !m_notAskedLine.isEmpty())
         discLines << m_notAskedLine;
     std::vector<TrackNote> notes(m_tracks.size());

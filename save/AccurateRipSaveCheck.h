@@ -19,6 +19,7 @@ public:
     void conclude(const std::vector<TrackResult> &tracks, std::vector<std::unique_ptr<TrackSink>> sinks,
                   Concluded done) override;
     void abandon() override;
+    bool concludeNow() override;
 
 private:
     void report();
@@ -27,6 +28,7 @@ private:
     QString m_notAskedLine;
     AccurateRipCheck m_check;
     bool m_answered = false;
+    bool m_stoppedWaiting = false; // cancelled before the answer came
     // Kept from conclude() until the answer is known.
     std::vector<TrackResult> m_tracks;
     std::vector<std::unique_ptr<TrackSink>> m_sinks;

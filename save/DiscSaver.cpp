@@ -801,7 +801,7 @@ void DiscSaver::cancel() {
     if (!m_run) return;
     m_run->cancelled = true;
     // Every file is written: the log goes without what the check has not said yet.
-    if (m_run->awaitingCheck) {
+    if (m_run->awaitingCheck && !m_run->check->concludeNow()) {
         m_run->check->abandon();
         m_run->writeLog({}, {});
     }

@@ -113,6 +113,10 @@ public:
     // log is then written without the notes, and a later `done` is ignored): drop what is under
     // way. Caller's thread.
     virtual void abandon() {}
+    // The save is cancelled while `done` is awaited: calls `done` now with what is known (the
+    // checksums, no verdict) and returns true, or returns false to have the log written without the
+    // check's notes. Caller's thread.
+    virtual bool concludeNow() { return false; }
 };
 
 struct SaveOptions {

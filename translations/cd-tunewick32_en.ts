@@ -47,6 +47,10 @@
         <source>AccurateRip: %1 (%2)</source>
         <translation>AccurateRip: %1 (%2)</translation>
     </message>
+    <message>
+        <source>AccurateRip: 応答を待たずに中止しました</source>
+        <translation>AccurateRip: cancelled without waiting for the answer</translation>
+    </message>
 </context>
 <context>
     <name>Application</name>

@@ -70,7 +70,8 @@ struct Saved {
     QString log;
 };
 
-Saved saveWith(std::shared_ptr<save::SaveCheck> check, const QString &folder) {
+// `cancelWhenWritten`: Cancel a second after the last track is written, while the answer is awaited.
+Saved saveWith(std::shared_ptr<save::SaveCheck> check, const QString &folder, bool cancelWhenWritten = false) {
     save::DiscSaver saver;
     saver.setCheck(std::move(check));
     save::SaveOptions options;
@@ -82,6 +83,10 @@ Saved saveWith(std::shared_ptr<save::SaveCheck> check, const QString &folder) {
     QObject::connect(&saver, &save::DiscSaver::finished, [&](const save::SaveResult &r) {
         result = r;
         loop.quit();
+    });
+    int written = 0;
+    QObject::connect(&saver, &save::DiscSaver::trackFinished, [&](const save::TrackResult &) {
+        if (++written == 3 && cancelWhenWritten) QTimer::singleShot(1000, &saver, &save::DiscSaver::cancel);
     });
     EXPECT_TRUE(saver.start(options));
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
@@ -134,6 +139,14 @@ TEST(AccurateRipSave, EveryTrackGetsItsChecksumsAndVerdictWithoutFailingTheSave)
     EXPECT_EQ(saved.result.tracks[0].note.verdict, result(0, "照合していません"));
     EXPECT_TRUE(saved.log.contains("allow it so"));
     EXPECT_EQ(service.requests.size(), 2);
+
+    // Cancelled while a silent service is awaited: every track keeps its checksums in the log, with
+    // no verdict, and the log says the answer was not waited for.
+    service.script({200, {}, {}, true});
+    saved = saveWith(std::make_shared<save::AccurateRipSaveCheck>(&lookup), folder.path() + "/d", true);
+    EXPECT_TRUE(saved.log.contains("AccurateRip: 応答を待たずに中止しました")) << saved.log.toStdString();
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(saved.log.contains(result(i, "照合していません"))) << "track " << i + 1;
     qunsetenv("TUNEWICK_ACCURATERIP_URL");
 }
 
