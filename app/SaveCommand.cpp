@@ -143,7 +143,9 @@ int runSaveCommand(int argc, char **argv, const QStringList &arguments) {
 
     save::DiscSaver saver;
     // AccurateRip follows the setting; unset, nothing is sent and the user learns how to allow it.
-    const std::optional<bool> accurateRip = storedAccurateRipConsent();
+    // The demo disc is made up here and is never looked up anywhere.
+    const std::optional<bool> accurateRip =
+        options.source == "demo" ? std::optional<bool>(false) : storedAccurateRipConsent();
     if (!accurateRip) printLine(stderr, accurateRipNotSetLine());
     saver.setCheck(makeAccurateRipCheck(accurateRip));
     const bool terminal = isatty(STDERR_FILENO);

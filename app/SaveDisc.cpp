@@ -265,10 +265,12 @@ void DiscSaving::start(const QString &folder) {
     begin(optionsFor(m_folder));
 }
 
-// Asks for AccurateRip's consent the first time, then saves with `options`.
+// Asks for AccurateRip's consent the first time, then saves with `options`. The demo disc is made
+// up here and is never looked up anywhere: nothing is asked or sent for it.
 void DiscSaving::begin(const save::SaveOptions &options) {
     m_options = options;
-    m_saver->setCheck(makeAccurateRipCheck(accurateRipAllowed()));
+    const bool demo = options.source == QLatin1String("demo") && !options.sectorSource;
+    m_saver->setCheck(makeAccurateRipCheck(demo ? std::optional<bool>(false) : accurateRipAllowed()));
     if (!m_saver->start(options)) return endWith(false, text(kBusy));
     m_shownPercent = -1;
     m_window->beginSaving();

@@ -45,6 +45,9 @@ grep -q 'GET /accuraterip/./././dBAR-003-[0-9a-f]\{8\}-[0-9a-f]\{8\}-[0-9a-f]\{8
   fail "not the disc's answer: $(cat "$work/service.log")"
 grep -q 'AccurateRip v1 [0-9A-F]\{8\}, v2 [0-9A-F]\{8\}: データベースにありません' "$work/on/Noise/Noise.log" ||
   fail "the log lacks the checksums"
+# The demo disc is made up: nothing is asked for it, whatever the setting.
+save "$work/demo" demo >"$work/out" 2>"$work/err" || fail "the demo disc was not saved: $(cat "$work/err")"
+[ "$(requests)" = 1 ] || fail "the demo disc was looked up: $(cat "$work/service.log")"
 
 printf '[Online]\nAccurateRip=0\n' >"$XDG_CONFIG_HOME/cd-tunewick32/ROTOR.INI"
 save "$work/off" "$work/rip" >"$work/out" 2>"$work/err" || fail "the save with AccurateRip off failed"
