@@ -78,8 +78,8 @@ QString SaveCommand::progressLine(const save::SaveProgress &progress) {
     return line;
 }
 
-// The user's titles for the disc from its catalogue file, and the kept cover of its release.
-void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &metadata) {
+// The user's titles for the disc from its catalogue file, the kept cover of its release and its details.
+QStringList completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &metadata) {
     const platform::TableOfContents &toc = disc.toc;
     const uint32_t length = msf::fromFrames(toc.leadOut - toc.startOf(toc.firstTrack) - 1);
     try {
@@ -100,10 +100,12 @@ void completeFromCatalogue(const save::DiscLayout &disc, save::SaveMetadata &met
     }
     const QString release = rememberedRelease(disc.musicBrainzDiscId);
     if (metadata.coverPath.isEmpty()) metadata.coverPath = keptCoverFile(release);
-    addReleaseDetailsOfDisc(disc, metadata);
+    return addReleaseDetailsOfDisc(disc, metadata);
 }
 
 int exitStatus(const save::SaveResult &result) {
+    for (const QString &notice : result.notices)
+        printLine(stderr, notice);
     for (const save::TrackResult &track : result.tracks)
         printLine(stdout, SaveCommand::trackLine(track));
     if (!result.message.isEmpty()) printLine(stderr, result.message);

@@ -249,7 +249,7 @@ save::SaveOptions DiscSaving::optionsFor(const QString &folder) const {
     // The kept cover and the release's artists, date and IDs, as the command line has them.
     options.completeMetadata = [](const save::DiscLayout &disc, save::SaveMetadata &metadata) {
         if (metadata.coverPath.isEmpty()) metadata.coverPath = keptCoverFile(rememberedRelease(disc.musicBrainzDiscId));
-        addReleaseDetailsOfDisc(disc, metadata);
+        return addReleaseDetailsOfDisc(disc, metadata);
     };
     return options;
 }
@@ -355,6 +355,7 @@ void DiscSaving::finished(const save::SaveResult &result) {
         trackFinished(track);
     QStringList lines{text(outcomeText(result.outcome))};
     if (!result.message.isEmpty()) lines << result.message;
+    lines << result.notices;
     if (!result.logFile.isEmpty()) lines << text(kLogFile).arg(QDir::toNativeSeparators(result.logFile));
     if (result.ok()) desktop::showSaveProgress(1.0);
     endWith(result.ok(), lines.join('\n'));

@@ -26,6 +26,9 @@ const char *const kQuestion = QT_TRANSLATE_NOOP(
 const char *const kNotSet = QT_TRANSLATE_NOOP(
     "SaveOnline", "AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します");
 const char *const kKey = "AccurateRip";
+const char *const kNoDetails = QT_TRANSLATE_NOOP(
+    "SaveOnline", "リリースのアーティスト、日付と ID を得られなかったので、タグに入れていません: %1");
+const char *const kDetailsLate = QT_TRANSLATE_NOOP("SaveOnline", "リリースの詳細が時間内に届きませんでした");
 
 QString tr(const char *text) {
     return QCoreApplication::translate("SaveOnline", text);
@@ -87,23 +90,22 @@ void fetchReleaseDetailsOf(const platform::TableOfContents &toc, ReleaseDetailsD
     const QString discId = counted ? online::discIdOf(*counted) : QString();
     const QString releaseId = discId.isEmpty() ? QString() : rememberedRelease(discId);
     if (!online::isMusicBrainzId(releaseId) || !storedOnlineConsent().value_or(false))
-        return done(std::nullopt);
+        return done(std::nullopt, {});
     detailsLookup()->fetchReleaseDetails(releaseId, discId, counted->lastTrack - counted->firstTrack + 1,
                                          std::move(done));
 }
 
-std::optional<online::ReleaseDetails> releaseDetailsOf(const platform::TableOfContents &toc) {
+ReleaseDetailsAnswer releaseDetailsOf(const platform::TableOfContents &toc) {
     // The service has 15 s; the wait ends a little after, should the answer never be delivered
     // (the main thread busy ending the program).
     constexpr auto kMostWait = std::chrono::seconds(17);
-    auto promise = std::make_shared<std::promise<std::optional<online::ReleaseDetails>>>();
-    std::future<std::optional<online::ReleaseDetails>> answer = promise->get_future();
+    auto promise = std::make_shared<std::promise<ReleaseDetailsAnswer>>();
+    std::future<ReleaseDetailsAnswer> answer = promise->get_future();
     QMetaObject::invokeMethod(QCoreApplication::instance(), [toc, promise] {
-        fetchReleaseDetailsOf(toc, [promise](const std::optional<online::ReleaseDetails> &details) {
-            promise->set_value(details);
-        });
+        fetchReleaseDetailsOf(toc, [promise](const std::optional<online::ReleaseDetails> &details,
+                                             const QString &failure) { promise->set_value({details, failure}); });
     });
-    if (answer.wait_for(kMostWait) != std::future_status::ready) return std::nullopt;
+    if (answer.wait_for(kMostWait) != std::future_status::ready) return {std::nullopt, tr(kDetailsLate)};
     return answer.get();
 }
 
@@ -127,9 +129,11 @@ void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata
     }
 }
 
-void addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata) {
-    if (const std::optional<online::ReleaseDetails> details = releaseDetailsOf(disc.toc))
-        addReleaseDetails(*details, metadata);
+QStringList addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata) {
+    const ReleaseDetailsAnswer answer = releaseDetailsOf(disc.toc);
+    if (answer.details) addReleaseDetails(*answer.details, metadata);
+    if (answer.failure.isEmpty()) return {};
+    return {tr(kNoDetails).arg(answer.failure)};
 }
 
 // Switching the check on or off holds for the next save.

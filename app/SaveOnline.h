@@ -29,15 +29,22 @@ std::shared_ptr<save::SaveCheck> makeAccurateRipCheck(std::optional<bool> consen
 
 // The details of the disc's release, when the user took its titles from a MusicBrainz release
 // (the release index) and the look-up is allowed: `done` is called once, with nothing when there
-// is none or it cannot be had. The look-up's consent is not asked here: off or unset sends nothing.
-using ReleaseDetailsDone = std::function<void(const std::optional<online::ReleaseDetails> &details)>;
+// is none or it cannot be had, and then, when they were asked for, a line naming why they did not
+// come. The look-up's consent is not asked here: off or unset sends nothing.
+using ReleaseDetailsDone =
+    std::function<void(const std::optional<online::ReleaseDetails> &details, const QString &failure)>;
 void fetchReleaseDetailsOf(const platform::TableOfContents &toc, ReleaseDetailsDone done);
+struct ReleaseDetailsAnswer {
+    std::optional<online::ReleaseDetails> details;
+    QString failure; // why the details asked for did not come; empty when they came or none were asked
+};
 // The same for a caller on a worker thread (the save's completeMetadata): asks the main thread and
 // waits for the answer, at most as long as the service is given. Never call it on the main thread.
-std::optional<online::ReleaseDetails> releaseDetailsOf(const platform::TableOfContents &toc);
+ReleaseDetailsAnswer releaseDetailsOf(const platform::TableOfContents &toc);
 // Puts the release's artists, date and IDs into the tags that are still empty: what the user or the
 // catalogue gave wins.
 void addReleaseDetails(const online::ReleaseDetails &details, save::SaveMetadata &metadata);
 // Both for a save's completeMetadata (a worker thread): asks for the disc's release and fills
-// what it gives into the tags still empty. Call it after the catalogue's titles are in.
-void addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata);
+// what it gives into the tags still empty; returns the line for the log and the user when the
+// details were asked for and did not come. Call it after the catalogue's titles are in.
+QStringList addReleaseDetailsOfDisc(const save::DiscLayout &disc, save::SaveMetadata &metadata);

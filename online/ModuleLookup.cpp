@@ -48,7 +48,7 @@ public:
                              DetailsDone done) override {
         if (TitleLookup *lookup = loaded())
             return lookup->fetchReleaseDetails(releaseId, discId, trackCount, std::move(done));
-        if (done) done(std::nullopt);
+        if (done) done(std::nullopt, QCoreApplication::translate("online", kModuleMissing));
     }
 
 private:

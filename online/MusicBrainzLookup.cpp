@@ -23,6 +23,10 @@ const char *const kNoAnswer = QT_TRANSLATE_NOOP("online", "MusicBrainz が時間
 const char *const kNoConnection = QT_TRANSLATE_NOOP("online", "MusicBrainz に接続できませんでした");
 const char *const kBadAnswer = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を読めませんでした");
 const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合っていて応答しませんでした");
+const char *const kTooBig = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答が大きすぎます");
+const char *const kRedirected =
+    QT_TRANSLATE_NOOP("online", "MusicBrainz の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)");
+const char *const kHttpError = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を受け取れませんでした (HTTP %1)");
 
 const char *const kArNoAnswer = QT_TRANSLATE_NOOP("online", "AccurateRip が時間内に応答しませんでした");
 const char *const kArNoConnection = QT_TRANSLATE_NOOP("online", "AccurateRip に接続できませんでした");
@@ -49,6 +53,18 @@ AccurateRipAnswer accurateRipAnswerOf(const ServiceAnswer &reply) {
     if (reply.status == 200) return {AccurateRipAnswer::Answered, reply.body, {}};
     if (reply.status == 404) return {AccurateRipAnswer::NotInDatabase, {}, {}};
     return noAnswer(QCoreApplication::translate("online", kArBadAnswer).arg(reply.status));
+}
+
+// Why a release's details did not come; empty for an answer of 200, whose body is read next.
+QString detailsFailure(const ServiceAnswer &reply) {
+    const auto say = [](const char *text) { return QCoreApplication::translate("online", text); };
+    switch (reply.outcome) {
+    case ServiceAnswer::TimedOut: return say(kNoAnswer);
+    case ServiceAnswer::Refused: return reply.status == 0 ? say(kTooBig) : say(kRedirected).arg(reply.status);
+    case ServiceAnswer::Unreachable: return say(kNoConnection);
+    case ServiceAnswer::Answered: break;
+    }
+    return reply.status == 200 ? QString() : say(kHttpError).arg(reply.status);
 }
 
 LookupResult note(const char *text) { return {{}, QCoreApplication::translate("online", text)}; }
@@ -133,15 +149,18 @@ void MusicBrainzLookup::fetchReleaseDetails(const QString &releaseId, const QStr
     if (!m_details) m_details = newFetch("application/json", kMostAnswerBytes);
     if (!isMusicBrainzId(releaseId)) {
         m_details->cancel();
-        if (done) done(std::nullopt);
+        if (done) done(std::nullopt, {});
         return;
     }
     QUrl url(serviceBase() + QStringLiteral("/ws/2/release/") + releaseId);
     url.setQuery(QStringLiteral("inc=artist-credits+recordings+discids&fmt=json"));
     m_details->get(url, m_timeLimitMs, [=, done = std::move(done)](const ServiceAnswer &reply) {
                          if (!done) return;
-                         if (reply.outcome != ServiceAnswer::Answered || reply.status != 200) return done(std::nullopt);
-                         done(readReleaseDetails(reply.body, releaseId, discId, trackCount));
+                         if (const QString failure = detailsFailure(reply); !failure.isEmpty())
+                             return done(std::nullopt, failure);
+                         const std::optional<ReleaseDetails> details =
+                             readReleaseDetails(reply.body, releaseId, discId, trackCount);
+                         done(details, details ? QString() : QCoreApplication::translate("online", kBadAnswer));
                      });
 }
 

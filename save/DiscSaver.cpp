@@ -129,6 +129,7 @@ struct DiscSaver::Run {
     SavePlan plan;
     QByteArray cover;
     QStringList notes;
+    QStringList notices; // those of the notes that the user is shown too
     std::vector<TrackResult> results;
     std::vector<std::unique_ptr<TrackSink>> sinks;
     bool hiddenWritten = false;
@@ -227,7 +228,7 @@ std::optional<Stop> DiscSaver::Run::prepare() {
         std::lock_guard guard(g_deviceMutex);
         g_device = opened.device;
     }
-    if (options.completeMetadata) options.completeMetadata(opened.layout, options.metadata);
+    if (options.completeMetadata) notes << (notices = options.completeMetadata(opened.layout, options.metadata));
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
     removeLeftovers(plan.albumFolder);
     if (!options.overwrite) {
@@ -277,6 +278,7 @@ void DiscSaver::Run::end(Outcome outcome, const QString &message, const QStringL
     result.existing = existing;
     result.albumFolder = plan.albumFolder;
     result.tracks = results;
+    result.notices = notices;
     post([result](DiscSaver &saver) {
         if (saver.m_run->check) saver.m_run->check->abandon();
         saver.m_run->thread.join();
@@ -762,6 +764,7 @@ void DiscSaver::Run::writeLog(const QStringList &discLines, const std::vector<Tr
         result.logFile = stop ? QString() : QDir(plan.albumFolder).filePath(plan.logName);
         result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
         result.tracks = results;
+        result.notices = notices;
         post([result](DiscSaver &saver) {
             saver.m_run->thread.join();
             Q_EMIT saver.finished(result);

@@ -131,8 +131,9 @@ struct SaveOptions {
     int threads = 0; // encoders at once; 0: one per core
     // Fills in what `metadata` leaves open once the disc's layout is known (the catalogue's titles,
     // found by the disc's length; a kept cover): called once on a worker thread, before the files
-    // are planned. May be null.
-    std::function<void(const DiscLayout &disc, SaveMetadata &metadata)> completeMetadata;
+    // are planned. Returns lines for the log that the user is also shown (SaveResult::notices),
+    // such as tags that could not be had. May be null.
+    std::function<QStringList(const DiscLayout &disc, SaveMetadata &metadata)> completeMetadata;
 
     // --- for tests and callers that hold a source of their own ---
     // Read this source instead of opening `source` (whose text is then only its name in the log);
@@ -185,6 +186,7 @@ struct SaveResult {
     QString logFile;                 // the log's path; empty when none was written
     QString cueFile;                 // the cue sheet's path; empty when none was written
     std::vector<TrackResult> tracks; // the hidden track first when there is one, then each track
+    QStringList notices;             // what completeMetadata said, also in the log; the save is not failed by it
     bool ok() const { return outcome == Outcome::Ok; }
 };
 

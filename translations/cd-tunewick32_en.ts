@@ -496,6 +496,14 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <source>AccurateRip で照合していません: %1 の [Online] に AccurateRip=1 と書くと照合します</source>
         <translation>Not verified with AccurateRip: write AccurateRip=1 under [Online] in %1 to verify</translation>
     </message>
+    <message>
+        <source>リリースのアーティスト、日付と ID を得られなかったので、タグに入れていません: %1</source>
+        <translation>The release&apos;s artists, date and IDs could not be had and are not in the tags: %1</translation>
+    </message>
+    <message>
+        <source>リリースの詳細が時間内に届きませんでした</source>
+        <translation>The release&apos;s details did not come in time</translation>
+    </message>
 </context>
 <context>
     <name>SettingsFile</name>
@@ -901,6 +909,18 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
     <message>
         <source>AccurateRip の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)</source>
         <translation>AccurateRip&apos;s redirect was not followed (HTTP %1: to another host, or too many redirects)</translation>
+    </message>
+    <message>
+        <source>MusicBrainz の応答が大きすぎます</source>
+        <translation>MusicBrainz&apos;s answer is too large</translation>
+    </message>
+    <message>
+        <source>MusicBrainz の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)</source>
+        <translation>MusicBrainz&apos;s redirect was not followed (HTTP %1: another host, or too many redirects)</translation>
+    </message>
+    <message>
+        <source>MusicBrainz の応答を受け取れませんでした (HTTP %1)</source>
+        <translation>MusicBrainz&apos;s answer could not be had (HTTP %1)</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,9 @@
 #include "app/SaveDisc.h"
 
+#include "app/OnlineConsent.h"
 #include "app/SaveOnline.h"
+#include "catalogue/CoverArt.h"
+#include "online/DiscId.h"
 #include "platform/backends/MemorySource.h"
 #include "player/Commands.h"
 #include "tests/online/FakeService.h"
@@ -156,20 +159,40 @@ TEST_F(SaveDiscTest, FailuresNameTheirCause) {
     EXPECT_TRUE(savedFiles().isEmpty()) << savedFiles().join(' ').toStdString();
 }
 
-// With the user's consent the window's save is checked against AccurateRip, as the command line's
-// is: the service is asked for the disc's answer.
-TEST_F(SaveDiscTest, AllowedAccurateRipChecksTheWindowsSave) {
+// With the user's consent the window's save is checked against AccurateRip and asks for the
+// details of the disc's release, as the command line's does; details that do not come are said in
+// the window's result, and the save still succeeds.
+TEST_F(SaveDiscTest, AllowedServicesAreAskedForTheWindowsSaveAndFailedDetailsAreSaid) {
     FakeService service;
     ASSERT_TRUE(service.listening());
     qputenv("TUNEWICK_ACCURATERIP_URL", service.base().toUtf8());
+    qputenv("TUNEWICK_MUSICBRAINZ_URL", service.base().toUtf8());
     setAccurateRipConsent(true);
+    setOnlineConsent(true);
+    platform::TableOfContents toc;
+    discWithHiddenAudio()->knownAtStart(toc);
+    QFile releases(coverCacheFolder() + "/releases");
+    ASSERT_TRUE(QDir().mkpath(coverCacheFolder()) && releases.open(QIODevice::WriteOnly));
+    releases.write(online::discIdOf(*online::musicBrainzToc(toc)).toUtf8() +
+                   " 6109ceed-7e21-490b-b5ad-3a66b4e4cfbb\n");
+    releases.close();
+    service.script({500, "oops", {}});
     TSaveWindow *window = openWith(discWithHiddenAudio());
     window->BT_START->click();
     const bool ended = waitFor([&] { return !window->isSaving(); });
     qunsetenv("TUNEWICK_ACCURATERIP_URL");
+    qunsetenv("TUNEWICK_MUSICBRAINZ_URL");
+    setOnlineConsent(false);
+    releases.remove();
     ASSERT_TRUE(ended);
-    ASSERT_EQ(service.requests.size(), 1);
-    EXPECT_TRUE(service.requests[0].target.contains("/dBAR-")) << service.requests[0].target.constData();
+    ASSERT_EQ(service.requests.size(), 2);
+    EXPECT_TRUE(service.requests[0].target.startsWith("/ws/2/release/6109ceed-"))
+        << service.requests[0].target.constData();
+    EXPECT_TRUE(service.requests[1].target.contains("/dBAR-")) << service.requests[1].target.constData();
+    const QString result = window->LB_RESULT->text();
+    EXPECT_TRUE(result.startsWith("すべてのトラックを保存しました")) << result.toStdString();
+    EXPECT_TRUE(result.contains("タグに入れていません: MusicBrainz の応答を受け取れませんでした (HTTP 500)"))
+        << result.toStdString();
 }
 
 // A yes to "replace?" replaces what the question named, even when another disc came into the

@@ -82,4 +82,18 @@ for tag in "ALBUMARTIST=Artist A & B" "ARTIST=Artist A & B" "DATE=2001-02-03" "M
            "MUSICBRAINZ_TRACKID=11111111-1111-4111-8111-111111111112" "MUSICBRAINZ_DISCID=$disc_id"; do
   grep -qxF "$tag" <<<"$tags" || fail "no $tag in: $tags"
 done
+
+# Details that cannot be had leave those tags out, and the save says why on stderr and in the log
+# and still succeeds: a release the service does not know, and an answer that is no release.
+unreadable=22222222-2222-4222-8222-222222222222
+echo 'not json' >"$work/service/ws/2/release/$unreadable"
+for case in "33333333-3333-4333-8333-333333333333:(HTTP 404)" "$unreadable:応答を読めませんでした"; do
+  echo "$disc_id ${case%%:*}" >"$XDG_CACHE_HOME/cd-tunewick32/releases"
+  rm -rf "$work/untagged"
+  save "$work/untagged" "$work/rip" >"$work/out" 2>"$work/err" || fail "failed details failed the save: $(cat "$work/err")"
+  grep -q "タグに入れていません: .*${case#*:}" "$work/err" || fail "stderr does not say ${case#*:}: $(cat "$work/err")"
+  grep -q "タグに入れていません: .*${case#*:}" "$work/untagged/Noise/Noise.log" || fail "the log does not say ${case#*:}"
+  ! metaflac --export-tags-to=- "$work/untagged/Noise/02 トラック 02.flac" | grep -q '^ARTIST=' ||
+    fail "an artist without details"
+done
 echo "save with AccurateRip ok"

@@ -246,12 +246,14 @@ TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
     service.script({200, release, {}});
     service.script({200, release, {}});
     service.script({404, "{}", {}});
+    QString note;
     const auto fetch = [&](const QString &releaseId) {
         std::optional<std::optional<online::ReleaseDetails>> result;
         QEventLoop loop;
         lookup.fetchReleaseDetails(releaseId, discId, 16,
-                                   [&](const std::optional<online::ReleaseDetails> &d) {
+                                   [&](const std::optional<online::ReleaseDetails> &d, const QString &why) {
                                        result = d;
+                                       note = why;
                                        loop.quit();
                                    });
         QTimer::singleShot(60000, &loop, &QEventLoop::quit);
@@ -267,10 +269,14 @@ TEST_F(AccurateRipFetch, ReleaseDetailsComeForTheMediumThatCarriesTheDisc) {
     EXPECT_EQ(details->tracks[0].trackId, "4116eea3-b9c2-452a-8d63-92f1e585b225");
     EXPECT_EQ(details->tracks[0].recordingId, "b191794d-b7c6-4d6f-971e-0a543959b5ad");
     EXPECT_EQ(details->tracks[0].artist, "David Rovics");
+    EXPECT_EQ(note, "");
     EXPECT_FALSE(fetch(QStringLiteral("0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5")))
         << "an answer for another release";
+    EXPECT_EQ(note, "MusicBrainz の応答を読めませんでした");
     EXPECT_FALSE(fetch(id)) << "a 404";
+    EXPECT_EQ(note, "MusicBrainz の応答を受け取れませんでした (HTTP 404)");
     EXPECT_FALSE(fetch(QStringLiteral("../../etc"))) << "no MusicBrainz ID";
+    EXPECT_EQ(note, "") << "nothing was asked";
     ASSERT_EQ(service.requests.size(), 3);
     EXPECT_EQ(service.requests[0].target,
               "/ws/2/release/" + id.toUtf8() + "?inc=artist-credits+recordings+discids&fmt=json");
