@@ -55,6 +55,70 @@ QString FlacFile::coverType(const QByteArray &bytes) {
     return {};
 }
 
+namespace {
+
+uint32_t bigEndian(const QByteArray &bytes, qsizetype at, int size) {
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+// A JPEG's size and components are in its frame header (SOF0 to SOF15; C4, C8 and CC are other
+// segments), which comes before the first scan.
+FlacFile::PictureSize jpegSize(const QByteArray &bytes) {
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && static_cast<unsigned char>(bytes.at(at)) == 0xFF) {
+        const uint32_t marker = static_cast<unsigned char>(bytes.at(at + 1));
+        if (marker == 0xFF) { // fill bytes before a marker
+            ++at;
+            continue;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) break;
+        const uint32_t length = bigEndian(bytes, at + 2, 2);
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && length >= 8 && at + 10 <= bytes.size())
+            return {bigEndian(bytes, at + 7, 2), bigEndian(bytes, at + 5, 2),
+                    bigEndian(bytes, at + 4, 1) * bigEndian(bytes, at + 9, 1), 0};
+        if (length < 2) break;
+        at += 2 + length;
+    }
+    return {};
+}
+
+// A PNG's IHDR chunk comes first; an indexed image's palette (PLTE) comes before its data.
+FlacFile::PictureSize pngSize(const QByteArray &bytes) {
+    if (bytes.size() < 29 || bytes.mid(12, 4) != "IHDR") return {};
+    const uint32_t bitDepth = bigEndian(bytes, 24, 1);
+    const uint32_t colorType = bigEndian(bytes, 25, 1);
+    static const uint32_t kSamplesOf[] = {1, 0, 3, 1, 2, 0, 4}; // by colour type: grey, RGB, palette, ...
+    if (colorType > 6 || kSamplesOf[colorType] == 0) return {};
+    FlacFile::PictureSize size{bigEndian(bytes, 16, 4), bigEndian(bytes, 20, 4), bitDepth * kSamplesOf[colorType], 0};
+    if (colorType != 3) return size;
+    size.depth = 24; // palette entries are 8-bit RGB whatever the index's depth
+    for (qsizetype at = 8; at + 8 <= bytes.size();) {
+        const uint32_t length = bigEndian(bytes, at, 4);
+        const QByteArray type = bytes.mid(at + 4, 4);
+        if (type == "PLTE") size.colors = length / 3;
+        if (type == "PLTE" || type == "IDAT" || length > uint32_t(bytes.size())) break;
+        at += 12 + qsizetype(length);
+    }
+    return size;
+}
+
+} // namespace
+
+FlacFile::PictureSize FlacFile::pictureSize(const QByteArray &bytes) {
+    const QString type = coverType(bytes);
+    if (type == QLatin1String("image/jpeg")) return jpegSize(bytes);
+    if (type == QLatin1String("image/png")) return pngSize(bytes);
+    return {};
+}
+
 bool FlacFile::begin(int fd, qint64 frames, const Tags &tags, const QByteArray &cover) {
     m_fd = fd;
     m_encoder = FLAC__stream_encoder_new();
@@ -80,6 +144,11 @@ bool FlacFile::begin(int fd, qint64 frames, const Tags &tags, const QByteArray &
         FLAC__StreamMetadata *picture = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
         m_metadata.push_back(picture);
         picture->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+        const PictureSize size = pictureSize(cover);
+        picture->data.picture.width = size.width;
+        picture->data.picture.height = size.height;
+        picture->data.picture.depth = size.depth;
+        picture->data.picture.colors = size.colors;
         QByteArray mime = type.toLatin1();
         FLAC__byte empty[] = "";
         if (!FLAC__metadata_object_picture_set_mime_type(picture, mime.data(), true) ||

@@ -33,6 +33,16 @@ public:
     // The MIME type of a cover's bytes: "image/jpeg", "image/png", or empty for anything else.
     static QString coverType(const QByteArray &bytes);
 
+    // What a PICTURE block says of its image, read from the image's header (the cover was checked
+    // to decode when it was kept; it is not decoded again here). All 0 when the header cannot be read.
+    struct PictureSize {
+        uint32_t width = 0, height = 0;
+        uint32_t depth = 0;  // bits per pixel
+        uint32_t colors = 0; // entries of an indexed image's palette; 0 for other images
+        bool operator==(const PictureSize &) const = default;
+    };
+    static PictureSize pictureSize(const QByteArray &bytes);
+
 private:
     static int writeAll(int fd, const uint8_t *bytes, std::size_t size);
 

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -144,7 +145,13 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         platform::TableOfContents toc;
         original->poll(toc);
 
-        writeFile(m_dir.filePath("cover.png"), QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(100, 'x'));
+        // An indexed PNG of four colours, or a colour JPEG: the picture block gives its size.
+        QImage image(silentPregap ? QSize(50, 40) : QSize(30, 20), QImage::Format_Indexed8);
+        image.setColorTable({qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)});
+        image.fill(2);
+        const QString coverName = silentPregap ? "cover.jpg" : "cover.png";
+        ASSERT_TRUE(image.convertToFormat(silentPregap ? QImage::Format_RGB32 : QImage::Format_Indexed8)
+                        .save(m_dir.filePath(coverName)));
         SaveOptions options;
         options.source = sheet;
         options.folder = m_dir.filePath(silentPregap ? "out-silent" : "out");
@@ -154,7 +161,7 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         options.metadata.date = "1998";
         options.metadata.musicBrainzAlbumId = "0b9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a11";
         options.metadata.musicBrainzTrackIds = {"", "1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12"};
-        options.metadata.coverPath = m_dir.filePath("cover.png");
+        options.metadata.coverPath = m_dir.filePath(coverName);
         DiscSaver saver;
         auto check = std::make_shared<HashCheck>();
         saver.setCheck(check);
@@ -219,11 +226,16 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
               "MUSICBRAINZ_TRACKID=1c9b3b8e-1f1e-4c4e-9f55-2f1e7a6f1a12", "MUSICBRAINZ_DISCID="})
             EXPECT_TRUE(tags.contains(QString::fromUtf8(tag))) << tag << "\n" << tags.toStdString();
         EXPECT_TRUE(tagsOf(album + "/01 One.flac").contains("ISRC=USRC17607839"));
-        EXPECT_EQ(readFile(album + "/cover.png"), readFile(options.metadata.coverPath));
+        EXPECT_EQ(readFile(album + "/" + coverName), readFile(options.metadata.coverPath));
         QProcess list;
         list.start("metaflac", {"--list", "--block-type=PICTURE", album + "/01 One.flac"});
         list.waitForFinished(10000);
-        EXPECT_TRUE(list.readAllStandardOutput().contains("type: 3 (Cover (front))"));
+        const QByteArray picture = list.readAllStandardOutput();
+        const QByteArray expected = silentPregap ? "  MIME type: image/jpeg\n  description: \n  width: 50\n  height: 40\n"
+                                                   "  depth: 24\n  colors: 0 (unindexed)\n"
+                                                 : "  MIME type: image/png\n  description: \n  width: 30\n  height: 20\n"
+                                                   "  depth: 24\n  colors: 4\n";
+        EXPECT_TRUE(picture.contains("type: 3 (Cover (front))\n" + expected)) << picture.constData();
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
 
