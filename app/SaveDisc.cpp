@@ -9,6 +9,7 @@
 #include "platform/TitleEncoding.h"
 #include "player/Commands.h"
 #include "player/PlayerState.h"
+#include "save/SavePlan.h"
 #include "ui/ErrorDisplay.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
@@ -45,6 +46,9 @@ const char *const kNo = QT_TRANSLATE_NOOP("DiscSaving", "いいえ(&N)");
 const char *const kNotOverwritten =
     QT_TRANSLATE_NOOP("DiscSaving", "同じ名前のファイルがあるため保存しませんでした");
 const char *const kHiddenTrack = QT_TRANSLATE_NOOP("DiscSaving", "(隠しトラック)");
+const char *const kMayHoldAudio = QT_TRANSLATE_NOOP("DiscSaving", "音声があるかもしれません");
+const char *const kHiddenSilent = QT_TRANSLATE_NOOP("DiscSaving", "無音 (保存しません)");
+const char *const kHiddenSkipped = QT_TRANSLATE_NOOP("DiscSaving", "読めないため飛ばしました");
 const char *const kLogFile = QT_TRANSLATE_NOOP("DiscSaving", "ログ: %1");
 const char *const kNotifyDone = QT_TRANSLATE_NOOP("DiscSaving", "ディスクを保存しました");
 const char *const kNotifyFailed = QT_TRANSLATE_NOOP("DiscSaving", "ディスクを保存できませんでした");
@@ -175,6 +179,15 @@ SaveRowResult rowResultOf(save::TrackState state) {
     }
 }
 
+// A pregap before track 1 may hold hidden audio; whether it is only silence is known once it is
+// read. Its row is listed first from the start.
+void addHiddenRow(const platform::TableOfContents &toc, std::vector<SaveWindowTrack> &tracks) {
+    save::DiscLayout layout;
+    layout.toc = toc;
+    if (save::SavePlan::hiddenSectors(layout) > 0)
+        tracks.insert(tracks.begin(), {0, text(kHiddenTrack), text(kMayHoldAudio)});
+}
+
 QString listOfNames(const QStringList &paths) {
     QStringList names;
     for (const QString &path : paths.mid(0, kNamesInQuestion))
@@ -224,7 +237,9 @@ void DiscSaving::openWindow() {
         const save::SaveMetadata metadata = catalogueMetadata();
         std::vector<SaveWindowTrack> tracks;
         for (int track = 1; track <= TrackCount && Form1->SG_TRACK->Tag == 1; ++track)
-            tracks.push_back({track, metadata.trackTitles.value(track - 1)});
+            tracks.push_back({track, metadata.trackTitles.value(track - 1), {}});
+        const platform::CdDrive *drive = Form1->MediaPlayer1->drive();
+        if (!tracks.empty() && drive) addHiddenRow(drive->toc(), tracks);
         m_window->setDisc(metadata.discTitle, tracks);
         m_rows.clear();
         for (int row = 0; row < static_cast<int>(tracks.size()); ++row)
@@ -287,8 +302,9 @@ void DiscSaving::discKnown(const save::DiscLayout &disc) {
         QString title = metadata.trackTitles.value(disc.toc.firstTrack + i - 1);
         if (title.isEmpty() && i < static_cast<int>(carried.trackTitles.size()))
             title = QString::fromStdString(carried.trackTitles[static_cast<size_t>(i)]);
-        tracks.push_back({disc.toc.firstTrack + i, title});
+        tracks.push_back({disc.toc.firstTrack + i, title, {}});
     }
+    addHiddenRow(disc.toc, tracks);
     QString discTitle = metadata.discTitle;
     if (discTitle.isEmpty()) discTitle = QString::fromStdString(carried.title);
     m_window->setDisc(discTitle.isEmpty() ? disc.sourceName : discTitle, tracks);
@@ -303,7 +319,7 @@ void DiscSaving::discKnown(const save::DiscLayout &disc) {
 int DiscSaving::rowOf(int track) {
     if (const auto found = m_rows.find(track); found != m_rows.end()) return found->second;
     if (track != 0 || !m_window) return -1;
-    m_window->insertTrack(0, {0, text(kHiddenTrack)});
+    m_window->insertTrack(0, {0, text(kHiddenTrack), {}});
     for (auto &[number, row] : m_rows)
         ++row;
     return m_rows[0] = 0;
@@ -353,6 +369,11 @@ void DiscSaving::finished(const save::SaveResult &result) {
     }
     for (const save::TrackResult &track : result.tracks)
         trackFinished(track);
+    const bool hiddenListed = m_window && m_rows.count(0) > 0;
+    if (hiddenListed && result.hidden == save::HiddenAudio::Silent)
+        m_window->showTrackResult(m_rows[0], SaveRowResult::Skipped, text(kHiddenSilent));
+    if (hiddenListed && result.hidden == save::HiddenAudio::Skipped)
+        m_window->showTrackResult(m_rows[0], SaveRowResult::Skipped, text(kHiddenSkipped));
     QStringList lines{text(outcomeText(result.outcome))};
     if (!result.message.isEmpty()) lines << result.message;
     lines << result.notices;

@@ -133,6 +133,7 @@ struct DiscSaver::Run {
     std::vector<TrackResult> results;
     std::vector<std::unique_ptr<TrackSink>> sinks;
     bool hiddenWritten = false;
+    HiddenAudio hiddenAudio = HiddenAudio::None;
     QStringList madeFolders;    // folders made for the files, the deepest first
     bool awaitingCheck = false; // the files are written; the check's notes are awaited (caller's thread)
     int lockFd = -1;
@@ -279,6 +280,7 @@ void DiscSaver::Run::end(Outcome outcome, const QString &message, const QStringL
     result.albumFolder = plan.albumFolder;
     result.tracks = results;
     result.notices = notices;
+    result.hidden = hiddenAudio;
     post([result](DiscSaver &saver) {
         if (saver.m_run->check) saver.m_run->check->abandon();
         saver.m_run->thread.join();
@@ -355,6 +357,7 @@ std::optional<Stop> DiscSaver::Run::readHidden() {
         if (unreadable || timer.elapsed() > kPregapSeconds * 1000) {
             notes << tr("トラック 1 の前のプリギャップは %1 秒以内に読めなかったので飛ばしました")
                          .arg(kPregapSeconds);
+            hiddenAudio = HiddenAudio::Skipped;
             return std::nullopt;
         }
         silent = std::all_of(chunk.begin(), chunk.begin() + static_cast<long>(n) * platform::kSectorBytes,
@@ -362,10 +365,12 @@ std::optional<Stop> DiscSaver::Run::readHidden() {
     }
     if (silent) {
         notes << tr("トラック 1 の前のプリギャップは無音なので、キューシートに PREGAP として書きました");
+        hiddenAudio = HiddenAudio::Silent;
         return std::nullopt;
     }
     notes << tr("トラック 1 の前に隠れた音声があるので、%1 に保存しました").arg(hidden.fileName);
     hiddenWritten = true;
+    hiddenAudio = HiddenAudio::Saved;
     plan.tracks.insert(plan.tracks.begin(), hidden);
     framesTotal += qint64(hidden.span.sectors) * kFramesPerSector;
     if (opened.layout.drive) return saveDriveTrack(hidden);
@@ -765,6 +770,7 @@ void DiscSaver::Run::writeLog(const QStringList &discLines, const std::vector<Tr
         result.cueFile = QDir(plan.albumFolder).filePath(plan.cueName);
         result.tracks = results;
         result.notices = notices;
+        result.hidden = hiddenAudio;
         post([result](DiscSaver &saver) {
             saver.m_run->thread.join();
             Q_EMIT saver.finished(result);

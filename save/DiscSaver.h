@@ -178,6 +178,14 @@ struct TrackResult {
     TrackNote note;                 // from the check, when there is one
 };
 
+// What became of the pregap before track 1, which may hold hidden audio.
+enum class HiddenAudio {
+    None,    // no such pregap, or the save stopped before it was read
+    Saved,   // it held audio, saved as the hidden track
+    Silent,  // digital silence: no file, PREGAP in the cue sheet
+    Skipped, // a drive could not read it in time
+};
+
 struct SaveResult {
     Outcome outcome = Outcome::NoDisc;
     QString message;                 // one line naming the cause, for the user (translated); empty when Ok
@@ -186,6 +194,7 @@ struct SaveResult {
     QString logFile;                 // the log's path; empty when none was written
     QString cueFile;                 // the cue sheet's path; empty when none was written
     std::vector<TrackResult> tracks; // the hidden track first when there is one, then each track
+    HiddenAudio hidden = HiddenAudio::None; // what became of the pregap before track 1
     QStringList notices;             // what completeMetadata said, also in the log; the save is not failed by it
     bool ok() const { return outcome == Outcome::Ok; }
 };

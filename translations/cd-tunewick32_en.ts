@@ -316,6 +316,18 @@ Replace them?</translation>
         <source>保存できるディスクがありません</source>
         <translation>There is no disc to save</translation>
     </message>
+    <message>
+        <source>音声があるかもしれません</source>
+        <translation>May hold audio</translation>
+    </message>
+    <message>
+        <source>無音 (保存しません)</source>
+        <translation>Silence (not saved)</translation>
+    </message>
+    <message>
+        <source>読めないため飛ばしました</source>
+        <translation>Skipped: could not be read</translation>
+    </message>
 </context>
 <context>
     <name>Help</name>

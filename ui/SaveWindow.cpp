@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -35,6 +36,7 @@ const char *const kTotal = QT_TRANSLATE_NOOP("TSaveWindow", "全体");
 const char *const kNotSaved = QT_TRANSLATE_NOOP("TSaveWindow", "保存していません");
 
 enum Column { NumberColumn, TitleColumn, ProgressColumn, ResultColumn };
+enum Role { NoteRole = Qt::UserRole, HasResultRole };
 
 QString text(const char *source) {
     return QCoreApplication::translate("TSaveWindow", source);
@@ -93,6 +95,9 @@ TSaveWindow::TSaveWindow(QWidget *parent) : QDialog(parent) {
     LV_TRACKS->setMinimumSize(560, 240);
     layout->addWidget(LV_TRACKS, 1);
 
+    // The whole's bar is no row of the list: a gap of its own keeps it from reading as one, however
+    // full the list.
+    layout->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing, nullptr, this));
     auto *totalRow = new QHBoxLayout;
     totalRow->addWidget(new QLabel(text(kTotal), this));
     PB_TOTAL = makeBar(this);
@@ -135,7 +140,9 @@ void TSaveWindow::setDisc(const QString &title, const std::vector<SaveWindowTrac
 // The bar is named by its track's number, so that a screen reader tells the tracks' bars apart.
 void TSaveWindow::insertTrack(int row, const SaveWindowTrack &track) {
     const QString number = QStringLiteral("%1").arg(track.number, 2, 10, QChar('0'));
-    auto *item = new QTreeWidgetItem({number, track.title});
+    auto *item = new QTreeWidgetItem({number, track.title, QString(), track.note});
+    item->setData(ResultColumn, NoteRole, track.note);
+    item->setToolTip(ResultColumn, track.note);
     LV_TRACKS->insertTopLevelItem(row, item);
     QProgressBar *bar = makeBar(LV_TRACKS);
     bar->setAccessibleName(number);
@@ -161,7 +168,10 @@ void TSaveWindow::beginSaving() {
     PB_TOTAL->setValue(0);
     for (int row = 0; row < LV_TRACKS->topLevelItemCount(); ++row) {
         trackBar(row)->setValue(0);
-        LV_TRACKS->topLevelItem(row)->setText(ResultColumn, QString());
+        QTreeWidgetItem *item = LV_TRACKS->topLevelItem(row);
+        item->setText(ResultColumn, item->data(ResultColumn, NoteRole).toString());
+        item->setData(ResultColumn, HasResultRole, false);
+        item->setForeground(ResultColumn, palette().text());
     }
     LB_LEFT->setText(text(kLeftUnknown));
 }
@@ -184,6 +194,7 @@ void TSaveWindow::showTrackResult(int row, SaveRowResult result, const QString &
     QTreeWidgetItem *item = LV_TRACKS->topLevelItem(row);
     if (!item) return;
     item->setText(ResultColumn, text);
+    item->setData(ResultColumn, HasResultRole, true);
     item->setToolTip(ResultColumn, text);
     item->setForeground(ResultColumn, result == SaveRowResult::Failed ? QBrush(Qt::red) : palette().text());
     if (result == SaveRowResult::Whole) showTrackProgress(row, 1.0);
@@ -193,7 +204,7 @@ void TSaveWindow::showTrackResult(int row, SaveRowResult result, const QString &
 void TSaveWindow::endSaving(bool whole, const QString &result) {
     m_saving = false;
     for (int row = 0; row < LV_TRACKS->topLevelItemCount(); ++row)
-        if (LV_TRACKS->topLevelItem(row)->text(ResultColumn).isEmpty())
+        if (!LV_TRACKS->topLevelItem(row)->data(ResultColumn, HasResultRole).toBool())
             showTrackResult(row, SaveRowResult::Failed, text(kNotSaved));
     if (whole) PB_TOTAL->setValue(1000);
     LB_LEFT->clear();

@@ -19,6 +19,7 @@ enum class SaveRowResult { Whole, Skipped, Failed };
 struct SaveWindowTrack {
     int number = 0;
     QString title;
+    QString note; // what its result column says until it has a result
 };
 
 // "1:05" for 65 seconds, "1:02:03" from an hour on.

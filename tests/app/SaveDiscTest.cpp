@@ -28,8 +28,9 @@ namespace {
 
 constexpr int kSectorBytes = 2352;
 
-// Two tracks of five seconds after ten seconds of audio before track 1, every sector a tone.
-std::shared_ptr<platform::MemorySource> discWithHiddenAudio() {
+// Two tracks of five seconds after ten seconds before track 1, every sector a tone (or silence
+// before track 1).
+std::shared_ptr<platform::MemorySource> discWithHiddenAudio(bool silentPregap = false) {
     platform::TableOfContents toc;
     toc.firstTrack = 1;
     toc.lastTrack = 2;
@@ -37,7 +38,8 @@ std::shared_ptr<platform::MemorySource> discWithHiddenAudio() {
     toc.dataTrack = {false, false};
     toc.leadOut = 1500;
     toc.text.trackTitles = {"Alpha", "Beta"};
-    return std::make_shared<platform::MemorySource>(toc, [](int lsn, uint8_t *sector) {
+    return std::make_shared<platform::MemorySource>(toc, [silentPregap](int lsn, uint8_t *sector) {
+        if (silentPregap && lsn < 750) return void(std::memset(sector, 0, kSectorBytes));
         for (int i = 0; i < kSectorBytes / 2; ++i) {
             const auto sample = static_cast<int16_t>(4000 * std::sin((lsn * 588 + i / 2) * 0.05));
             std::memcpy(sector + 2 * i, &sample, 2);
@@ -49,7 +51,9 @@ class SaveDiscTest : public EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        load(platform::SimulatedDisc::ofSeconds({5, 5}));
+        platform::SimulatedDisc loaded = platform::SimulatedDisc::ofSeconds({5, 5});
+        loaded.firstStart = 750; // laid out as the discs the saves read
+        load(loaded);
         saving = new DiscSaving(Form1);
         ASSERT_TRUE(folder.isValid());
     }
@@ -87,26 +91,35 @@ protected:
     QTemporaryDir folder;
 };
 
-// The hidden track is found only while the disc is read: it gets the first row, and every
-// track's progress and result stay on its own row below it. Without a catalogue file the rows
-// take the titles the disc carries.
-TEST_F(SaveDiscTest, HiddenTrackGetsItsOwnRowAndResultsStayOnTheirTracks) {
-    TSaveWindow *window = openWith(discWithHiddenAudio());
-    window->BT_START->click();
-    ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
+// A pregap before track 1 gets the first row before Start, as audio that may be there; reading
+// tells whether it is (a file of its own) or silence (none). Every track's progress and result
+// stay on its own row. Without a catalogue file the rows take the titles the disc carries.
+TEST_F(SaveDiscTest, HiddenTrackIsListedFromTheStartAndResultsStayOnTheirTracks) {
+    int files = 0;
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent pregap" : "hidden audio");
+        TSaveWindow *window = openWith(discWithHiddenAudio(silent));
+        window->setFolder(folder.filePath(silent ? "silent" : "hidden"));
+        ASSERT_EQ(window->LV_TRACKS->topLevelItemCount(), 3);
+        EXPECT_EQ(cell(window, 0, 0), "00");
+        EXPECT_EQ(cell(window, 0, 3), "音声があるかもしれません");
+        window->BT_START->click();
+        ASSERT_TRUE(waitFor([&] { return !window->isSaving(); }));
 
-    ASSERT_EQ(window->LV_TRACKS->topLevelItemCount(), 3);
-    const QStringList numbers{cell(window, 0, 0), cell(window, 1, 0), cell(window, 2, 0)};
-    EXPECT_EQ(numbers, QStringList({"00", "01", "02"}));
-    EXPECT_EQ(cell(window, 1, 1), "Alpha");
-    EXPECT_EQ(cell(window, 2, 1), "Beta");
-    for (int row = 0; row < 3; ++row)
-        EXPECT_TRUE(cell(window, row, 3).startsWith("保存しました")) << row;
-    EXPECT_EQ(window->PB_TOTAL->value(), window->PB_TOTAL->maximum());
-    EXPECT_TRUE(window->LB_RESULT->text().startsWith("すべてのトラックを保存しました"))
-        << window->LB_RESULT->text().toStdString();
-    EXPECT_EQ(savedFiles().size(), 3);
-    EXPECT_TRUE(window->BT_START->isEnabled());
+        ASSERT_EQ(window->LV_TRACKS->topLevelItemCount(), 3);
+        const QStringList numbers{cell(window, 0, 0), cell(window, 1, 0), cell(window, 2, 0)};
+        EXPECT_EQ(numbers, QStringList({"00", "01", "02"}));
+        EXPECT_EQ(cell(window, 1, 1), "Alpha");
+        EXPECT_EQ(cell(window, 2, 1), "Beta");
+        for (int row = 1; row < 3; ++row)
+            EXPECT_TRUE(cell(window, row, 3).startsWith("保存しました")) << row;
+        EXPECT_EQ(cell(window, 0, 3).left(6), silent ? "無音 (保存" : "保存しました");
+        EXPECT_EQ(window->PB_TOTAL->value(), window->PB_TOTAL->maximum());
+        EXPECT_TRUE(window->LB_RESULT->text().startsWith("すべてのトラックを保存しました"))
+            << window->LB_RESULT->text().toStdString();
+        EXPECT_EQ(savedFiles().size(), files += silent ? 2 : 3);
+        EXPECT_TRUE(window->BT_START->isEnabled());
+    }
 }
 
 // Closing the window while it saves cancels the save and keeps the window, which tells how it

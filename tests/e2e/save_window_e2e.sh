@@ -2,8 +2,9 @@
 # End to end: saving a disc from the window. The real program under Xvfb with openbox, on a
 # private session bus that dbus-monitor listens to as a dock and a notification server would:
 #   1. a right click opens the popup menu, its item opens the save window; the folder is typed
-#      into the window's line edit and Start pressed; the files appear, whole, and the window and
-#      the notification give the result; the task bar's entry shows the progress, then hides it;
+#      into the window's line edit and Start pressed; the files appear, whole (the audio before
+#      track 1 as a file of its own), and the window and the notification give the result; the
+#      task bar's entry shows the progress, then hides it;
 #   2. Start again: the question before replacing files; No keeps the files as they were, Yes
 #      saves again.
 #   save_window_e2e.sh PROGRAM SCREENSHOT_DIR
@@ -21,9 +22,11 @@ export TUNEWICK_AUDIO=null
 printf '[Online]\r\nMusicBrainz=0\r\nAccurateRip=0\r\n' >"$settings"
 
 # A rip of three tracks of three seconds, each a tone of its own (saving silence would prove
-# little), with a catalogue file so that it loads without the registration question.
+# little), the first second of track 1 its pregap (hidden audio), with a catalogue file so that it
+# loads without the registration question.
 mkdir -p "$work/rip"
 make_silent_rip "$work/rip" tones 3 3
+sed -i 's/    INDEX 01 00:00:00/    INDEX 00 00:00:00\n    INDEX 01 00:01:00/' "$work/rip/tones.cue"
 /usr/bin/python3 - "$work/rip/tones.bin" <<'EOF'
 import math, struct, sys
 frames = 3 * 3 * 44100
@@ -31,7 +34,8 @@ with open(sys.argv[1], "wb") as out:
     out.write(b"".join(struct.pack("<hh", int(8000 * math.sin(i * (300 + 200 * (i // 132300)) * 2 * math.pi / 44100)),
                                    int(6000 * math.sin(i * 500 * 2 * math.pi / 44100))) for i in range(frames)))
 EOF
-printf 'Tone Disc\r\nLow\r\nMiddle\r\nHigh\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$(catalogue_name 3 3)"
+# Its length from track 1's INDEX 01: eight seconds less one frame (599 frames = 7 s 74 f).
+printf 'Tone Disc\r\nLow\r\nMiddle\r\nHigh\r\n' >"$XDG_DATA_HOME/cd-tunewick32/$((7 << 8 | 74 << 16)).CDL"
 out=$work/Music
 mkdir -p "$out"
 
@@ -60,12 +64,15 @@ flac_files() { find "$out" -name '*.flac' | sort; }
 
 step "the menu's item opens the window; Start saves into the folder typed"
 open_save_window
+import -window "$window" "$shots/save-window-start.png" 2>/dev/null || true
 keys_to "$window" key ctrl+a
 xdotool type --delay 20 "$out"
 xdotool key Return
 wait_notification 1
 import -window "$window" "$shots/save-window-done.png" 2>/dev/null || true
-[ "$(flac_files | wc -l)" = 3 ] || fail "files saved: $(find "$out" -type f)"
+[ "$(flac_files | wc -l)" = 4 ] || fail "files saved: $(find "$out" -type f)"
+[ "$(flac_files | head -1 | xargs -d '\n' basename)" = "00 Tone Disc (隠しトラック).flac" ] ||
+  fail "no hidden track: $(flac_files)"
 find "$out" -name '*.flac' -exec flac -s -t {} + || fail "a saved file does not decode"
 find "$out" -name '*.cue' | grep -q . || fail "no cue sheet beside the files"
 find "$out" -name '*.log' | grep -q . || fail "no log beside the files"
@@ -97,5 +104,5 @@ keys_to "$window" key alt+s
 question=$(wait_window "$program_pid" '^上書きの確認$') || fail "no question before replacing files"
 keys_to "$question" key alt+y
 wait_notification 2
-[ "$(find "$out" -name '*.flac' -newermt '2002-01-01' | wc -l)" = 3 ] || fail "Yes did not replace the files"
+[ "$(find "$out" -name '*.flac' -newermt '2002-01-01' | wc -l)" = 4 ] || fail "Yes did not replace the files"
 echo "PASS"
