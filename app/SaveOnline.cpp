@@ -102,8 +102,10 @@ ReleaseDetailsAnswer releaseDetailsOf(const platform::TableOfContents &toc) {
     auto promise = std::make_shared<std::promise<ReleaseDetailsAnswer>>();
     std::future<ReleaseDetailsAnswer> answer = promise->get_future();
     QMetaObject::invokeMethod(QCoreApplication::instance(), [toc, promise] {
-        fetchReleaseDetailsOf(toc, [promise](const std::optional<online::ReleaseDetails> &details,
-                                             const QString &failure) { promise->set_value({details, failure}); });
+        fetchReleaseDetailsOf(
+            toc, [promise](const std::optional<online::ReleaseDetails> &details, const QString &failure) {
+                promise->set_value({details, failure});
+            });
     });
     if (answer.wait_for(kMostWait) != std::future_status::ready) return {std::nullopt, tr(kDetailsLate)};
     return answer.get();

@@ -24,9 +24,10 @@ const char *const kNoConnection = QT_TRANSLATE_NOOP("online", "MusicBrainz に�
 const char *const kBadAnswer = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を読めませんでした");
 const char *const kBusy = QT_TRANSLATE_NOOP("online", "MusicBrainz が混み合っていて応答しませんでした");
 const char *const kTooBig = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答が大きすぎます");
-const char *const kRedirected =
-    QT_TRANSLATE_NOOP("online", "MusicBrainz の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)");
-const char *const kHttpError = QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を受け取れませんでした (HTTP %1)");
+const char *const kRedirected = QT_TRANSLATE_NOOP(
+    "online", "MusicBrainz の転送先には従いませんでした (HTTP %1: 別のホストか、転送が多すぎます)");
+const char *const kHttpError =
+    QT_TRANSLATE_NOOP("online", "MusicBrainz の応答を受け取れませんでした (HTTP %1)");
 
 const char *const kArNoAnswer = QT_TRANSLATE_NOOP("online", "AccurateRip が時間内に応答しませんでした");
 const char *const kArNoConnection = QT_TRANSLATE_NOOP("online", "AccurateRip に接続できませんでした");
@@ -59,10 +60,14 @@ AccurateRipAnswer accurateRipAnswerOf(const ServiceAnswer &reply) {
 QString detailsFailure(const ServiceAnswer &reply) {
     const auto say = [](const char *text) { return QCoreApplication::translate("online", text); };
     switch (reply.outcome) {
-    case ServiceAnswer::TimedOut: return say(kNoAnswer);
-    case ServiceAnswer::Refused: return reply.status == 0 ? say(kTooBig) : say(kRedirected).arg(reply.status);
-    case ServiceAnswer::Unreachable: return say(kNoConnection);
-    case ServiceAnswer::Answered: break;
+    case ServiceAnswer::TimedOut:
+        return say(kNoAnswer);
+    case ServiceAnswer::Refused:
+        return reply.status == 0 ? say(kTooBig) : say(kRedirected).arg(reply.status);
+    case ServiceAnswer::Unreachable:
+        return say(kNoConnection);
+    case ServiceAnswer::Answered:
+        break;
     }
     return reply.status == 200 ? QString() : say(kHttpError).arg(reply.status);
 }
@@ -160,7 +165,8 @@ void MusicBrainzLookup::fetchReleaseDetails(const QString &releaseId, const QStr
                              return done(std::nullopt, failure);
                          const std::optional<ReleaseDetails> details =
                              readReleaseDetails(reply.body, releaseId, discId, trackCount);
-                         done(details, details ? QString() : QCoreApplication::translate("online", kBadAnswer));
+                         done(details,
+                              details ? QString() : QCoreApplication::translate("online", kBadAnswer));
                      });
 }
 

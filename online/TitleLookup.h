@@ -60,7 +60,8 @@ public:
     }
 
     // `note` says in one line of Japanese why there are no details (empty when nothing was asked).
-    using DetailsDone = std::function<void(const std::optional<ReleaseDetails> &details, const QString &note)>;
+    using DetailsDone =
+        std::function<void(const std::optional<ReleaseDetails> &details, const QString &note)>;
     // Fetches the artist credits, date and IDs of release `releaseId` for the medium with `discId`
     // (else the one with `trackCount` tracks); `done` is called once with nothing when the service
     // has none or cannot be reached, unless another fetchReleaseDetails comes first.

@@ -229,7 +229,8 @@ std::optional<Stop> DiscSaver::Run::prepare() {
         std::lock_guard guard(g_deviceMutex);
         g_device = opened.device;
     }
-    if (options.completeMetadata) notes << (notices = options.completeMetadata(opened.layout, options.metadata));
+    if (options.completeMetadata)
+        notes << (notices = options.completeMetadata(opened.layout, options.metadata));
     plan = SavePlan::make(opened.layout, options.metadata, options.folder);
     removeLeftovers(plan.albumFolder);
     if (!options.overwrite) {

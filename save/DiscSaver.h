@@ -195,7 +195,7 @@ struct SaveResult {
     QString cueFile;                 // the cue sheet's path; empty when none was written
     std::vector<TrackResult> tracks; // the hidden track first when there is one, then each track
     HiddenAudio hidden = HiddenAudio::None; // what became of the pregap before track 1
-    QStringList notices;             // what completeMetadata said, also in the log; the save is not failed by it
+    QStringList notices; // what completeMetadata said, also in the log; the save is not failed by it
     bool ok() const { return outcome == Outcome::Ok; }
 };
 

@@ -80,7 +80,8 @@ FlacFile::PictureSize jpegSize(const QByteArray &bytes) {
         }
         if (marker == 0xDA || marker == 0xD9) break;
         const uint32_t length = bigEndian(bytes, at + 2, 2);
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame && length >= 8 && at + 10 <= bytes.size())
             return {bigEndian(bytes, at + 7, 2), bigEndian(bytes, at + 5, 2),
                     bigEndian(bytes, at + 4, 1) * bigEndian(bytes, at + 9, 1), 0};
@@ -97,7 +98,8 @@ FlacFile::PictureSize pngSize(const QByteArray &bytes) {
     const uint32_t colorType = bigEndian(bytes, 25, 1);
     static const uint32_t kSamplesOf[] = {1, 0, 3, 1, 2, 0, 4}; // by colour type: grey, RGB, palette, ...
     if (colorType > 6 || kSamplesOf[colorType] == 0) return {};
-    FlacFile::PictureSize size{bigEndian(bytes, 16, 4), bigEndian(bytes, 20, 4), bitDepth * kSamplesOf[colorType], 0};
+    FlacFile::PictureSize size{bigEndian(bytes, 16, 4), bigEndian(bytes, 20, 4),
+                               bitDepth * kSamplesOf[colorType], 0};
     if (colorType != 3) return size;
     size.depth = 24; // palette entries are 8-bit RGB whatever the index's depth
     for (qsizetype at = 8; at + 8 <= bytes.size();) {

@@ -231,10 +231,11 @@ TEST_F(DiscSaverTest, SavedFilesHoldTheDiscExactlyAndTheirSheetIsTheSameDisc) {
         list.start("metaflac", {"--list", "--block-type=PICTURE", album + "/01 One.flac"});
         list.waitForFinished(10000);
         const QByteArray picture = list.readAllStandardOutput();
-        const QByteArray expected = silentPregap ? "  MIME type: image/jpeg\n  description: \n  width: 50\n  height: 40\n"
-                                                   "  depth: 24\n  colors: 0 (unindexed)\n"
-                                                 : "  MIME type: image/png\n  description: \n  width: 30\n  height: 20\n"
-                                                   "  depth: 24\n  colors: 4\n";
+        const QByteArray expected =
+            silentPregap ? "  MIME type: image/jpeg\n  description: \n  width: 50\n  height: 40\n"
+                           "  depth: 24\n  colors: 0 (unindexed)\n"
+                         : "  MIME type: image/png\n  description: \n  width: 30\n  height: 20\n"
+                           "  depth: 24\n  colors: 4\n";
         EXPECT_TRUE(picture.contains("type: 3 (Cover (front))\n" + expected)) << picture.constData();
         const QString crc = QString::number(result.tracks.back().crc, 16).toUpper().rightJustified(8, '0');
         EXPECT_TRUE(log.contains("CD-Tunewick32") && log.contains(crc)) << log.toStdString();
