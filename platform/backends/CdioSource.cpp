@@ -223,6 +223,9 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     for (int track = result.firstTrack; track <= result.lastTrack; ++track) {
         lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
         if (start == CDIO_INVALID_LSN) return false;
+        // Tracks follow each other on a disc. libcdio's cdrdao reader puts a track where its data
+        // begins in its file, so a .toc with a file for each track gives tracks without length.
+        if (!result.trackStart.empty() && start <= result.trackStart.back()) return false;
         result.trackStart.push_back(start);
         result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
                                    TRACK_FORMAT_AUDIO);

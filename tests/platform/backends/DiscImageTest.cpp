@@ -210,6 +210,9 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     ASSERT_EQ(mkfifo(path("pipe.bin").c_str(), 0600), 0);
     write("piped.toc", "CD_DA\nTRACK AUDIO\nFILE \"pipe.bin\" 0 00:01:00\n");
     write("piped.cue", "FILE \"" + path("pipe.bin") + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    // libcdio lays out each track of a .toc where its data begins in its file: a file for each
+    // track gives them all one place.
+    write("per-file.toc", "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
@@ -217,6 +220,7 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     for (const Case &c : {Case{path("data.cue"), "音楽CDではありません"},
                           Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
                           Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"},
+                          Case{path("per-file.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
                           Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"},
                           Case{path("piped.toc"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")},
                           Case{path("piped.cue"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")}}) {
