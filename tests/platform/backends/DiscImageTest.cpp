@@ -130,48 +130,35 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     EXPECT_EQ(withFileNamesResolved(sheet, [](const std::string &name) { return "/x/" + name; }),
               "CD_TEXT { LANGUAGE 0 { TITLE \"FILE \\\"a.bin\\\"\" } }\n"
               "// FILE \"b.bin\"\nTRACK AUDIO\nAUDIOFILE \"/x/c.wav\" 0\nDATAFILE \"d\\\"e.bin\"\n");
-    EXPECT_EQ(
-        tracksWithStart("TRACK AUDIO\n// START\nTRACK AUDIO\nSTART 00:00:10\nTRACK AUDIO ISRC \"START\"\n"),
-        (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(tracksWithStart("TRACK AUDIO // START\nTRACK AUDIO START\nTRACK AUDIO ISRC \"START\""),
+              (std::vector<bool>{false, true, false}));
     const std::vector<uint8_t> audio = patternOf(0, kDataTrack);
     write("short.bin", std::string(audio.begin(), audio.end()));
-    const auto three = [](const std::string &bin, const std::string &start1, const std::string &start2,
-                          const std::string &start3) {
-        return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" +
-               bin + "\" 00:01:00 00:00:50\n" + start2 + "TRACK AUDIO\nFILE \"" + bin +
-               "\" 00:01:50 00:00:55\n" + start3;
+    const auto three = [](const std::string &bin, const std::string &start1, const std::string &start3) {
+        return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" + bin +
+               "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin + "\" 00:01:50 00:00:55\n" + start3;
     };
-    struct Case {
-        std::string toc;
-        std::vector<int> starts;
-        int leadOut;
-    };
-    for (const Case &c :
-         {Case{"CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\n"
-               "TRACK AUDIO\nFILE \"" + path("disc.bin") + "\" 00:01:25 00:01:05\n",
-               {0, kTrack2}, kDataTrack},
-          // libcdio gives a PREGAP no silence and a pregap that is not on the disc: no START, no gap.
-          Case{"CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\n"
-               "TRACK AUDIO\nPREGAP 00:03:00\nFILE \"disc.bin\" 00:01:25 00:01:05\n",
-               {0, kTrack2},
-               kDataTrack},
-          Case{three("disc.bin", "", "START 00:00:10\n", ""), {0, 85, 125}, kDataTrack},
-          Case{three("disc.bin", "", "START 00:00:10\n", "START 00:00:20\n"), {0, 85, 145}, kDataTrack},
-          Case{three("short.bin", "START 00:00:05\n", "", "START 00:00:20\n"), {5, 75, 145}, kDataTrack}}) {
-        SCOPED_TRACE(c.toc);
-        write("disc.toc", c.toc);
+    const std::string two = "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\nTRACK AUDIO\n";
+    for (const auto &[sheet, starts] : std::vector<std::pair<std::string, std::vector<int>>>{
+             {two + "FILE \"" + path("disc.bin") + "\" 00:01:25 00:01:05\n", {0, kTrack2}},
+             // libcdio gives a PREGAP no silence, and a pregap that is not on the disc: no START, no gap.
+             {two + "PREGAP 00:03:00\nFILE \"disc.bin\" 00:01:25 00:01:05\n", {0, kTrack2}},
+             {three("disc.bin", "", "START 00:00:20\n"), {0, 85, 145}},
+             {three("short.bin", "START 00:00:05\n", "START 00:00:20\n"), {5, 85, 145}}}) {
+        SCOPED_TRACE(sheet);
+        write("disc.toc", sheet);
         std::string reason;
         auto source = CdioSource::create(path("disc.toc"), reason);
         ASSERT_TRUE(source) << reason;
         TableOfContents toc;
         ASSERT_EQ(source->poll(toc), MediaState::Ready);
-        EXPECT_EQ(toc.trackStart, c.starts);
-        EXPECT_EQ(toc.leadOut, c.leadOut);
+        EXPECT_EQ(toc.trackStart, starts);
+        EXPECT_EQ(toc.leadOut, kDataTrack);
 
         auto output = std::make_shared<NullOutput>(50);
         output->keepCopy(true);
         ASSERT_TRUE(playImage(path("disc.toc"), 90, output));
-        EXPECT_TRUE(output->copy() == patternOf(90, c.leadOut)) << "bytes heard: " << output->copy().size();
+        EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack)) << "bytes heard: " << output->copy().size();
     }
 }
 
