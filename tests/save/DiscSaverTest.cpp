@@ -439,11 +439,13 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     writeFile(m_dir.filePath("mixed.bin"), bytesOf(0, 900));
     for (const int data : {2, 1}) {
         SCOPED_TRACE(data);
-        const QByteArray mode[] = {"AUDIO", "MODE1/2352"};
-        writeFile(m_dir.filePath("mixed.cue"), "FILE \"mixed.bin\" BINARY\n"
-                                               "  TRACK 01 " + mode[data == 1] + "\n    INDEX 01 00:00:00\n"
-                                               "  TRACK 02 " + mode[data == 2] + "\n    INDEX 01 00:04:00\n"
-                                               "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n");
+        const char *mode[] = {"AUDIO", "MODE1/2352"};
+        writeFile(m_dir.filePath("mixed.cue"), QString("FILE \"mixed.bin\" BINARY\n"
+                                                       "  TRACK 01 %1\n    INDEX 01 00:00:00\n"
+                                                       "  TRACK 02 %2\n    INDEX 01 00:04:00\n"
+                                                       "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n")
+                                                   .arg(mode[data == 1], mode[data == 2])
+                                                   .toUtf8());
         SaveOptions options;
         options.source = m_dir.filePath("mixed.cue");
         options.folder = m_dir.filePath("mixed%1").arg(data);
@@ -463,7 +465,8 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
         // The data track's entry claims no copy and no failure.
         const QString entry = log.section(QString("トラック 0%1\n").arg(data), 1).section("トラック 0", 0, 0);
         EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
-        EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした")) << entry.toStdString();
+        EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした"))
+            << entry.toStdString();
 
         std::string reason;
         auto original = platform::RipSource::create(options.source.toStdString(), reason);

@@ -135,8 +135,9 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     const std::vector<uint8_t> audio = patternOf(0, kDataTrack);
     write("short.bin", std::string(audio.begin(), audio.end()));
     const auto three = [](const std::string &bin, const std::string &start1, const std::string &start3) {
-        return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" + bin +
-               "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin + "\" 00:01:50 00:00:55\n" + start3;
+        return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" +
+               bin + "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin +
+               "\" 00:01:50 00:00:55\n" + start3;
     };
     const std::string two = "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\nTRACK AUDIO\n";
     for (const auto &[sheet, starts] : std::vector<std::pair<std::string, std::vector<int>>>{
@@ -199,7 +200,8 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     write("piped.cue", "FILE \"" + path("pipe.bin") + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     // libcdio lays out each track of a .toc where its data begins in its file: a file for each
     // track gives them all one place.
-    write("per-file.toc", "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
+    write("per-file.toc",
+          "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
