@@ -185,10 +185,34 @@ QByteArray cueSheet(const SavePlan &plan, const DiscLayout &disc, const SaveMeta
         if (i < disc.isrc.size() && disc.isrc[i].size() == 12)
             lines << "    ISRC " + QString::fromStdString(disc.isrc[i]);
     };
+    // A data track before an audio track keeps its place and length, so that the sheet lays the
+    // disc out as it was (the same disc ID and catalogue file): an empty track followed by silence
+    // (POSTGAP), at the start of the next audio track's file. No file holds its sectors.
+    auto dataTracksBefore = [&](const SavePlan::Track &track, const SavePlan::Track *previous) {
+        bool any = false;
+        for (int number = previous ? previous->span.track + 1 : toc.firstTrack; number < track.span.track;
+             ++number) {
+            if (!toc.isData(number)) continue;
+            if (!any) lines << "FILE " + quoted(track.fileName) + " WAVE";
+            any = true;
+            lines << QString("  TRACK %1 MODE1/2352").arg(twoDigits(number));
+            if (number == toc.firstTrack && toc.startOf(number) > 0)
+                lines << "    PREGAP " + cueTime(toc.startOf(number));
+            lines << "    INDEX 01 00:00:00"
+                  << "    POSTGAP " + cueTime(toc.endOf(number) - toc.startOf(number));
+        }
+        return any;
+    };
     const SavePlan::Track *previous = nullptr;
     for (const SavePlan::Track &track : plan.tracks) {
         if (track.span.track == 0) {
             if (hiddenWritten) lines << "FILE " + quoted(track.fileName) + " WAVE";
+            continue;
+        }
+        if (dataTracksBefore(track, previous)) {
+            trackHead(track);
+            lines << "    INDEX 01 00:00:00";
+            previous = &track;
             continue;
         }
         const int gap = disc.gapOf(track.span.track);

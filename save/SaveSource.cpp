@@ -7,6 +7,7 @@
 #include "platform/backends/DemoDisc.h"
 #include "platform/backends/HotPlugSource.h"
 #include "platform/backends/RipSource.h"
+#include "platform/backends/TocNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -126,15 +127,24 @@ std::string fromCdio(char *text) {
 // What libcdio knows beyond the table of contents: gaps, ISRC, the catalogue number, the copy bit.
 void readExtras(CdIo_t *cdio, DiscLayout &layout) {
     const platform::TableOfContents &toc = layout.toc;
+    layout.index0 = platform::CdioSource::readGaps(cdio, toc);
     for (int track = toc.firstTrack; track <= toc.lastTrack; ++track) {
         const auto t = static_cast<track_t>(track);
-        const lsn_t gap = cdio_get_track_pregap_lsn(cdio, t);
         const size_t i = static_cast<size_t>(track - toc.firstTrack);
-        if (gap != CDIO_INVALID_LSN && gap >= 0 && gap < toc.startOf(track)) layout.index0[i] = gap;
         layout.isrc[i] = fromCdio(cdio_get_track_isrc(cdio, t));
         layout.copyPermitted[i] = cdio_get_track_copy_permit(cdio, t) == CDIO_TRACK_FLAG_TRUE;
     }
     layout.catalog = fromCdio(cdio_get_mcn(cdio));
+}
+
+// An image's extras, read as the player reads the image: a .toc's relative names through a copy.
+void readImageExtras(const std::string &path, DiscLayout &layout) {
+    const driver_id_t driver = platform::CdioSource::imageDriver(path);
+    const auto copy = driver == DRIVER_CDRDAO ? platform::TocCopy::of(path) : nullptr;
+    if (CdIo_t *cdio = cdio_open(copy ? copy->path().c_str() : path.c_str(), driver)) {
+        readExtras(cdio, layout);
+        cdio_destroy(cdio);
+    }
 }
 
 // Where sector 0 of the sheet's file `file` lies on the disc, from a track whose INDEX 01 is in it;
@@ -254,11 +264,7 @@ OpenedSource openSource(const SaveOptions &options, QString &reason) {
     if (!options.sectorSource && platform::CdioSource::imageDriver(choice.toStdString()) == DRIVER_BINCUE)
         readSheetExtras(choice, opened.layout);
     else if (!options.sectorSource && choice != "demo")
-        if (CdIo_t *cdio = cdio_open(choice.toLocal8Bit().constData(),
-                                     platform::CdioSource::imageDriver(choice.toStdString()))) {
-            readExtras(cdio, opened.layout);
-            cdio_destroy(cdio);
-        }
+        readImageExtras(choice.toStdString(), opened.layout);
     opened.layout.sourceName = QString::fromStdString(source->name());
     opened.layout.drive = options.sectorSource && options.readTwice;
     opened.layout.readOffset = opened.layout.drive ? options.readOffset : 0;

@@ -223,6 +223,9 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     for (int track = result.firstTrack; track <= result.lastTrack; ++track) {
         lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
         if (start == CDIO_INVALID_LSN) return false;
+        // Tracks follow each other on a disc. libcdio's cdrdao reader puts a track where its data
+        // begins in its file, so a .toc with a file for each track gives tracks without length.
+        if (!result.trackStart.empty() && start <= result.trackStart.back()) return false;
         result.trackStart.push_back(start);
         result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
                                    TRACK_FORMAT_AUDIO);
@@ -230,6 +233,11 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
                                      CDIO_TRACK_FLAG_TRUE);
     }
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    // libcdio's cdrdao reader counts the last track's data from its INDEX 01, not from the start
+    // of the pregap that START cuts off it, and so puts the lead-out that far past the data.
+    if (cdio_get_driver_id(cdio) == DRIVER_CDRDAO && result.leadOut != CDIO_INVALID_LSN)
+        if (const int gap = readGaps(cdio, result).back(); gap >= 0)
+            result.leadOut -= result.trackStart.back() - gap;
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
     // An enhanced CD holds its data track in a second session, which starts 11400 sectors after
     // the first session's lead-out (that lead-out, the next lead-in and the pregap).
@@ -240,6 +248,22 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     result.text = readCdText(cdio, result.firstTrack, result.lastTrack);
     toc = std::move(result);
     return true;
+}
+
+std::vector<int> CdioSource::readGaps(CdIo_t *cdio, const TableOfContents &toc) {
+    const bool cdrdao = cdio_get_driver_id(cdio) == DRIVER_CDRDAO;
+    const char *sheet = cdrdao ? cdio_get_arg(cdio, "source") : nullptr;
+    const std::vector<bool> starts = sheet ? tracksWithStartOf(sheet) : std::vector<bool>{};
+    std::vector<int> gaps;
+    for (int track = toc.firstTrack; track <= toc.lastTrack; ++track) {
+        const size_t i = static_cast<size_t>(track - toc.firstTrack);
+        const lsn_t gap = cdio_get_track_pregap_lsn(cdio, static_cast<track_t>(track));
+        const int earliest = track == toc.firstTrack ? 0 : toc.trackStart[i - 1];
+        const bool started = !cdrdao || (i < starts.size() && starts[i]);
+        const bool inPlace = gap != CDIO_INVALID_LSN && gap >= earliest && gap < toc.trackStart[i];
+        gaps.push_back(started && inPlace ? gap : -1);
+    }
+    return gaps;
 }
 
 MediaState CdioSource::poll(TableOfContents &toc) {

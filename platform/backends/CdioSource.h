@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -34,6 +35,10 @@ public:
 
     // Reads the table of contents from an open handle; false when there is no readable disc.
     static bool readToc(CdIo_t *cdio, TableOfContents &toc);
+    // Where each track's pregap (INDEX 00) starts, per track of `toc`; -1 where it has none that
+    // libcdio can say. Of a cdrdao .toc only a START gives a pregap: what libcdio reports for
+    // a PREGAP statement is no sector of the disc.
+    static std::vector<int> readGaps(CdIo_t *cdio, const TableOfContents &toc);
     // The libcdio driver for an image path, chosen by its extension.
     static driver_id_t imageDriver(const std::string &path);
 

@@ -99,6 +99,37 @@ std::string withFileNamesResolved(const std::string &toc,
     return out;
 }
 
+std::vector<bool> tracksWithStart(const std::string &toc) {
+    std::vector<bool> starts;
+    size_t at = 0;
+    while (at < toc.size()) {
+        if (toc.compare(at, 2, "//") == 0) {
+            at = std::min(toc.find('\n', at), toc.size());
+        } else if (toc[at] == '"') {
+            at = std::min(closingQuote(toc, at), toc.size() - 1) + 1;
+        } else if (isWordByte(toc[at])) {
+            size_t end = at;
+            while (end < toc.size() && isWordByte(toc[end]))
+                ++end;
+            const std::string word = toc.substr(at, end - at);
+            if (word == "TRACK")
+                starts.push_back(false);
+            else if (word == "START" && !starts.empty())
+                starts.back() = true;
+            at = end;
+        } else {
+            ++at;
+        }
+    }
+    return starts;
+}
+
+std::vector<bool> tracksWithStartOf(const std::string &path) {
+    bool ok = false;
+    const std::string toc = readSmallFile(path, ok);
+    return ok ? tracksWithStart(toc) : std::vector<bool>{};
+}
+
 std::shared_ptr<TocCopy> TocCopy::of(const std::string &path) {
     bool ok = false;
     const std::string toc = readSmallFile(path, ok);

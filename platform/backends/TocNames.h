@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -17,6 +18,12 @@ namespace platform {
 // A name that `resolve` returns unchanged, or that could not be written back, is left as it was.
 std::string withFileNamesResolved(const std::string &toc,
                                   const std::function<std::string(const std::string &)> &resolve);
+
+// For each TRACK statement of `toc`, in order, whether the track has a START statement: its data
+// begins with a pregap that ends where START says. Comments and strings (CD-Text) are skipped.
+std::vector<bool> tracksWithStart(const std::string &toc);
+// The same for the .toc at `path`; empty when it cannot be read.
+std::vector<bool> tracksWithStartOf(const std::string &path);
 
 // A copy of a .toc in a private temporary file, removed with this object.
 class TocCopy {

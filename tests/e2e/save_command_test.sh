@@ -49,6 +49,19 @@ all_whole "$album"
 kill -0 "$player" 2>/dev/null || fail "the running player ended"
 [ "$(grep -c '^drive: ' "$work/player.out")" = 1 ] || fail "the running player took the save's arguments"
 
+# A cdrdao image named relative to another folder, START on its second and last tracks: each gap
+# ends the file before, and the disc ends with the last track's data, not in the spare sectors after
+# it (the disc ID of offsets 150, 330, 500 and lead-out 600, worked by hand).
+mkdir -p "$work/toc"
+head -c $((460 * 2352)) /dev/urandom >"$work/toc/disc.bin"
+printf 'CD_DA\nTRACK AUDIO\nFILE "disc.bin" 0 00:02:00\nTRACK AUDIO\nFILE "disc.bin" 00:02:00 00:02:00\nSTART 00:00:30\nTRACK AUDIO\nFILE "disc.bin" 00:04:00 00:02:00\nSTART 00:00:50\n' >"$work/toc/disc.toc"
+(cd "$work" && save "$work/toc-saved" toc/disc.toc >"$work/out" 2>"$work/err") || fail "the .toc image was not saved: $(cat "$work/err")"
+toc_album="$work/toc-saved/不明なディスク"
+grep -q '^MusicBrainz ディスク ID: TkcXeSrURkOw.Eve.KshJ8fplPQ-$' "$toc_album/不明なディスク.log" ||
+  fail "not the .toc image's disc ID: $(cat "$toc_album/不明なディスク.log")"
+[ "$(grep -o 'INDEX 00 [0-9:]*' "$toc_album/不明なディスク.cue" | tr '\n' ' ')" = "INDEX 00 00:02:00 INDEX 00 00:01:45 " ] ||
+  fail "not the .toc image's gaps: $(cat "$toc_album/不明なディスク.cue")"
+
 before=$(md5sum "$album"/*)
 if save "$work/new/music" "$work/rip" >"$work/out" 2>"$work/err"; then fail "a save over existing files exited 0"; fi
 grep -q "$album/01 トラック 01.flac" "$work/err" || fail "the files in the way are not named: $(cat "$work/err")"

@@ -446,31 +446,52 @@ TEST_F(DiscSaverTest, APregapThatDoesNotReadIsSkipped) {
 }
 
 // A data track is not audio: it is left out of the files, named in the results and the log, and the
-// audio track before it ends where the data begins.
+// audio track before it ends where the data begins. The saved sheet keeps the data track's place, so
+// that the player opens the rip as the same disc (a mixed-mode disc's data track comes first).
 TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
     writeFile(m_dir.filePath("mixed.bin"), bytesOf(0, 900));
-    writeFile(m_dir.filePath("mixed.cue"), "FILE \"mixed.bin\" BINARY\n"
-                                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                                           "  TRACK 02 MODE1/2352\n    INDEX 01 00:04:00\n"
-                                           "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n");
-    SaveOptions options;
-    options.source = m_dir.filePath("mixed.cue");
-    options.folder = m_dir.filePath("mixed");
-    DiscSaver saver;
-    const SaveResult result = save(saver, options);
-    ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
-    ASSERT_EQ(result.tracks.size(), 3u);
-    EXPECT_EQ(result.tracks[1].state, TrackState::Skipped);
-    EXPECT_TRUE(result.tracks[1].file.isEmpty());
-    EXPECT_TRUE(decoded(result.tracks[0].file) == bytesOf(0, 300));
-    EXPECT_TRUE(decoded(result.tracks[2].file) == bytesOf(600, 900));
-    EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}).size(), 2);
-    const QString log = QString::fromUtf8(readFile(result.logFile));
-    EXPECT_TRUE(log.contains("トラック 2 はデータトラック"));
-    // The data track's entry claims no copy and no failure.
-    const QString entry = log.section("トラック 02\n", 1).section("トラック 03\n", 0, 0);
-    EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
-    EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした")) << entry.toStdString();
+    for (const int data : {2, 1}) {
+        SCOPED_TRACE(data);
+        const char *mode[] = {"AUDIO", "MODE1/2352"};
+        writeFile(m_dir.filePath("mixed.cue"), QString("FILE \"mixed.bin\" BINARY\n"
+                                                       "  TRACK 01 %1\n    INDEX 01 00:00:00\n"
+                                                       "  TRACK 02 %2\n    INDEX 01 00:04:00\n"
+                                                       "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n")
+                                                   .arg(mode[data == 1], mode[data == 2])
+                                                   .toUtf8());
+        SaveOptions options;
+        options.source = m_dir.filePath("mixed.cue");
+        options.folder = m_dir.filePath("mixed%1").arg(data);
+        DiscSaver saver;
+        const SaveResult result = save(saver, options);
+        ASSERT_EQ(result.outcome, Outcome::Ok) << result.message.toStdString();
+        ASSERT_EQ(result.tracks.size(), 3u);
+        const TrackResult &skipped = result.tracks[size_t(data - 1)];
+        EXPECT_EQ(skipped.state, TrackState::Skipped);
+        EXPECT_TRUE(skipped.file.isEmpty());
+        const int audio = 2 - data; // the other of the first two tracks
+        EXPECT_TRUE(decoded(result.tracks[size_t(audio)].file) == bytesOf(300 * audio, 300 * audio + 300));
+        EXPECT_TRUE(decoded(result.tracks[2].file) == bytesOf(600, 900));
+        EXPECT_EQ(QDir(result.albumFolder).entryList({"*.flac"}).size(), 2);
+        const QString log = QString::fromUtf8(readFile(result.logFile));
+        EXPECT_TRUE(log.contains(QString("トラック %1 はデータトラック").arg(data)));
+        // The data track's entry claims no copy and no failure.
+        const QString entry = log.section(QString("トラック 0%1\n").arg(data), 1).section("トラック 0", 0, 0);
+        EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
+        EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした"))
+            << entry.toStdString();
+
+        std::string reason;
+        auto original = platform::RipSource::create(options.source.toStdString(), reason);
+        auto copy = platform::RipSource::create(result.cueFile.toStdString(), reason);
+        ASSERT_TRUE(original && copy) << reason;
+        platform::TableOfContents before, after;
+        ASSERT_EQ(original->poll(before), platform::MediaState::Ready);
+        ASSERT_EQ(copy->poll(after), platform::MediaState::Ready);
+        EXPECT_EQ(after, before) << QString::fromUtf8(readFile(result.cueFile)).toStdString();
+        EXPECT_EQ(online::musicBrainzToc(after), online::musicBrainzToc(before));
+        EXPECT_EQ(online::musicBrainzToc(after).has_value(), data == 1);
+    }
 }
 
 // A rip of the disc (its audio raw or as FLAC), opened and measured, whose audio file is then cut

@@ -115,34 +115,52 @@ TEST_F(DiscImageTest, WavFileHoldsWhatWasHeardWithRightSizes) {
 
 // A .toc's relative FILE names are found in its own folder whatever the current folder is; only
 // the names of FILE, AUDIOFILE and DATAFILE statements are read so, never CD-Text or a comment.
+// A START puts the track's INDEX 01 that far into its data, the pregap before it belonging to the
+// track before; the disc ends where the last track's data ends, not past it (the data track's
+// bytes follow it in disc.bin; short.bin ends with it).
 TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     struct InFolder {
         fs::path before = fs::current_path();
         explicit InFolder(const fs::path &folder) { fs::current_path(folder); }
         ~InFolder() { fs::current_path(before); }
     } elsewhere("/");
-    write("disc.toc", "CD_DA\n"
-                      "TRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\n"
-                      "TRACK AUDIO\nFILE \"" +
-                          path("disc.bin") + "\" 00:01:25 00:01:05\n");
     const std::string sheet =
         "CD_TEXT { LANGUAGE 0 { TITLE \"FILE \\\"a.bin\\\"\" } }\n"
         "// FILE \"b.bin\"\nTRACK AUDIO\nAUDIOFILE \"c.wav\" 0\nDATAFILE \"d\\\"e.bin\"\n";
     EXPECT_EQ(withFileNamesResolved(sheet, [](const std::string &name) { return "/x/" + name; }),
               "CD_TEXT { LANGUAGE 0 { TITLE \"FILE \\\"a.bin\\\"\" } }\n"
               "// FILE \"b.bin\"\nTRACK AUDIO\nAUDIOFILE \"/x/c.wav\" 0\nDATAFILE \"d\\\"e.bin\"\n");
-    std::string reason;
-    auto source = CdioSource::create(path("disc.toc"), reason);
-    ASSERT_TRUE(source) << reason;
-    TableOfContents toc;
-    ASSERT_EQ(source->poll(toc), MediaState::Ready);
-    EXPECT_EQ(toc.trackStart, (std::vector<int>{0, kTrack2}));
-    EXPECT_EQ(toc.leadOut, kDataTrack);
+    EXPECT_EQ(tracksWithStart("TRACK AUDIO // START\nTRACK AUDIO START\nTRACK AUDIO ISRC \"START\""),
+              (std::vector<bool>{false, true, false}));
+    const std::vector<uint8_t> audio = patternOf(0, kDataTrack);
+    write("short.bin", std::string(audio.begin(), audio.end()));
+    const auto three = [](const std::string &bin, const std::string &start1, const std::string &start3) {
+        return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" +
+               bin + "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin +
+               "\" 00:01:50 00:00:55\n" + start3;
+    };
+    const std::string two = "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\nTRACK AUDIO\n";
+    for (const auto &[sheet, starts] : std::vector<std::pair<std::string, std::vector<int>>>{
+             {two + "FILE \"" + path("disc.bin") + "\" 00:01:25 00:01:05\n", {0, kTrack2}},
+             // libcdio gives a PREGAP no silence, and a pregap that is not on the disc: no START, no gap.
+             {two + "PREGAP 00:03:00\nFILE \"disc.bin\" 00:01:25 00:01:05\n", {0, kTrack2}},
+             {three("disc.bin", "", "START 00:00:20\n"), {0, 85, 145}},
+             {three("short.bin", "START 00:00:05\n", "START 00:00:20\n"), {5, 85, 145}}}) {
+        SCOPED_TRACE(sheet);
+        write("disc.toc", sheet);
+        std::string reason;
+        auto source = CdioSource::create(path("disc.toc"), reason);
+        ASSERT_TRUE(source) << reason;
+        TableOfContents toc;
+        ASSERT_EQ(source->poll(toc), MediaState::Ready);
+        EXPECT_EQ(toc.trackStart, starts);
+        EXPECT_EQ(toc.leadOut, kDataTrack);
 
-    auto output = std::make_shared<NullOutput>(50);
-    output->keepCopy(true);
-    ASSERT_TRUE(playImage(path("disc.toc"), 90, output));
-    EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack));
+        auto output = std::make_shared<NullOutput>(50);
+        output->keepCopy(true);
+        ASSERT_TRUE(playImage(path("disc.toc"), 90, output));
+        EXPECT_TRUE(output->copy() == patternOf(90, kDataTrack)) << "bytes heard: " << output->copy().size();
+    }
 }
 
 TEST_F(DiscImageTest, ATocImagesPreEmphasisTrackIsFilteredOnItsWayToTheOutputUnlessSwitchedOff) {
@@ -180,6 +198,10 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     ASSERT_EQ(mkfifo(path("pipe.bin").c_str(), 0600), 0);
     write("piped.toc", "CD_DA\nTRACK AUDIO\nFILE \"pipe.bin\" 0 00:01:00\n");
     write("piped.cue", "FILE \"" + path("pipe.bin") + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    // libcdio lays out each track of a .toc where its data begins in its file: a file for each
+    // track gives them all one place.
+    write("per-file.toc",
+          "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
@@ -187,6 +209,7 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     for (const Case &c : {Case{path("data.cue"), "音楽CDではありません"},
                           Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
                           Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"},
+                          Case{path("per-file.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
                           Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"},
                           Case{path("piped.toc"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")},
                           Case{path("piped.cue"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")}}) {
