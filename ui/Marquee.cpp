@@ -49,6 +49,7 @@ void ShowScrollTitle(const std::string &S) {
     if (scrolls) {
         const TitleColumns scroll = title.scrolled();
         const std::string &T = scroll.layout();
+        LCD_DISPLAY->LB_NAME->setScrollText(scroll.shown(0, T.size()));
         for (int p = 1;; ++p) {
             if (Form1->PA_POWER->Tag == 0) break;
             if (!IsTrailByte(T, p)) {
