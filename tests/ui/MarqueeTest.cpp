@@ -172,7 +172,8 @@ TEST_F(Marquee, StepsFollowThePollsClockAndOutliveItsStop) {
 
     ASSERT_GE(runsBetweenSteps.size(), 10u);
     // The head and the first window come before the first wait.
-    for (size_t step = 2; step < runsBetweenSteps.size(); ++step) EXPECT_EQ(runsBetweenSteps[step], 1) << step;
+    for (size_t step = 2; step < runsBetweenSteps.size(); ++step)
+        EXPECT_EQ(runsBetweenSteps[step], 1) << step;
     std::vector<std::string> windows(titleLine.begin() + 1, titleLine.end() - 1);
     EXPECT_EQ(windows, marqueeWindows(title));
     EXPECT_TRUE(overShown());
