@@ -88,13 +88,14 @@ void TLabel::fitToText() {
 }
 
 void TLabel::setScrollText(const std::string &bytes) {
-    m_scroll = shapePlainText(titles::decode(bytes), font());
+    m_scroll = shapePlainText(titles::decode(bytes), font(), this);
 }
 
 // Lays the text out once and keeps its glyphs when each is the font's own glyph for its character
 // and stands at the advance of the one before it: then any part of the text shaped alone gives the
 // same glyphs at the same distances.
-std::optional<TLabel::ShapedText> TLabel::shapePlainText(const QString &text, const QFont &font) {
+std::optional<TLabel::ShapedText> TLabel::shapePlainText(const QString &text, const QFont &font,
+                                                         const QPaintDevice *device) {
     if (text.isEmpty() || font.underline() || font.strikeOut() || font.overline() ||
         font.letterSpacing() != 0 || font.wordSpacing() != 0)
         return std::nullopt;
@@ -109,7 +110,8 @@ std::optional<TLabel::ShapedText> TLabel::shapePlainText(const QString &text, co
         shaped.at.push_back(static_cast<int>(i));
         if (pair) ++i;
     }
-    QTextLayout layout(text, font);
+    // Laid out for this label's screen, as its painter draws.
+    QTextLayout layout(text, font, device);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     layout.setTextOption(option);

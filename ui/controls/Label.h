@@ -68,7 +68,8 @@ private:
         std::vector<QPointF> positions; // from the first glyph's origin on the baseline
         std::vector<int> at;
     };
-    static std::optional<ShapedText> shapePlainText(const QString &text, const QFont &font);
+    static std::optional<ShapedText> shapePlainText(const QString &text, const QFont &font,
+                                                    const QPaintDevice *device);
     std::optional<ShapedText> m_scroll;
 
     std::string m_caption;
