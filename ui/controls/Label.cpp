@@ -164,8 +164,10 @@ bool TLabel::drawFromScrollText(QPainter &painter, const QPoint &baseline) {
     if (from < 0) return false;
     const std::vector<int> &at = m_scroll->at;
     const auto first = std::lower_bound(at.begin(), at.end(), from);
-    const auto last = std::lower_bound(first, at.end(), from + m_text.size());
-    if (first == at.end() || *first != from) return false;
+    const qsizetype to = from + m_text.size();
+    const auto last = std::lower_bound(first, at.end(), to);
+    if (first == at.end() || *first != from || (last == at.end() ? to != m_scroll->text.size() : *last != to))
+        return false;
     const auto begin = static_cast<size_t>(first - at.begin());
     const auto end = static_cast<size_t>(last - at.begin());
     const QPointF origin = m_scroll->positions[begin];
