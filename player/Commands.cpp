@@ -8,6 +8,7 @@
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
 #include "ui/controls/Colours.h"
+#include "ui/controls/Timer.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -50,7 +51,10 @@ void setPlayRefusal(std::function<std::string()> reason) { playRefusal() = std::
 
 void setWaitHook(std::function<void(int)> hook) { waitHook() = std::move(hook); }
 
-void WaitMs(int ms) {
+namespace {
+
+// Waits `ms` milliseconds, or until `timer`'s clock runs out when that comes first.
+void waitFor(const TTimer *timer, int ms) {
     if (waitHook()) return waitHook()(ms);
     // The wait ends at the first check after the deadline: one millisecond past it. The longest
     // wait is one millisecond short of the largest count, so that adding that millisecond cannot
@@ -61,9 +65,16 @@ void WaitMs(int ms) {
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (timer) QObject::connect(timer, &TTimer::clockRanOut, &loop, &QEventLoop::quit);
     deadline.start(interval);
     loop.exec();
 }
+
+}  // namespace
+
+void WaitMs(int ms) { waitFor(nullptr, ms); }
+
+void WaitForTimer(const TTimer &timer, int ms) { waitFor(&timer, ms); }
 
 void PlayCD(QObject *) {
     if (playRefusal())

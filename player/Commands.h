@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class TTimer;
+
 #include <functional>
 #include <string>
 
@@ -24,5 +26,8 @@ void blankTrackGrid();
 // Waits `ms` milliseconds while handling the application's events, so ticks, clicks and menu
 // commands run inside the wait. Blocks for the next event or the deadline; never spins.
 void WaitMs(int ms);
+// Waits as WaitMs does, but ends early when `timer`'s clock runs out first: work that follows
+// the wait then runs in the same wake-up of the window thread as the timer's tick.
+void WaitForTimer(const TTimer &timer, int ms);
 // Test seam: replaces the wait (for example with one that advances a simulated clock).
 void setWaitHook(std::function<void(int ms)> hook);

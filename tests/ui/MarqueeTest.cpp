@@ -6,6 +6,9 @@
 #include "ui/DoubleByte.h"
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
+#include "ui/controls/Timer.h"
+
+#include <QTimer>
 
 #include <numeric>
 #include <stdexcept>
@@ -142,6 +145,38 @@ TEST_F(Marquee, ACallDuringARunningMarqueeTakesOver) {
     EXPECT_EQ(LCD_DISPLAY->LB_NAME->Caption(), titleHead(newer));
     EXPECT_TRUE(overShown());
     EXPECT_EQ(LCD_DISPLAY->LB_OVER->Tag, 0);
+}
+
+// On the wall clock with the poll at the scroll's pace, each step waits for the poll's clock, so
+// that both run in one wake-up: exactly one run of the clock between two steps. The poll switched
+// off during a wait does not stall the scroll, which shows all its windows.
+TEST_F(Marquee, StepsFollowThePollsClockAndOutliveItsStop) {
+    const std::string title(40, 'c');
+    setWaitHook({});
+    TTimer::holdAllTimers(false);
+    ScrollDelay = 10;
+    TTimer *poll = Form1->Timer1;
+    poll->setInterval(10);
+    poll->setEnabled(false);
+    poll->setEnabled(true);
+    int clockRuns = 0;
+    QObject::connect(poll, &TTimer::clockRanOut, poll, [&] { ++clockRuns; });
+    std::vector<int> runsBetweenSteps;
+    titleLine.clear();
+    setTitleLineObserver([&](const std::string &text) {
+        titleLine.push_back(text);
+        if (poll->Ticking()) runsBetweenSteps.push_back(std::exchange(clockRuns, 0));
+        if (titleLine.size() == 20) QTimer::singleShot(2, poll, [poll] { poll->setEnabled(false); });
+    });
+    ShowScrollTitle(title);
+
+    ASSERT_GE(runsBetweenSteps.size(), 10u);
+    // The head and the first window come before the first wait.
+    for (size_t step = 2; step < runsBetweenSteps.size(); ++step)
+        EXPECT_EQ(runsBetweenSteps[step], 1) << step;
+    std::vector<std::string> windows(titleLine.begin() + 1, titleLine.end() - 1);
+    EXPECT_EQ(windows, marqueeWindows(title));
+    EXPECT_TRUE(overShown());
 }
 
 TEST_F(Marquee, PowerFlagZeroEndsTheScrollWithTheHead) {

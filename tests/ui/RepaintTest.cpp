@@ -4,6 +4,9 @@
 #include "ui/Form1.h"
 #include "ui/LcdDisplay.h"
 #include "ui/TrackSelector.h"
+#include "platform/TitleEncoding.h"
+#include "ui/DoubleByte.h"
+#include "ui/controls/Colours.h"
 #include "ui/controls/Fonts.h"
 
 #include <QApplication>
@@ -178,6 +181,37 @@ TEST_F(Repaint, WindowsLookAsTheReferencePictures) {
     TimeMode = 2;
     tick();
     expectLook(LCD_DISPLAY, QStringLiteral("lcd-remaining"));
+}
+
+// A caption drawn from the scroll text's glyphs shows the same pixels as the caption shaped on
+// its own: every window of a scroll of a Japanese and Latin title, of a title in UTF-8 with
+// characters from other faces, then of another title after a title change, and a caption of the
+// old title that the new text does not hold.
+TEST_F(Repaint, ACaptionFromTheScrollTextLooksAsShapedAlone) {
+    auto makeLine = [] {
+        auto *line = new TLabel;
+        line->setGeometry(LCD_DISPLAY->LB_NAME->geometry());
+        line->setFont(LCD_DISPLAY->LB_NAME->font());
+        line->setFace(kLime);
+        return std::unique_ptr<TLabel>(line);
+    };
+    const std::unique_ptr<TLabel> fromScroll = makeLine(), alone = makeLine();
+    auto expectSame = [&](const std::string &caption) {
+        fromScroll->setCaption(caption);
+        alone->setCaption(caption);
+        EXPECT_TRUE(fromScroll->grab().toImage() == alone->grab().toImage()) << caption;
+    };
+    const std::string japanese = "\x83\x5e\x83\x43\x83\x67\x83\x8b AVAToWa " + kLongTitle;
+    const std::string utf8 = std::string(titles::kUtf8Mark) + "Caf\xC3\xA9 \xED\x95\x9C\xEA\xB8\x80 " +
+                             "\xF0\xA0\x80\x8B \xCE\xB1\xCE\xB2 " + kLongTitle;
+    const std::string other = "Another title that scrolls through the line, 12345";
+    for (const std::string &title : {japanese, utf8, other}) {
+        const TitleColumns scroll = TitleColumns(title).scrolled();
+        fromScroll->setScrollText(scroll.shown(0, scroll.layout().size()));
+        for (const std::string &window : marqueeWindows(title)) expectSame(window);
+        expectSame(titleHead(title));
+    }
+    expectSame(titleHead(japanese));
 }
 
 } // namespace

@@ -7,6 +7,7 @@ void TTimer::holdAllTimers(bool hold) { s_held = hold; }
 TTimer::TTimer(QObject *parent) : QObject(parent) {
     m_timer.setTimerType(Qt::CoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TTimer::post);
+    connect(&m_timer, &QTimer::timeout, this, &TTimer::clockRanOut);
 }
 
 void TTimer::setEnabled(bool enabled) {

@@ -16,6 +16,8 @@ public:
     explicit TTimer(QObject *parent = nullptr);
 
     bool Enabled() const { return m_enabled; }
+    // Whether the timer's own clock runs: enabled and not held.
+    bool Ticking() const { return m_timer.isActive(); }
     void setEnabled(bool enabled);
     int Interval() const { return m_timer.interval(); }
     void setInterval(int ms);
@@ -28,6 +30,10 @@ public:
 
     // Tests drive ticks themselves: while held, no timer runs on the wall clock.
     static void holdAllTimers(bool hold);
+
+Q_SIGNALS:
+    // The timer's own clock has run out; the tick it posts follows from the event queue.
+    void clockRanOut();
 
 private:
     void post();
