@@ -1,23 +1,29 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 
-// A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
-// queue, so a tick that waits while handling events (a title marquee) does not hold back the next
-// ones. Ticks posted while the timer was switched off are dropped. (Delivering ticks straight from
-// the timer and re-arming it before a wait also nests them, but on X11 the windows then stop
-// repainting inside the wait; posting costs one more wake-up a tick and keeps them painting.)
+class QSocketNotifier;
+
+// A repeating timer whose ticks may nest: a tick that waits while handling events (a title
+// marquee) does not hold back the next ones. The ticks come from a timer descriptor that the event
+// loop watches, so each is delivered straight from the loop's wake-up, as a plain timer's is, and
+// the descriptor turns readable again inside a tick's wait. (A QTimer never fires again while its
+// own tick runs; posting each tick from one nests them but costs a second pass of the event loop
+// on every tick, and re-arming a QTimer before a wait stopped the windows repainting inside it on
+// X11.) Ticks due while the timer was switched off are dropped.
 class TTimer : public QObject {
     Q_OBJECT
 public:
     explicit TTimer(QObject *parent = nullptr);
+    ~TTimer() override;
+    TTimer(const TTimer &) = delete;
+    TTimer &operator=(const TTimer &) = delete;
 
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
-    int Interval() const { return m_timer.interval(); }
+    int Interval() const { return m_intervalMs; }
     void setInterval(int ms);
 
     std::function<void()> OnTimer;
@@ -30,10 +36,13 @@ public:
     static void holdAllTimers(bool hold);
 
 private:
-    void post();
+    void arm(bool running);
+    void expired();
     void deliver();
 
-    QTimer m_timer;
+    int m_intervalMs = 0;
+    int m_fd = -1;
+    QSocketNotifier *m_notifier = nullptr;
     bool m_enabled = false;
     static bool s_held;
 };
