@@ -1,16 +1,16 @@
 #include "ui/controls/Timer.h"
 
 #include <QSocketNotifier>
-
+#include <algorithm>
+#include <cstdint>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdint>
-
 bool TTimer::s_held = false;
 
-void TTimer::holdAllTimers(bool hold) { s_held = hold; }
+void TTimer::holdAllTimers(bool hold) {
+    s_held = hold;
+}
 
 TTimer::TTimer(QObject *parent) : QObject(parent) {}
 
