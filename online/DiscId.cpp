@@ -1,6 +1,5 @@
 #include "online/DiscId.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <discid/discid.h>
@@ -57,11 +56,17 @@ QString tocParameter(const MusicBrainzToc &toc) {
     return parts.join(QLatin1Char('+'));
 }
 
+// Eight, four, four, four and twelve lower-case hexadecimal digits joined by hyphens, and nothing
+// else. Checked by hand rather than with a regular expression: every disc loaded asks, and the
+// expression engine would be loaded and compiled for it at the first disc.
 bool isMusicBrainzId(const QString &id) {
-    // Anchored on the whole text: "$" alone would also match before a final newline.
-    static const QRegularExpression form(QRegularExpression::anchoredPattern(
-        QStringLiteral("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
-    return form.match(id).hasMatch();
+    if (id.size() != 36) return false;
+    for (qsizetype i = 0; i < id.size(); ++i) {
+        const char16_t c = id[i].unicode();
+        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+        if (hyphen ? c != u'-' : !((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    }
+    return true;
 }
 
 QUrl attachUrl(const MusicBrainzToc &toc) {

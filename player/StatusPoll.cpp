@@ -35,7 +35,7 @@ void TForm1::Timer1Timer(QObject *Sender) {
     TMediaPlayer *device = MediaPlayer1;
 
     // 1. No disc, or the door is open.
-    if (device->Mode() == mpOpen || device->Mode() == mpNotReady) {
+    if (const int mode = device->Mode(); mode == mpOpen || mode == mpNotReady) {
         if (device->Tag != 0)
             EjectCD(Sender);
         else if (SG_TRACK->Tag == 1 || RepeatOn || ShuffleOn || CurrentTrack != 1)

@@ -88,7 +88,8 @@ TEST(DiscId, ReleaseIdIsMatchedWhole) {
     EXPECT_TRUE(online::isMusicBrainzId(QStringLiteral("0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5")));
     for (const char *id : {"0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5\n", "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5/",
                            "\n0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5", "0F3C6D4E-1A2B-4C5D-8E9F-A0B1C2D3E4F5", "",
-                           "../../0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5"})
+                           "../../0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4f5", "0f3c6d4e1-a2b-4c5d-8e9f-a0b1c2d3e4f5",
+                           "0f3c6d4e-1a2b-4c5d-8e9f-a0b1c2d3e4g5"})
         EXPECT_FALSE(online::isMusicBrainzId(QString::fromLatin1(id))) << id;
 }
 

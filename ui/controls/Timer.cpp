@@ -2,12 +2,13 @@
 
 bool TTimer::s_held = false;
 
-void TTimer::holdAllTimers(bool hold) { s_held = hold; }
+void TTimer::holdAllTimers(bool hold) {
+    s_held = hold;
+}
 
 TTimer::TTimer(QObject *parent) : QObject(parent) {
     m_timer.setTimerType(Qt::CoarseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TTimer::post);
-    connect(&m_timer, &QTimer::timeout, this, &TTimer::clockRanOut);
+    connect(&m_timer, &QTimer::timeout, this, &TTimer::expired);
 }
 
 void TTimer::setEnabled(bool enabled) {
@@ -19,13 +20,21 @@ void TTimer::setEnabled(bool enabled) {
         m_timer.stop();
 }
 
-void TTimer::setInterval(int ms) { m_timer.setInterval(ms); }
-
-void TTimer::tickSoon() {
-    if (m_enabled && !s_held) post();
+void TTimer::setInterval(int ms) {
+    m_timer.setInterval(ms);
 }
 
-void TTimer::post() { QMetaObject::invokeMethod(this, &TTimer::deliver, Qt::QueuedConnection); }
+// Started again before the tick runs, the timer times out an interval after this timeout was
+// handled, as a repeating QTimer does.
+void TTimer::expired() {
+    m_timer.start();
+    Q_EMIT clockRanOut();
+    deliver();
+}
+
+void TTimer::tickSoon() {
+    if (m_enabled && !s_held) QMetaObject::invokeMethod(this, &TTimer::deliver, Qt::QueuedConnection);
+}
 
 void TTimer::deliver() {
     if (m_enabled && OnTimer) OnTimer();

@@ -2,14 +2,13 @@
 
 #include <QObject>
 #include <QTimer>
-
 #include <functional>
 
-// A repeating timer whose ticks may nest: the underlying timer only posts each tick to the event
-// queue, so a tick that waits while handling events (a title marquee) does not hold back the next
-// ones. Ticks posted while the timer was switched off are dropped. (Delivering ticks straight from
-// the timer and re-arming it before a wait also nests them, but on X11 the windows then stop
-// repainting inside the wait; posting costs one more wake-up a tick and keeps them painting.)
+// A repeating timer whose ticks may nest: a tick that waits while handling events (a title
+// marquee) does not hold back the next ones. Qt never fires a QTimer again while its own timeout
+// runs, so each tick starts the timer anew before it runs: a new timer, free to fire inside the
+// tick's wait. Ticks are delivered straight from the timer, with no event posted in between, so an
+// idle tick costs what any timer's does. Ticks due while the timer was switched off are dropped.
 class TTimer : public QObject {
     Q_OBJECT
 public:
@@ -32,11 +31,11 @@ public:
     static void holdAllTimers(bool hold);
 
 Q_SIGNALS:
-    // The timer's own clock has run out; the tick it posts follows from the event queue.
+    // The timer's own clock has run out; its tick follows at once.
     void clockRanOut();
 
 private:
-    void post();
+    void expired();
     void deliver();
 
     QTimer m_timer;
