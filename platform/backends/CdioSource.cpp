@@ -226,6 +226,11 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
         // Tracks follow each other on a disc. libcdio's cdrdao reader puts a track where its data
         // begins in its file, so a .toc with a file for each track gives tracks without length.
         if (!result.trackStart.empty() && start <= result.trackStart.back()) return false;
+        // A START there puts the track at its pregap's length and the pregap at the file's start:
+        // a pregap that does not follow the track before is such a file of its own.
+        if (const lsn_t gap = cdio_get_track_pregap_lsn(cdio, static_cast<track_t>(track));
+            !result.trackStart.empty() && gap != CDIO_INVALID_LSN && gap <= result.trackStart.back())
+            return false;
         result.trackStart.push_back(start);
         result.dataTrack.push_back(cdio_get_track_format(cdio, static_cast<track_t>(track)) !=
                                    TRACK_FORMAT_AUDIO);

@@ -199,9 +199,11 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
     write("piped.toc", "CD_DA\nTRACK AUDIO\nFILE \"pipe.bin\" 0 00:01:00\n");
     write("piped.cue", "FILE \"" + path("pipe.bin") + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     // libcdio lays out each track of a .toc where its data begins in its file: a file for each
-    // track gives them all one place.
+    // track gives them all one place, and with a START each at its pregap's length.
     write("per-file.toc",
           "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
+    write("per-file-start.toc", "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE "
+                                "\"disc.bin\" 0\nSTART 00:00:20\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
@@ -210,6 +212,7 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
                           Case{path("absent.cue"), "CDﾄﾞﾗｲﾌﾞもﾃﾞｨｽｸｲﾒｰｼﾞもありません"},
                           Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"},
                           Case{path("per-file.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
+                          Case{path("per-file-start.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
                           Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"},
                           Case{path("piped.toc"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")},
                           Case{path("piped.cue"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")}}) {
