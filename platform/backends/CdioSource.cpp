@@ -35,6 +35,18 @@ bool endsWith(const std::string &text, const std::string &tail) {
                       [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
+// libcdio's cdrdao reader makes a last track that runs to its file's end as long as the whole
+// file, even when it starts further in. `position` is where the track's data begins on the disc;
+// the lead-out is put where the file's data ends.
+lsn_t endOfLastFile(const char *sheet, lsn_t position, lsn_t leadOut) {
+    const std::optional<TrackFile> file = sheet ? lastTrackFileOf(sheet) : std::nullopt;
+    struct stat info {};
+    if (!file || !file->toEnd || file->offset == 0 || stat(file->name.c_str(), &info) != 0) return leadOut;
+    const off_t sectors = info.st_size / CDIO_CD_FRAMESIZE_RAW;
+    if (leadOut - position != sectors) return leadOut; // not the whole file
+    return position + static_cast<lsn_t>(sectors) - file->offset;
+}
+
 std::string groupName(gid_t gid) {
     struct group *entry = getgrgid(gid);
     return entry ? entry->gr_name : std::to_string(gid);
@@ -240,9 +252,12 @@ bool CdioSource::readToc(CdIo_t *cdio, TableOfContents &toc) {
     result.leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
     // libcdio's cdrdao reader counts the last track's data from its INDEX 01, not from the start
     // of the pregap that START cuts off it, and so puts the lead-out that far past the data.
-    if (cdio_get_driver_id(cdio) == DRIVER_CDRDAO && result.leadOut != CDIO_INVALID_LSN)
-        if (const int gap = readGaps(cdio, result).back(); gap >= 0)
-            result.leadOut -= result.trackStart.back() - gap;
+    if (cdio_get_driver_id(cdio) == DRIVER_CDRDAO && result.leadOut != CDIO_INVALID_LSN) {
+        const int gap = readGaps(cdio, result).back();
+        if (gap >= 0) result.leadOut -= result.trackStart.back() - gap;
+        result.leadOut = endOfLastFile(cdio_get_arg(cdio, "source"),
+                                       gap >= 0 ? gap : result.trackStart.back(), result.leadOut);
+    }
     if (result.leadOut == CDIO_INVALID_LSN || result.leadOut <= result.trackStart.back()) return false;
     // An enhanced CD holds its data track in a second session, which starts 11400 sectors after
     // the first session's lead-out (that lead-out, the next lead-in and the pregap).

@@ -1,6 +1,7 @@
 #include "platform/backends/TocNames.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -43,6 +44,49 @@ std::string readSmallFile(const std::string &path, bool &ok) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ok = !in.bad();
     return bytes;
+}
+
+struct TocToken {
+    std::string text; // a string's bytes as written, escapes kept
+    bool quoted = false;
+};
+
+// The words, numbers, times and strings of a .toc, in order; comments and punctuation left out.
+std::vector<TocToken> tocTokens(const std::string &toc) {
+    const auto inToken = [](char c) { return isWordByte(c) || c == ':' || c == '#'; };
+    std::vector<TocToken> tokens;
+    size_t at = 0;
+    while (at < toc.size()) {
+        if (toc.compare(at, 2, "//") == 0) {
+            at = std::min(toc.find('\n', at), toc.size());
+        } else if (toc[at] == '"') {
+            const size_t close = std::min(closingQuote(toc, at), toc.size());
+            tokens.push_back({toc.substr(at + 1, close - at - 1), true});
+            at = std::min(close, toc.size() - 1) + 1;
+        } else if (inToken(toc[at])) {
+            size_t end = at;
+            while (end < toc.size() && inToken(toc[end]))
+                ++end;
+            tokens.push_back({toc.substr(at, end - at), false});
+            at = end;
+        } else {
+            ++at;
+        }
+    }
+    return tokens;
+}
+
+// A position or length in a FILE statement in sectors: a time "m:s:f" or a count of samples.
+std::optional<int> sectorsOf(const TocToken &token) {
+    int m = 0, s = 0, f = 0, used = 0;
+    if (std::sscanf(token.text.c_str(), "%4d:%2d:%2d%n", &m, &s, &f, &used) == 3 &&
+        used == static_cast<int>(token.text.size()))
+        return (m * 60 + s) * 75 + f;
+    const std::string &digits = token.text;
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const int samples = std::stoi(digits);
+    if (samples % 588 != 0) return std::nullopt;
+    return samples / 588;
 }
 
 // A relative name found in the sheet's folder, else in the current one, else the sheet's folder's.
@@ -101,33 +145,52 @@ std::string withFileNamesResolved(const std::string &toc,
 
 std::vector<bool> tracksWithStart(const std::string &toc) {
     std::vector<bool> starts;
-    size_t at = 0;
-    while (at < toc.size()) {
-        if (toc.compare(at, 2, "//") == 0) {
-            at = std::min(toc.find('\n', at), toc.size());
-        } else if (toc[at] == '"') {
-            at = std::min(closingQuote(toc, at), toc.size() - 1) + 1;
-        } else if (isWordByte(toc[at])) {
-            size_t end = at;
-            while (end < toc.size() && isWordByte(toc[end]))
-                ++end;
-            const std::string word = toc.substr(at, end - at);
-            if (word == "TRACK")
-                starts.push_back(false);
-            else if (word == "START" && !starts.empty())
-                starts.back() = true;
-            at = end;
-        } else {
-            ++at;
-        }
+    for (const TocToken &token : tocTokens(toc)) {
+        if (token.quoted) continue;
+        if (token.text == "TRACK")
+            starts.push_back(false);
+        else if (token.text == "START" && !starts.empty())
+            starts.back() = true;
     }
     return starts;
+}
+
+std::optional<TrackFile> lastTrackFile(const std::string &toc) {
+    const std::vector<TocToken> tokens = tocTokens(toc);
+    const auto isNumber = [&](size_t i) {
+        return i < tokens.size() && !tokens[i].quoted &&
+               std::isdigit(static_cast<unsigned char>(tokens[i].text[0]));
+    };
+    std::optional<TrackFile> file;
+    bool seen = true; // no TRACK yet
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].quoted) continue;
+        if (tokens[i].text == "TRACK") {
+            file.reset();
+            seen = false;
+            continue;
+        }
+        const bool audio = tokens[i].text == "FILE" || tokens[i].text == "AUDIOFILE";
+        if (seen || !audio || i + 1 >= tokens.size() || !tokens[i + 1].quoted) continue;
+        seen = true;
+        const std::optional<int> start = isNumber(i + 2) ? sectorsOf(tokens[i + 2]) : std::nullopt;
+        if (!start) continue; // a byte offset, or a start in samples that is not a whole sector
+        const bool toEnd = !isNumber(i + 3) || sectorsOf(tokens[i + 3]) == 0;
+        file = TrackFile{tokens[i + 1].text, *start, toEnd};
+    }
+    return file;
 }
 
 std::vector<bool> tracksWithStartOf(const std::string &path) {
     bool ok = false;
     const std::string toc = readSmallFile(path, ok);
     return ok ? tracksWithStart(toc) : std::vector<bool>{};
+}
+
+std::optional<TrackFile> lastTrackFileOf(const std::string &path) {
+    bool ok = false;
+    const std::string toc = readSmallFile(path, ok);
+    return ok ? lastTrackFile(toc) : std::nullopt;
 }
 
 std::shared_ptr<TocCopy> TocCopy::of(const std::string &path) {

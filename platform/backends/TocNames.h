@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,20 @@ std::string withFileNamesResolved(const std::string &toc,
 std::vector<bool> tracksWithStart(const std::string &toc);
 // The same for the .toc at `path`; empty when it cannot be read.
 std::vector<bool> tracksWithStartOf(const std::string &path);
+
+// Where the last track's audio comes from: the file its FILE or AUDIOFILE statement names, the
+// sector of that file where the track's data begins, and whether it runs to the file's end (no
+// length given, or a length of 0).
+struct TrackFile {
+    std::string name;
+    int offset = 0;
+    bool toEnd = false;
+};
+// The last TRACK's file in `toc`; nothing when it has none or its start is a byte offset or not a
+// whole sector. Comments and strings are skipped as above.
+std::optional<TrackFile> lastTrackFile(const std::string &toc);
+// The same for the .toc at `path`; nothing when it cannot be read.
+std::optional<TrackFile> lastTrackFileOf(const std::string &path);
 
 // A copy of a .toc in a private temporary file, removed with this object.
 class TocCopy {

@@ -117,7 +117,7 @@ TEST_F(DiscImageTest, WavFileHoldsWhatWasHeardWithRightSizes) {
 // the names of FILE, AUDIOFILE and DATAFILE statements are read so, never CD-Text or a comment.
 // A START puts the track's INDEX 01 that far into its data, the pregap before it belonging to the
 // track before; the disc ends where the last track's data ends, not past it (the data track's
-// bytes follow it in disc.bin; short.bin ends with it).
+// bytes follow it in disc.bin; short.bin ends with it), also when that data runs to its file's end.
 TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
     struct InFolder {
         fs::path before = fs::current_path();
@@ -134,18 +134,24 @@ TEST_F(DiscImageTest, CdrdaoTocImagePlaysLikeTheCueSheet) {
               (std::vector<bool>{false, true, false}));
     const std::vector<uint8_t> audio = patternOf(0, kDataTrack);
     write("short.bin", std::string(audio.begin(), audio.end()));
-    const auto three = [](const std::string &bin, const std::string &start1, const std::string &start3) {
+    const auto three = [](const std::string &bin, const std::string &start1, const std::string &length3,
+                          const std::string &start3) {
         return "CD_DA\nTRACK AUDIO\nFILE \"" + bin + "\" 0 00:01:00\n" + start1 + "TRACK AUDIO\nFILE \"" +
-               bin + "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin +
-               "\" 00:01:50 00:00:55\n" + start3;
+               bin + "\" 00:01:00 00:00:50\nSTART 00:00:10\nTRACK AUDIO\nFILE \"" + bin + "\" 00:01:50" +
+               length3 + "\n" + start3;
     };
     const std::string two = "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:25\nTRACK AUDIO\n";
     for (const auto &[sheet, starts] : std::vector<std::pair<std::string, std::vector<int>>>{
              {two + "FILE \"" + path("disc.bin") + "\" 00:01:25 00:01:05\n", {0, kTrack2}},
              // libcdio gives a PREGAP no silence, and a pregap that is not on the disc: no START, no gap.
              {two + "PREGAP 00:03:00\nFILE \"disc.bin\" 00:01:25 00:01:05\n", {0, kTrack2}},
-             {three("disc.bin", "", "START 00:00:20\n"), {0, 85, 145}},
-             {three("short.bin", "START 00:00:05\n", "START 00:00:20\n"), {5, 85, 145}}}) {
+             {three("disc.bin", "", " 00:00:55", "START 00:00:20\n"), {0, 85, 145}},
+             {three("short.bin", "START 00:00:05\n", " 00:00:55", "START 00:00:20\n"), {5, 85, 145}},
+             // A last track that starts into its file and runs to the file's end.
+             {three("short.bin", "", "", "START 00:00:20\n"), {0, 85, 145}},
+             {"CD_DA\nTRACK AUDIO\nFILE \"short.bin\" 0 00:01:25\nTRACK AUDIO\nAUDIOFILE \"short.bin\" "
+              "00:01:25 0 // 00:00:10\n",
+              {0, kTrack2}}}) {
         SCOPED_TRACE(sheet);
         write("disc.toc", sheet);
         std::string reason;
