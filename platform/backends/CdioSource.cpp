@@ -187,7 +187,8 @@ std::shared_ptr<CdioSource> CdioSource::create(const std::string &path, std::str
     // What libcdio reads: a .toc with relative names through a copy with absolute ones.
     std::shared_ptr<TocCopy> copy = imageDriver(path) == DRIVER_CDRDAO ? TocCopy::of(path) : nullptr;
     const std::string readPath = copy ? copy->path() : path;
-    if (!readsSafely(readPath, imageDriver(path))) {
+    const bool oversized = imageDriver(path) == DRIVER_CDRDAO && isLargerThanAToc(path);
+    if (oversized || !readsSafely(readPath, imageDriver(path))) {
         reason =
             message(QT_TRANSLATE_NOOP("platform", "読めないﾃﾞｨｽｸｲﾒｰｼﾞです (.cue, .toc, .nrg): %1"), {path});
         return nullptr;

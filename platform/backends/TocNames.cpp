@@ -193,6 +193,12 @@ std::optional<TrackFile> lastTrackFileOf(const std::string &path) {
     return ok ? lastTrackFile(toc) : std::nullopt;
 }
 
+bool isLargerThanAToc(const std::string &path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return !error && size > kLargestToc;
+}
+
 std::shared_ptr<TocCopy> TocCopy::of(const std::string &path) {
     bool ok = false;
     const std::string toc = readSmallFile(path, ok);

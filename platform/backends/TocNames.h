@@ -40,6 +40,11 @@ std::optional<TrackFile> lastTrackFile(const std::string &toc);
 // The same for the .toc at `path`; nothing when it cannot be read.
 std::optional<TrackFile> lastTrackFileOf(const std::string &path);
 
+// Whether the file at `path` is larger than any real .toc (99 tracks with CD-Text take a few kB).
+// Such a file is refused rather than read whole into memory, or read by libcdio alone: the scans
+// above would then be missing and the disc laid out wrongly.
+bool isLargerThanAToc(const std::string &path);
+
 // A copy of a .toc in a private temporary file, removed with this object.
 class TocCopy {
 public:

@@ -210,6 +210,13 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
           "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE \"disc.bin\" 0\n");
     write("per-file-start.toc", "CD_DA\nTRACK AUDIO\nFILE \"disc.bin\" 0 00:01:00\nTRACK AUDIO\nFILE "
                                 "\"disc.bin\" 0\nSTART 00:00:20\n");
+    // A .toc larger than any real one, its last track's START in the part that is not scanned.
+    std::string padding;
+    for (int line = 0; line < 20000; ++line)
+        padding += "// a comment as long as a line of CD-Text in a sheet of many tracks.\n";
+    const std::string bin = "FILE \"" + path("disc.bin") + "\" ";
+    write("large.toc", padding + "CD_DA\nTRACK AUDIO\n" + bin + "0 00:01:00\nTRACK AUDIO\n" + bin +
+                           "00:01:00 00:00:50\nSTART 00:00:10\n");
     struct Case {
         std::string image;
         std::string reasonHolds;
@@ -219,6 +226,7 @@ TEST_F(DiscImageTest, ImagesThatCannotPlaySayWhy) {
                           Case{path("disc.bin"), "ﾃﾞｨｽｸｲﾒｰｼﾞではありません"},
                           Case{path("per-file.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
                           Case{path("per-file-start.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
+                          Case{path("large.toc"), "読めないﾃﾞｨｽｸｲﾒｰｼﾞです"},
                           Case{path("pipe.toc"), "普通のﾌｧｲﾙではありません"},
                           Case{path("piped.toc"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")},
                           Case{path("piped.cue"), "普通のﾌｧｲﾙではありません: " + path("pipe.bin")}}) {
