@@ -97,7 +97,11 @@ FlacFile::PictureSize pngSize(const QByteArray &bytes) {
     const uint32_t bitDepth = bigEndian(bytes, 24, 1);
     const uint32_t colorType = bigEndian(bytes, 25, 1);
     static const uint32_t kSamplesOf[] = {1, 0, 3, 1, 2, 0, 4}; // by colour type: grey, RGB, palette, ...
-    if (colorType > 6 || kSamplesOf[colorType] == 0) return {};
+    // The bit depths each colour type allows, as bits: grey 1-16, palette 1-8, the others 8 or 16.
+    static const uint32_t kDepthsOf[] = {0x10116, 0, 0x10100, 0x116, 0x10100, 0, 0x10100};
+    if (colorType > 6 || kSamplesOf[colorType] == 0 || bitDepth > 16 ||
+        !(kDepthsOf[colorType] >> bitDepth & 1))
+        return {};
     FlacFile::PictureSize size{bigEndian(bytes, 16, 4), bigEndian(bytes, 20, 4),
                                bitDepth * kSamplesOf[colorType], 0};
     if (colorType != 3) return size;
@@ -105,7 +109,7 @@ FlacFile::PictureSize pngSize(const QByteArray &bytes) {
     for (qsizetype at = 8; at + 8 <= bytes.size();) {
         const uint32_t length = bigEndian(bytes, at, 4);
         const QByteArray type = bytes.mid(at + 4, 4);
-        if (type == "PLTE") size.colors = length / 3;
+        if (type == "PLTE" && length % 3 == 0 && length <= 256 * 3) size.colors = length / 3;
         if (type == "PLTE" || type == "IDAT" || length > uint32_t(bytes.size())) break;
         at += 12 + qsizetype(length);
     }

@@ -7,6 +7,7 @@
 #include "platform/backends/CdioSource.h"
 #include "platform/backends/RipSource.h"
 #include "platform/backends/SectorSource.h"
+#include "save/FlacFile.h"
 #include "tests/platform/backends/TestDisc.h"
 
 #include <QDir>
@@ -278,6 +279,47 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
     for (const Row &row : rows) {
         EXPECT_EQ(safeFileName(row.name, row.maxBytes), row.safe) << row.name.toStdString();
         EXPECT_LE(safeFileName(row.name, row.maxBytes).toUtf8().size(), row.maxBytes);
+    }
+}
+
+// A PNG's picture block size comes from its header, and only from a header the PNG format defines:
+// a bit depth or colour type it does not know gives no size, a palette no whole count of colours.
+TEST(PictureSize, IsReadFromAPngHeaderThePngFormatDefines) {
+    const auto png = [](int depth, int colorType, uint32_t paletteBytes) {
+        QByteArray bytes("\x89PNG\r\n\x1a\n", 8);
+        const auto be32 = [&bytes](uint32_t value) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes.append(char(value >> shift & 0xFF));
+        };
+        be32(13);
+        bytes.append("IHDR");
+        be32(50);
+        be32(40);
+        bytes.append(char(depth)).append(char(colorType)).append(QByteArray(3, 0));
+        be32(0); // the CRC, not checked
+        be32(paletteBytes);
+        return bytes.append("PLTE");
+    };
+    struct Row {
+        int depth, colorType;
+        uint32_t paletteBytes;
+        FlacFile::PictureSize size;
+    } rows[] = {
+        {2, 3, 12, {50, 40, 24, 4}},
+        {8, 6, 0, {50, 40, 32, 0}},
+        {16, 0, 0, {50, 40, 16, 0}},
+        {2, 3, 0xFFFFFFFF, {50, 40, 24, 0}},
+        {2, 3, 771, {50, 40, 24, 0}}, // 257 colours: one more than an index of 8 bits reaches
+        {2, 3, 10, {50, 40, 24, 0}},
+        {255, 6, 0, {}},
+        {4, 2, 0, {}},
+        {16, 3, 0, {}},
+    };
+    for (const Row &row : rows) {
+        const FlacFile::PictureSize size =
+            FlacFile::pictureSize(png(row.depth, row.colorType, row.paletteBytes));
+        EXPECT_EQ(size, row.size) << row.depth << " bits, type " << row.colorType << ", palette "
+                                  << row.paletteBytes << ": " << size.depth << " bits, " << size.colors;
     }
 }
 
