@@ -269,8 +269,12 @@ QByteArray saveLog(const SavePlan &plan, const DiscLayout &disc, const SaveMetad
                      .arg(span.firstSector)
                      .arg(msf(span.sectors))
                      .arg(span.sectors);
+        // A gap in a data track before is in no file: that track is left out.
+        const bool inData = disc.toc.hasTrack(span.track - 1) && disc.toc.isData(span.track - 1);
         if (const int gap = span.firstOnDisc ? 0 : disc.gapOf(span.track); gap > 0)
-            lines << DiscSaver::tr("  ギャップ: %1 (前のファイルの終わりに保存)").arg(msf(gap));
+            lines << (inData ? DiscSaver::tr("  ギャップ: %1 (データトラックの中にあるので保存しません)")
+                             : DiscSaver::tr("  ギャップ: %1 (前のファイルの終わりに保存)"))
+                         .arg(msf(gap));
         const bool skipped = result.state == TrackState::Skipped; // a data track: nothing was read
         if (!skipped) lines << DiscSaver::tr("  コピー CRC32: %1").arg(hex(result.crc));
         if (disc.drive && !skipped) {

@@ -1340,5 +1340,9 @@ You can switch this later with &quot;Verify with AccurateRip&quot; in the menu.<
         <source>データトラックなので保存しません</source>
         <translation>a data track, not saved</translation>
     </message>
+    <message>
+        <source>  ギャップ: %1 (データトラックの中にあるので保存しません)</source>
+        <translation>  Gap: %1 (inside a data track, not saved)</translation>
+    </message>
 </context>
 </TS>

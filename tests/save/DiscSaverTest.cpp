@@ -498,7 +498,8 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
         writeFile(m_dir.filePath("mixed.cue"), QString("FILE \"mixed.bin\" BINARY\n"
                                                        "  TRACK 01 %1\n    INDEX 01 00:00:00\n"
                                                        "  TRACK 02 %2\n    INDEX 01 00:04:00\n"
-                                                       "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n")
+                                                       "  TRACK 03 AUDIO\n    INDEX 00 00:07:50\n"
+                                                       "    INDEX 01 00:08:00\n")
                                                    .arg(mode[data == 1], mode[data == 2])
                                                    .toUtf8());
         SaveOptions options;
@@ -522,6 +523,12 @@ TEST_F(DiscSaverTest, DataTracksAreLeftOut) {
         EXPECT_TRUE(entry.contains("データトラック")) << entry.toStdString();
         EXPECT_FALSE(entry.contains("CRC32") || entry.contains("保存できませんでした"))
             << entry.toStdString();
+        // Track 3's gap is saved at the end of track 2's file, or in no file when track 2 is data.
+        const QString third = log.section("トラック 03\n", 1);
+        EXPECT_TRUE(third.contains(data == 1
+                                       ? "ギャップ: 00:00.25 (前のファイルの終わりに保存)"
+                                       : "ギャップ: 00:00.25 (データトラックの中にあるので保存しません)"))
+            << third.toStdString();
 
         std::string reason;
         auto original = platform::RipSource::create(options.source.toStdString(), reason);
