@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <atomic>
 #include <cdio/logging.h>
 #include <gtest/gtest.h>
@@ -285,20 +286,12 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHoldAndCutsWholeCharacters) {
 // A PNG's picture block size comes from its header, and only from a header the PNG format defines:
 // a bit depth or colour type it does not know gives no size, a palette no whole count of colours.
 TEST(PictureSize, IsReadFromAPngHeaderThePngFormatDefines) {
+    // The signature, an IHDR of 50 x 40 pixels (its CRC unchecked), and a PLTE chunk's length.
     const auto png = [](int depth, int colorType, uint32_t paletteBytes) {
-        QByteArray bytes("\x89PNG\r\n\x1a\n", 8);
-        const auto be32 = [&bytes](uint32_t value) {
-            for (int shift = 24; shift >= 0; shift -= 8)
-                bytes.append(char(value >> shift & 0xFF));
-        };
-        be32(13);
-        bytes.append("IHDR");
-        be32(50);
-        be32(40);
-        bytes.append(char(depth)).append(char(colorType)).append(QByteArray(3, 0));
-        be32(0); // the CRC, not checked
-        be32(paletteBytes);
-        return bytes.append("PLTE");
+        const uint32_t length = qToBigEndian(paletteBytes);
+        return QByteArray::fromHex("89504e470d0a1a0a0000000d494844520000003200000028") + char(depth) +
+               char(colorType) + QByteArray(7, 0) + QByteArray(reinterpret_cast<const char *>(&length), 4) +
+               "PLTE";
     };
     struct Row {
         int depth, colorType;
