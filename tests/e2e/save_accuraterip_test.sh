@@ -5,27 +5,15 @@
 # with AccurateRip=0 nothing is sent.
 set -euo pipefail
 program=$1
-work=$(mktemp -d)
-server=""
-cleanup() {
-  [ -z "$server" ] || kill "$server" 2>/dev/null || true
-  wait
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache TUNEWICK_AUDIO=null
-export TUNEWICK_TEST_GUARD=save-accuraterip-$$
-unset LANGUAGE LC_ALL LC_MESSAGES LANG
-save() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform "$program" --save "$@"; }
+. "$(dirname "$0")/../support/save-command.sh"
+begin_save_test save-accuraterip
 
-mkdir -p "$work/rip" "$work/service" "$XDG_CONFIG_HOME/cd-tunewick32"
-head -c $((450 * 2352)) /dev/urandom >"$work/rip/disc.bin"
-printf 'TITLE "Noise"\nFILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n  TRACK 03 AUDIO\n    INDEX 01 00:04:00\n' >"$work/rip/disc.cue"
+mkdir -p "$work/service" "$XDG_CONFIG_HOME/cd-tunewick32"
 
 # A service that knows no disc: every request is a 404, logged.
 python3 -u -m http.server --bind 127.0.0.1 --directory "$work/service" 0 >"$work/service.log" 2>&1 &
 server=$!
+background+=("$server")
 for _ in $(seq 50); do grep -qs 'port [0-9]' "$work/service.log" && break; sleep 0.1; done
 port=$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/service.log" | head -1)
 [ -n "$port" ] || fail "the stand-in service did not start: $(cat "$work/service.log")"

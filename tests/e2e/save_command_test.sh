@@ -6,23 +6,8 @@
 # files go with the next save into its folder.
 set -euo pipefail
 program=$1
-work=$(mktemp -d)
-player=""
-cleanup() {
-  [ -z "$player" ] || kill "$player" 2>/dev/null || true
-  wait
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-# Private folders: the user's own player or save, running meanwhile, is none of this test's business.
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache TUNEWICK_AUDIO=null
-export XDG_RUNTIME_DIR=$work/run
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-export TUNEWICK_TEST_GUARD=save-command-$$
-unset LANGUAGE LC_ALL LC_MESSAGES LANG
-# A program that made a window's application object would abort on this platform name.
-save() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=no-such-platform "$program" --save "$@"; }
+. "$(dirname "$0")/../support/save-command.sh"
+begin_save_test save-command
 # Every FLAC file in folder $1 decodes whole; no temporary file is left.
 all_whole() {
   [ -d "$1" ] || return 0 # a save that wrote nothing takes away the folder it made
@@ -30,13 +15,9 @@ all_whole() {
   ! ls -A "$1" | grep -q '\.part$' || fail "a temporary file was left in $1"
 }
 
-# A rip of three two-second tracks of noise, in a folder of its own.
-mkdir -p "$work/rip"
-head -c $((450 * 2352)) /dev/urandom >"$work/rip/disc.bin"
-printf 'TITLE "Noise"\nFILE "disc.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:02:00\n  TRACK 03 AUDIO\n    INDEX 01 00:04:00\n' >"$work/rip/disc.cue"
-
 TUNEWICK_DEVICE=demo QT_QPA_PLATFORM=offscreen "$program" >"$work/player.out" 2>&1 &
 player=$!
+background+=("$player")
 for _ in $(seq 100); do grep -q '^drive: ' "$work/player.out" && break; sleep 0.1; done
 
 save "$work/new/music" "$work/rip" >"$work/out" 2>"$work/err" || fail "the save did not exit 0: $(cat "$work/err")"
